@@ -1,0 +1,74 @@
+#pragma once
+// Reader of bill-of-materials ("BOMStore") files: the records of the "Paths" tree with the
+// relative path, owner, group and mode that a package receipt prescribes.
+//
+// Every block id, offset, count and name is checked against the file; a parent chain that
+// loops, a leaf chain that loops or any access past the end makes the parse fail.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnix {
+
+// One entry of the "Paths" tree. `path` is owned by the reader that made it.
+struct RZFileSystemResource {
+  const char* path = nullptr;  // "./System/Library", NUL-terminated
+  std::uint32_t uid = 0;
+  std::uint32_t gid = 0;
+  std::uint16_t mode = 0;      // file type and permission bits, e.g. 0100644
+  std::uint32_t reserved = 0;
+};
+
+// The reader's state. Parse codes: 0 success, 1 unreadable, 2 not a usable BOM store.
+class RZBomParser {
+ public:
+  enum Code : int { success = 0, unreadable = 1, notABomStore = 2 };
+
+  explicit RZBomParser(std::string fileName);
+  RZBomParser(const RZBomParser&) = delete;
+  RZBomParser& operator=(const RZBomParser&) = delete;
+
+  // Reads the file, then parses it.
+  int parse();
+  // Parses bytes already in memory (the file name is not used).
+  int parseBytes(std::string bytes);
+
+  std::uint32_t filled() const { return filled_; }
+  std::uint32_t count() const { return count_; }
+  const RZFileSystemResource* results() const { return results_.empty() ? nullptr : results_.data(); }
+
+ private:
+  int parseBuffer();
+
+  std::string fileName_;
+  std::string buffer_;
+  std::vector<char> pathBytes_;  // every record's path, NUL-terminated, back to back
+  std::vector<RZFileSystemResource> results_;
+  std::uint32_t filled_ = 0;
+  std::uint32_t count_ = 0;
+};
+
+// The object face of the reader: count and results are 0 and null until a parse succeeds.
+class RZBomParserWrapper {
+ public:
+  explicit RZBomParserWrapper(std::string fileName);
+  static std::unique_ptr<RZBomParserWrapper> initWithFileName(std::string fileName);
+
+  // Called once. False for a file that cannot be read or is not a usable BOM store.
+  bool parse();
+  bool parseBytes(std::string bytes);
+
+  std::uint32_t count() const { return count_; }
+  const RZFileSystemResource* results() const { return results_; }
+
+ private:
+  bool adopt(int code);
+
+  RZBomParser parser_;
+  std::uint32_t count_ = 0;
+  const RZFileSystemResource* results_ = nullptr;
+};
+
+}  // namespace tarnix

@@ -1,0 +1,193 @@
+#include "platform/Files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/Beneath.h"
+
+namespace tarnix::platform {
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+std::optional<std::string> readAll(int fd, std::size_t limit) {
+  struct stat info{};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (static_cast<std::uint64_t>(info.st_size) > limit) return std::nullopt;
+  // Read to the end rather than to st_size: files of /proc report a size of 0.
+  std::string data;
+  data.resize(info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 4096);
+  std::size_t done = 0;
+  for (;;) {
+    if (done == data.size()) {
+      if (data.size() >= limit) {
+        char probe;
+        if (::read(fd, &probe, 1) != 0) return std::nullopt;  // longer than the limit
+        break;
+      }
+      data.resize(std::min(limit, data.size() * 2));
+    }
+    const ssize_t got = ::read(fd, data.data() + done, data.size() - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return std::nullopt;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  data.resize(done);
+  return data;
+}
+
+int openRoot(const std::string& root) {
+  return ::open(root.empty() ? "/" : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+void enumerateInto(int dirFd, const std::string& prefix, std::vector<std::string>& out, int depth) {
+  if (depth > 256) return;  // deeper than any real receipts folder
+  const int own = ::dup(dirFd);
+  if (own < 0) return;
+  DIR* dir = fdopendir(own);
+  if (!dir) {
+    ::close(own);
+    return;
+  }
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string relative = prefix.empty() ? name : prefix + "/" + name;
+    out.push_back(relative);
+    unsigned char type = entry->d_type;
+    if (type == DT_UNKNOWN) {
+      struct stat info{};
+      if (fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) type = DT_DIR;
+    }
+    if (type != DT_DIR) continue;
+    Fd child(::openat(dirFd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (child.get() >= 0) enumerateInto(child.get(), relative, out, depth + 1);
+  }
+  closedir(dir);
+}
+
+}  // namespace
+
+bool pathExists(const std::string& path) {
+  struct stat info{};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool isDirectory(const std::string& path) {
+  struct stat info{};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::optional<std::string> readFile(const std::string& path, std::size_t limit) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) return std::nullopt;
+  return readAll(fd.get(), limit);
+}
+
+std::optional<std::string> readFileBeneath(const std::string& root, std::string_view relative, std::size_t limit) {
+  Fd rootFd(openRoot(root));
+  if (rootFd.get() < 0) return std::nullopt;
+  Fd fd(detail::openBeneath(rootFd.get(), relative, O_RDONLY | O_NONBLOCK));
+  if (fd.get() < 0) return std::nullopt;
+  return readAll(fd.get(), limit);
+}
+
+bool existsBeneath(const std::string& root, std::string_view relative) {
+  Fd rootFd(openRoot(root));
+  if (rootFd.get() < 0) return false;
+  std::string_view parent, leaf;
+  detail::splitParent(relative, parent, leaf);
+  Fd parentFd(detail::openBeneath(rootFd.get(), parent, O_PATH | O_DIRECTORY));
+  if (parentFd.get() < 0) return false;
+  if (leaf.empty()) return true;
+  struct stat info{};
+  return fstatat(parentFd.get(), std::string(leaf).c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+std::optional<std::string> readFileInVolume(const std::string& mountPoint, const std::string& absolutePath,
+                                            std::size_t limit) {
+  if (mountPoint.empty() || mountPoint == "/") return readFileBeneath("/", absolutePath, limit);
+  if (absolutePath.size() > mountPoint.size() && absolutePath.compare(0, mountPoint.size(), mountPoint) == 0 &&
+      absolutePath[mountPoint.size()] == '/')
+    return readFileBeneath(mountPoint, std::string_view(absolutePath).substr(mountPoint.size()), limit);
+  return readFile(absolutePath, limit);
+}
+
+std::vector<std::string> enumerateBeneath(const std::string& root, std::string_view folder) {
+  std::vector<std::string> out;
+  Fd rootFd(openRoot(root));
+  if (rootFd.get() < 0) return out;
+  Fd dirFd(detail::openBeneath(rootFd.get(), folder, O_RDONLY | O_DIRECTORY));
+  if (dirFd.get() < 0) return out;
+  enumerateInto(dirFd.get(), "", out, 0);
+  return out;
+}
+
+int makeDirectories(const std::string& path, std::uint32_t mode) {
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  if (error) return error.value();
+  return ::chmod(path.c_str(), mode) == 0 ? 0 : errno;
+}
+
+int writeFile(const std::string& path, std::string_view contents, std::uint32_t mode) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode));
+  if (fd.get() < 0) return errno;
+  std::size_t done = 0;
+  while (done < contents.size()) {
+    const ssize_t wrote = ::write(fd.get(), contents.data() + done, contents.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote < 0) return errno;
+    done += static_cast<std::size_t>(wrote);
+  }
+  if (::fchmod(fd.get(), mode) != 0) return errno;
+  return ::close(fd.release()) == 0 ? 0 : errno;
+}
+
+int makeSymlink(const std::string& target, const std::string& linkPath) {
+  return ::symlink(target.c_str(), linkPath.c_str()) == 0 ? 0 : errno;
+}
+
+int setOwnerNoFollow(const std::string& path, std::uint32_t uid, std::uint32_t gid) {
+  return ::lchown(path.c_str(), uid, gid) == 0 ? 0 : errno;
+}
+
+int setModeNoFollow(const std::string& path, std::uint32_t permissions) {
+  return ::fchmodat(AT_FDCWD, path.c_str(), permissions, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+}
+
+int removeTree(const std::string& path) {
+  std::error_code error;
+  std::filesystem::remove_all(path, error);
+  return error ? error.value() : 0;
+}
+
+std::uint32_t currentUserId() { return ::geteuid(); }
+std::uint32_t currentGroupId() { return ::getegid(); }
+
+}  // namespace tarnix::platform

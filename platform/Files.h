@@ -1,0 +1,49 @@
+#pragma once
+// Plain file access. Everything that reads a foreign volume goes through the *Beneath
+// functions, which resolve a path inside the volume root the way the volume's own system
+// would: absolute and ".." links stay inside it.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnix::platform {
+
+inline constexpr std::size_t kDefaultReadLimit = 1u << 30;  // 1 GiB
+
+// Whether something exists at `path` (a dangling link counts as existing).
+bool pathExists(const std::string& path);
+bool isDirectory(const std::string& path);
+
+// The whole file, or nothing when it cannot be read or is larger than `limit`.
+std::optional<std::string> readFile(const std::string& path, std::size_t limit = kDefaultReadLimit);
+
+// `relative` is resolved beneath `root` ("" or "/" for the root itself).
+std::optional<std::string> readFileBeneath(const std::string& root, std::string_view relative,
+                                           std::size_t limit = kDefaultReadLimit);
+bool existsBeneath(const std::string& root, std::string_view relative);
+
+// Reads `absolutePath` through the volume at `mountPoint` when the path lies inside it, else
+// as a plain path (an empty mount point means the running system).
+std::optional<std::string> readFileInVolume(const std::string& mountPoint, const std::string& absolutePath,
+                                            std::size_t limit = kDefaultReadLimit);
+
+// Paths relative to `folder` (no leading slash) of everything beneath it, depth first, in
+// directory order; links are listed but never followed. Empty when the folder cannot be
+// opened. The folder itself is resolved beneath `root`.
+std::vector<std::string> enumerateBeneath(const std::string& root, std::string_view folder);
+
+// Building trees (sample volumes, tests). Each answers an errno value, 0 on success.
+int makeDirectories(const std::string& path, std::uint32_t mode = 0755);
+int writeFile(const std::string& path, std::string_view contents, std::uint32_t mode = 0644);
+int makeSymlink(const std::string& target, const std::string& linkPath);
+int setOwnerNoFollow(const std::string& path, std::uint32_t uid, std::uint32_t gid);
+int setModeNoFollow(const std::string& path, std::uint32_t permissions);
+int removeTree(const std::string& path);
+
+std::uint32_t currentUserId();
+std::uint32_t currentGroupId();
+
+}  // namespace tarnix::platform

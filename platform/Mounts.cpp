@@ -1,0 +1,65 @@
+#include "platform/Mounts.h"
+
+#include "platform/Files.h"
+
+namespace tarnix::platform {
+namespace {
+
+std::string unescape(std::string_view field) {
+  std::string out;
+  out.reserve(field.size());
+  const auto octal = [](char c) { return c >= '0' && c <= '7'; };
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size() && octal(field[i + 1]) && octal(field[i + 2]) &&
+        octal(field[i + 3])) {
+      out.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
+      i += 3;
+      continue;
+    }
+    out.push_back(field[i]);
+  }
+  return out;
+}
+
+std::vector<std::string_view> fields(std::string_view line) {
+  std::vector<std::string_view> out;
+  while (!line.empty()) {
+    const auto start = line.find_first_not_of(' ');
+    if (start == std::string_view::npos) break;
+    line.remove_prefix(start);
+    const auto end = line.find(' ');
+    out.push_back(line.substr(0, end));
+    line = end == std::string_view::npos ? std::string_view() : line.substr(end);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<Mount> parseMountInfo(std::string_view text) {
+  std::vector<Mount> mounts;
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    const auto parts = fields(line);
+    // id parent major:minor root mount-point options [optional...] - type source super-options
+    std::size_t separator = 6;
+    while (separator < parts.size() && parts[separator] != "-") ++separator;
+    if (parts.size() < 5 || separator + 1 >= parts.size()) continue;
+    Mount mount;
+    mount.mountPoint = unescape(parts[4]);
+    mount.fileSystemType = std::string(parts[separator + 1]);
+    const std::string_view options = parts[5];
+    mount.readOnly = options == "ro" || options.substr(0, 3) == "ro,";
+    mounts.push_back(std::move(mount));
+  }
+  return mounts;
+}
+
+std::vector<Mount> mountedFileSystems() {
+  const auto text = readFile("/proc/self/mountinfo", 16u << 20);
+  return text ? parseMountInfo(*text) : std::vector<Mount>{};
+}
+
+}  // namespace tarnix::platform

@@ -1,0 +1,19 @@
+#pragma once
+// The mounted file systems of the running system.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnix::platform {
+
+struct Mount {
+  std::string mountPoint;
+  std::string fileSystemType;
+  bool readOnly = false;
+};
+
+// Parses the text of /proc/self/mountinfo (octal escapes such as \040 decoded).
+std::vector<Mount> parseMountInfo(std::string_view text);
+std::vector<Mount> mountedFileSystems();
+
+}  // namespace tarnix::platform

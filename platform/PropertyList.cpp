@@ -1,0 +1,79 @@
+#include "platform/PropertyList.h"
+
+#include <cstdlib>
+#include <limits>
+
+namespace tarnix::platform {
+
+Plist parsePropertyList(std::string_view bytes) {
+  if (bytes.empty() || bytes.size() > std::numeric_limits<std::uint32_t>::max()) return {};
+  plist_t node = nullptr;
+  plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &node);
+  return Plist(node);
+}
+
+Plist parseDictionary(std::string_view bytes) {
+  Plist node = parsePropertyList(bytes);
+  if (!node || !isDictionary(node.get())) return {};
+  return node;
+}
+
+bool isDictionary(plist_t node) { return node && plist_get_node_type(node) == PLIST_DICT; }
+
+std::optional<std::string> dictString(plist_t dict, const char* key) {
+  if (!isDictionary(dict)) return std::nullopt;
+  plist_t value = plist_dict_get_item(dict, key);
+  if (!value || plist_get_node_type(value) != PLIST_STRING) return std::nullopt;
+  char* text = nullptr;
+  plist_get_string_val(value, &text);
+  if (!text) return std::nullopt;
+  std::string result(text);
+  std::free(text);
+  return result;
+}
+
+std::optional<std::vector<std::string>> dictStringArray(plist_t dict, const char* key) {
+  if (!isDictionary(dict)) return std::nullopt;
+  plist_t value = plist_dict_get_item(dict, key);
+  if (!value || plist_get_node_type(value) != PLIST_ARRAY) return std::nullopt;
+  std::vector<std::string> result;
+  const std::uint32_t size = plist_array_get_size(value);
+  result.reserve(size);
+  for (std::uint32_t i = 0; i < size; ++i) {
+    plist_t item = plist_array_get_item(value, i);
+    if (!item || plist_get_node_type(item) != PLIST_STRING) return std::nullopt;
+    char* text = nullptr;
+    plist_get_string_val(item, &text);
+    if (!text) return std::nullopt;
+    result.emplace_back(text);
+    std::free(text);
+  }
+  return result;
+}
+
+std::optional<std::int64_t> dictInteger(plist_t dict, const char* key) {
+  if (!isDictionary(dict)) return std::nullopt;
+  plist_t value = plist_dict_get_item(dict, key);
+  if (!value || plist_get_node_type(value) != PLIST_UINT) return std::nullopt;
+  std::uint64_t number = 0;
+  plist_get_uint_val(value, &number);
+  return static_cast<std::int64_t>(number);
+}
+
+namespace {
+template <typename Writer, typename Freer>
+std::string serialise(plist_t node, Writer write, Freer release) {
+  if (!node) return {};
+  char* data = nullptr;
+  std::uint32_t length = 0;
+  write(node, &data, &length);
+  std::string result = data ? std::string(data, length) : std::string();
+  if (data) release(data);
+  return result;
+}
+}  // namespace
+
+std::string toBinary(plist_t node) { return serialise(node, plist_to_bin, plist_to_bin_free); }
+std::string toXml(plist_t node) { return serialise(node, plist_to_xml, plist_to_xml_free); }
+
+}  // namespace tarnix::platform

@@ -1,0 +1,16 @@
+#include "platform/Terminal.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace tarnix::platform {
+
+bool isTerminal(int fd) { return isatty(fd) == 1; }
+
+int terminalColumns(int fd) {
+  winsize size{};
+  if (ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+}  // namespace tarnix::platform
