@@ -1,0 +1,297 @@
+#include "engine/RZBomParser.h"
+
+#include <cstring>
+#include <limits>
+#include <unordered_map>
+
+#include "platform/Files.h"
+
+namespace tarnix {
+namespace {
+
+constexpr std::size_t kHeaderSize = 32;
+// A BOM of a few million entries is a few hundred MiB; nothing real comes near this.
+constexpr std::size_t kMaxFileSize = std::size_t{2} << 30;
+// No system accepts longer paths; a longer one is built by a hostile chain of names.
+constexpr std::size_t kMaxPathLength = 32 * 1024;
+
+// Bounds-checked big-endian view of the whole file.
+class Store {
+ public:
+  explicit Store(std::string_view bytes) : bytes_(bytes) {}
+
+  bool has(std::uint64_t offset, std::uint64_t length) const {
+    return offset <= bytes_.size() && length <= bytes_.size() - offset;
+  }
+  std::uint32_t u32(std::uint64_t offset) const {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data() + offset);
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+  }
+  std::uint16_t u16(std::uint64_t offset) const {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data() + offset);
+    return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
+  }
+  const char* at(std::uint64_t offset) const { return bytes_.data() + offset; }
+  std::size_t size() const { return bytes_.size(); }
+
+  // The block index: entry i at tableOffset + 4 + 8i. Only entries inside the file count.
+  bool setBlockTable(std::uint64_t tableOffset) {
+    if (!has(tableOffset, 4)) return false;
+    tableOffset_ = tableOffset;
+    const std::uint64_t room = (bytes_.size() - tableOffset - 4) / 8;
+    blockCount_ = std::min<std::uint64_t>(u32(tableOffset), room);
+    return true;
+  }
+  std::uint64_t blockCount() const { return blockCount_; }
+
+  // Offset of block `id` when `length` bytes of it lie inside the file.
+  std::optional<std::uint64_t> block(std::uint32_t id, std::uint64_t length) const {
+    if (id >= blockCount_) return std::nullopt;
+    const std::uint64_t offset = u32(tableOffset_ + 4 + 8 * std::uint64_t{id});
+    if (!has(offset, length)) return std::nullopt;
+    return offset;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::uint64_t tableOffset_ = 0;
+  std::uint64_t blockCount_ = 0;
+};
+
+// What is known of one entry id while the paths are rebuilt. Kept small: one per id.
+struct Node {
+  std::uint32_t nameOffset = 0;  // into the file
+  std::uint32_t nameLength = 0;
+  std::uint32_t parent = 0;
+  // The record's path, when every name of its chain was known: children append to it
+  // instead of walking the chain again. Valid only in the epoch it was made in.
+  std::uint32_t epoch = 0;
+  std::uint32_t pathOffset = 0;
+  std::uint32_t pathLength = 0;
+  bool present = false;  // the id has been looked up
+  bool named = false;    // a record with this id has been read
+  bool hasParent = false;
+  bool cached = false;
+};
+
+// Ids of real stores are small and dense; a vector serves them, a map the rest.
+class Nodes {
+ public:
+  explicit Nodes(std::uint32_t expected) : dense_(std::uint64_t{expected} * 2 + 1024) {}
+  Node& operator[](std::uint32_t id) {
+    Node* node;
+    if (id < dense_.size()) {
+      node = &dense_[id];
+    } else {
+      node = &sparse_[id];
+    }
+    if (!node->present) {
+      node->present = true;
+      ++size_;
+    }
+    return *node;
+  }
+  Node* find(std::uint32_t id) {
+    if (id < dense_.size()) return dense_[id].present ? &dense_[id] : nullptr;
+    auto it = sparse_.find(id);
+    return it == sparse_.end() ? nullptr : &it->second;
+  }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::vector<Node> dense_;
+  std::unordered_map<std::uint32_t, Node> sparse_;  // references stay valid as it grows
+  std::size_t size_ = 0;
+};
+
+struct Leaf {
+  std::uint64_t offset;
+  std::uint16_t entries;
+};
+
+// The leaves of the "Paths" tree in order, or nothing when the tree is malformed.
+std::optional<std::vector<Leaf>> collectLeaves(const Store& store, std::uint32_t treeBlock) {
+  const auto tree = store.block(treeBlock, 12);
+  if (!tree) return std::nullopt;
+  std::uint32_t nodeId = store.u32(*tree + 8);
+  // Descend through the leftmost children; a tree deeper than the block count loops.
+  std::uint64_t steps = 0;
+  std::optional<std::uint64_t> node;
+  for (;;) {
+    node = store.block(nodeId, 12);
+    if (!node) return std::nullopt;
+    if (store.u16(*node) != 0) break;
+    if (!store.has(*node + 12, 4) || ++steps > store.blockCount()) return std::nullopt;
+    nodeId = store.u32(*node + 12);
+  }
+  std::vector<Leaf> leaves;
+  std::uint64_t total = 0;
+  for (;;) {
+    const std::uint16_t k = store.u16(*node + 2);
+    if (!store.has(*node, 12 + 8 * std::uint64_t{k})) return std::nullopt;
+    total += k;
+    if (total > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    leaves.push_back({*node, k});
+    // A forward chain longer than the block count has a loop in it.
+    if (leaves.size() > store.blockCount()) return std::nullopt;
+    const std::uint32_t next = store.u32(*node + 4);
+    if (next == 0) break;
+    node = store.block(next, 12);
+    if (!node) return std::nullopt;
+  }
+  return leaves;
+}
+
+}  // namespace
+
+RZBomParser::RZBomParser(std::string fileName) : fileName_(std::move(fileName)) {}
+
+int RZBomParser::parse() {
+  auto bytes = platform::readFile(fileName_, kMaxFileSize);
+  if (!bytes) return unreadable;
+  return parseBytes(std::move(*bytes));
+}
+
+int RZBomParser::parseBytes(std::string bytes) {
+  buffer_ = std::move(bytes);
+  const int code = parseBuffer();
+  if (code != success) {
+    results_.clear();
+    pathBytes_.clear();
+    count_ = filled_ = 0;
+  }
+  return code;
+}
+
+int RZBomParser::parseBuffer() {
+  const Store store(buffer_);
+  if (store.size() < kHeaderSize || std::memcmp(store.at(0), "BOMStore", 8) != 0 || *store.at(8) != 0)
+    return notABomStore;
+  Store indexed = store;
+  if (!indexed.setBlockTable(store.u32(16))) return notABomStore;
+  const std::uint64_t varsOffset = store.u32(24);
+  if (!store.has(varsOffset, 4)) return notABomStore;
+  const std::uint32_t variables = store.u32(varsOffset);
+
+  std::uint64_t position = varsOffset + 4;
+  bool pathsRead = false;
+  for (std::uint32_t v = 0; v < variables; ++v) {
+    if (!store.has(position, 5)) return notABomStore;
+    const std::uint32_t blockId = store.u32(position);
+    const std::uint8_t varNameLength = static_cast<std::uint8_t>(*store.at(position + 4));
+    if (!store.has(position + 5, varNameLength)) return notABomStore;
+    const std::string_view name(store.at(position + 5), varNameLength);
+    position += 5 + std::uint64_t{varNameLength};
+    // Only the first "Paths" tree is read; a second one has no meaning.
+    if (name != "Paths" || pathsRead) continue;
+    pathsRead = true;
+
+    const auto leaves = collectLeaves(indexed, blockId);
+    if (!leaves) return notABomStore;
+    std::uint64_t total = 0;
+    for (const auto& leaf : *leaves) total += leaf.entries;
+    count_ = static_cast<std::uint32_t>(total);
+    results_.resize(count_);
+    pathBytes_.clear();
+    pathBytes_.reserve(std::min<std::size_t>(std::size_t{count_} * 48, store.size() * 4));
+    std::vector<std::uint32_t> offsets(count_);
+
+    Nodes nodes(count_);
+    std::uint32_t epoch = 0;
+    std::string path;
+    // Paths come out of a real store no longer than a few times its size, and their chains
+    // are walked only for entries whose parents came late. Beyond these the store is hostile.
+    const std::uint64_t pathBudget =
+        std::min<std::uint64_t>(std::uint64_t{store.size()} * 16 + (1u << 20), std::numeric_limits<std::uint32_t>::max());
+    std::uint64_t walkBudget = std::uint64_t{count_} * 32 + 65536;
+    for (const auto& leaf : *leaves) {
+      for (std::uint32_t j = 0; j < leaf.entries; ++j) {
+        const std::uint32_t infoId = store.u32(leaf.offset + 12 + 8 * std::uint64_t{j});
+        const std::uint32_t nameId = store.u32(leaf.offset + 16 + 8 * std::uint64_t{j});
+        const auto nameRecord = indexed.block(nameId, 5);
+        const auto infoRecord = indexed.block(infoId, 8);
+        if (!nameRecord || !infoRecord) return notABomStore;
+        const char* nameStart = store.at(*nameRecord + 4);
+        const void* nul = std::memchr(nameStart, 0, store.size() - (*nameRecord + 4));
+        if (!nul) return notABomStore;
+        const auto nameLength = static_cast<std::uint32_t>(static_cast<const char*>(nul) - nameStart);
+        const std::string_view ownName(nameStart, nameLength);
+        const std::uint32_t parentId = store.u32(*nameRecord);
+        const std::uint32_t entryId = store.u32(*infoRecord);
+        const auto attributes = indexed.block(store.u32(*infoRecord + 4), 14);
+        if (!attributes) return notABomStore;
+
+        Node& node = nodes[entryId];
+        if (node.named) ++epoch;  // a redefined id changes the paths below it
+        node.named = true;
+        node.nameOffset = static_cast<std::uint32_t>(*nameRecord + 4);
+        node.nameLength = nameLength;
+        if (parentId != 0) {
+          node.parent = parentId;
+          node.hasParent = true;
+        }
+
+        // Rebuild the path from the names seen so far.
+        bool complete = true;
+        path.assign(ownName);
+        if (node.hasParent) {
+          Node* parent = nodes.find(node.parent);
+          if (parent && parent->cached && parent->epoch == epoch) {
+            path.insert(0, 1, '/');
+            path.insert(0, pathBytes_.data() + parent->pathOffset, parent->pathLength);
+          } else {
+            std::size_t steps = 0;
+            for (Node* current = &node; current->hasParent;) {
+              if (++steps > nodes.size() + 1) return notABomStore;  // the chain loops
+              if (walkBudget-- == 0) return notABomStore;
+              Node& up = nodes[current->parent];  // an unseen parent gets an empty name
+              if (!up.named) complete = false;
+              path.insert(0, 1, '/');
+              path.insert(0, store.at(up.nameOffset), up.nameLength);
+              if (path.size() > kMaxPathLength) return notABomStore;
+              current = &up;
+            }
+          }
+        }
+        if (path.size() > kMaxPathLength || pathBytes_.size() + path.size() + 1 > pathBudget) return notABomStore;
+        Node& stored = node;
+        const auto offset = static_cast<std::uint32_t>(pathBytes_.size());
+        pathBytes_.insert(pathBytes_.end(), path.begin(), path.end());
+        pathBytes_.push_back('\0');
+        stored.cached = complete;
+        stored.epoch = epoch;
+        stored.pathOffset = offset;
+        stored.pathLength = static_cast<std::uint32_t>(path.size());
+
+        RZFileSystemResource& record = results_[filled_];
+        offsets[filled_] = offset;
+        record.mode = store.u16(*attributes + 4);
+        record.uid = store.u32(*attributes + 6);
+        record.gid = store.u32(*attributes + 10);
+        record.reserved = 0;
+        ++filled_;
+      }
+    }
+    for (std::uint32_t i = 0; i < filled_; ++i) results_[i].path = pathBytes_.data() + offsets[i];
+  }
+  return success;
+}
+
+RZBomParserWrapper::RZBomParserWrapper(std::string fileName) : parser_(std::move(fileName)) {}
+
+std::unique_ptr<RZBomParserWrapper> RZBomParserWrapper::initWithFileName(std::string fileName) {
+  return std::make_unique<RZBomParserWrapper>(std::move(fileName));
+}
+
+bool RZBomParserWrapper::parse() { return adopt(parser_.parse()); }
+
+bool RZBomParserWrapper::parseBytes(std::string bytes) { return adopt(parser_.parseBytes(std::move(bytes))); }
+
+bool RZBomParserWrapper::adopt(int code) {
+  if (code != RZBomParser::success) return false;
+  count_ = parser_.count();
+  results_ = parser_.results();
+  return true;
+}
+
+}  // namespace tarnix
