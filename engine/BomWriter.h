@@ -5,6 +5,7 @@
 // Used by tests and by the sample volume.
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tarnix {
@@ -25,11 +26,13 @@ class BomWriter {
   // Entries in leaf order. Ids must be unique and non-zero.
   void addEntry(Entry entry);
   // Convenience: a path such as "." or "./System/Library", whose parent path was added
-  // before; ids are given in order. Answers false when the parent is unknown.
+  // before; ids are given in order. Answers false when the parent is unknown, the path was
+  // added before or its last name is empty. A link's size defaults to its target's length.
   bool addPath(const std::string& path, std::uint16_t mode, std::uint32_t uid, std::uint32_t gid,
                std::uint32_t size = 0, const std::string& linkTarget = {});
 
-  // At most `entriesPerLeaf` (1 to 510) entries in each leaf; small values make deep trees.
+  // At most `entriesPerLeaf` (1 to 510) entries in each leaf, and at most that many children
+  // (but at least 2) in each inner node; small values make deep trees.
   void setEntriesPerLeaf(std::uint32_t entriesPerLeaf);
 
   std::string serialize() const;
@@ -40,7 +43,8 @@ class BomWriter {
 
  private:
   std::vector<Entry> entries_;
-  std::vector<std::string> paths_;  // by id - 1, for addPath
+  std::unordered_map<std::string, std::uint32_t> pathIds_;  // for addPath
+  std::uint32_t nextId_ = 1;
   std::uint32_t entriesPerLeaf_ = 510;
 };
 
