@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <limits>
+#include <new>
+#include <optional>
 #include <unordered_map>
 
 #include "platform/Files.h"
@@ -130,7 +132,9 @@ std::optional<std::vector<Leaf>> collectLeaves(const Store& store, std::uint32_t
     const std::uint16_t k = store.u16(*node + 2);
     if (!store.has(*node, 12 + 8 * std::uint64_t{k})) return std::nullopt;
     total += k;
-    if (total > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    // Every entry takes 8 bytes of some leaf: leaves that overlap or repeat cannot announce
+    // more records than that, which would only make the allocations below huge.
+    if (total > store.size() / 8) return std::nullopt;
     leaves.push_back({*node, k});
     // A forward chain longer than the block count has a loop in it.
     if (leaves.size() > store.blockCount()) return std::nullopt;
@@ -154,7 +158,15 @@ int RZBomParser::parse() {
 
 int RZBomParser::parseBytes(std::string bytes) {
   buffer_ = std::move(bytes);
-  const int code = parseBuffer();
+  results_.clear();
+  pathBytes_.clear();
+  count_ = filled_ = 0;
+  int code;
+  try {
+    code = parseBuffer();
+  } catch (const std::bad_alloc&) {
+    code = notABomStore;  // a store announcing more than memory holds is not usable
+  }
   if (code != success) {
     results_.clear();
     pathBytes_.clear();

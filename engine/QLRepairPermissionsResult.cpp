@@ -1,0 +1,64 @@
+#include "engine/QLRepairPermissionsResult.h"
+
+#include <charconv>
+#include <cstring>
+#include <functional>
+#include <string_view>
+
+#include "engine/QLFileSystemResource.h"
+#include "platform/Uuid.h"
+
+namespace tarnix {
+namespace {
+
+void appendNumber(std::string& out, std::int64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, end);
+}
+
+}  // namespace
+
+QLRepairPermissionsResult::QLRepairPermissionsResult(QLRepairPermissionsJobType jobType,
+                                                     std::shared_ptr<const QLFileSystemResource> resource,
+                                                     QLFileSystemResourceAttributeMismatchedType attributeMismatchedType,
+                                                     std::int64_t currentAttribute, std::int64_t correctAttribute,
+                                                     std::optional<std::int64_t> newAttribute,
+                                                     QLFileSystemResourceAttributeStatus status)
+    : jobType_(jobType),
+      attributeMismatchedType_(attributeMismatchedType),
+      attributeStatus_(status),
+      resource_(std::move(resource)),
+      currentAttribute_(currentAttribute),
+      correctAttribute_(correctAttribute),
+      newAttribute_(newAttribute) {
+  const std::string uuid = platform::newUuidString();
+  std::memcpy(identifier_.data(), uuid.data(), identifier_.size());
+}
+
+std::size_t QLRepairPermissionsResult::hashValue() const {
+  return std::hash<std::string_view>{}(std::string_view(identifier_.data(), identifier_.size()));
+}
+
+std::string QLRepairPermissionsResult::description() const {
+  std::string out;
+  appendDescription(out);
+  return out;
+}
+
+void QLRepairPermissionsResult::appendDescription(std::string& out) const {
+  out.append("   File: ").append(resource_ ? resource_->path() : std::string());
+  out.append("\n Reason: ").append(text(attributeMismatchedType_));
+  out.append("\nCurrent: ");
+  appendNumber(out, currentAttribute_);
+  out.append("\nCorrect: ");
+  appendNumber(out, correctAttribute_);
+  out.append("\n    New: ");
+  if (newAttribute_)
+    appendNumber(out, *newAttribute_);
+  else
+    out.append("N/A");
+  out.append("\n Status: ").append(text(attributeStatus_));
+}
+
+}  // namespace tarnix

@@ -1,0 +1,51 @@
+#pragma once
+// One mismatch of one attribute of one item.
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/QLRepairPermissionsTypes.h"
+
+namespace tarnix {
+
+class QLFileSystemResource;
+
+class QLRepairPermissionsResult {
+ public:
+  // A fresh upper-case UUID becomes the identifier.
+  QLRepairPermissionsResult(QLRepairPermissionsJobType jobType, std::shared_ptr<const QLFileSystemResource> resource,
+                            QLFileSystemResourceAttributeMismatchedType attributeMismatchedType,
+                            std::int64_t currentAttribute, std::int64_t correctAttribute,
+                            std::optional<std::int64_t> newAttribute, QLFileSystemResourceAttributeStatus status);
+
+  std::string identifier() const { return std::string(identifier_.data(), identifier_.size()); }
+  QLRepairPermissionsJobType jobType() const { return jobType_; }
+  const std::shared_ptr<const QLFileSystemResource>& fileSystemResource() const { return resource_; }
+  QLFileSystemResourceAttributeMismatchedType attributeMismatchedType() const { return attributeMismatchedType_; }
+  std::int64_t currentAttribute() const { return currentAttribute_; }
+  std::int64_t correctAttribute() const { return correctAttribute_; }
+  std::optional<std::int64_t> newAttribute() const { return newAttribute_; }
+  QLFileSystemResourceAttributeStatus attributeStatus() const { return attributeStatus_; }
+
+  std::size_t hashValue() const;
+  bool operator==(const QLRepairPermissionsResult& other) const { return identifier_ == other.identifier_; }
+
+  // Six labelled lines: File, Reason, Current, Correct, New ("N/A" for a verification),
+  // Status; no line feed after the last.
+  std::string description() const;
+  // The same, appended to `out` (the report of a whole run is built this way).
+  void appendDescription(std::string& out) const;
+
+ private:
+  std::array<char, 36> identifier_;  // kept inline: a repair can make hundreds of thousands
+  QLRepairPermissionsJobType jobType_;
+  QLFileSystemResourceAttributeMismatchedType attributeMismatchedType_;
+  QLFileSystemResourceAttributeStatus attributeStatus_;
+  std::shared_ptr<const QLFileSystemResource> resource_;
+  std::int64_t currentAttribute_;
+  std::int64_t correctAttribute_;
+  std::optional<std::int64_t> newAttribute_;
+};
+
+}  // namespace tarnix
