@@ -147,7 +147,8 @@ void BomWriter::setEntriesPerLeaf(std::uint32_t entriesPerLeaf) {
 std::string BomWriter::serialize() const {
   const std::size_t n = entries_.size();
   const std::uint32_t perLeaf = entriesPerLeaf_;
-  const std::uint32_t fanout = std::max<std::uint32_t>(2, perLeaf);
+  // Three children at least, so that spreading them evenly never leaves a node with one.
+  const std::uint32_t fanout = std::max<std::uint32_t>(3, perLeaf);
 
   // Leaves are filled in the caller's order; an empty tree still has one (empty) leaf.
   const std::size_t leafCount = n == 0 ? 1 : (n + perLeaf - 1) / perLeaf;
@@ -161,7 +162,7 @@ std::string BomWriter::serialize() const {
   }
   const std::vector<Child> leaves = level;
 
-  // Inner levels above the leaves, children spread evenly so that no node is left with one.
+  // Inner levels above the leaves, children spread evenly over as few nodes as possible.
   std::vector<Inner> inner;
   while (level.size() > 1) {
     const std::size_t groups = (level.size() + fanout - 1) / fanout;

@@ -32,7 +32,7 @@ class BomWriter {
                std::uint32_t size = 0, const std::string& linkTarget = {});
 
   // At most `entriesPerLeaf` (1 to 510) entries in each leaf, and at most that many children
-  // (but at least 2) in each inner node; small values make deep trees.
+  // (but at least 3) in each inner node; small values make deep trees.
   void setEntriesPerLeaf(std::uint32_t entriesPerLeaf);
 
   std::string serialize() const;
