@@ -1,0 +1,62 @@
+#include "bootconfig/QLBootloaderConfigManager.h"
+
+#include "bootconfig/QLChameleonConfig.h"
+#include "bootconfig/QLCloverConfig.h"
+#include "platform/Log.h"
+
+namespace tarnix {
+
+QLBootloaderConfigManager& QLBootloaderConfigManager::shared() {
+  static QLBootloaderConfigManager manager;
+  return manager;
+}
+
+std::shared_ptr<QLBootloaderConfig> QLBootloaderConfigManager::currentConfig() const {
+  std::lock_guard lock(mutex_);
+  return currentConfig_;
+}
+
+QLBootloaderConfigType QLBootloaderConfigManager::recognise(plist_t dictionary) {
+  static constexpr const char* kCloverKeys[] = {"Boot",    "ACPI",     "KernelAndKextsPatches", "SMBIOS",
+                                                "Devices", "Graphics", "GUI"};
+  static constexpr const char* kChameleonKeys[] = {"Kernel Flags", "UseKernelCache", "Timeout"};
+  if (!platform::isDictionary(dictionary)) return QLBootloaderConfigType::unsupported;
+  for (const char* key : kCloverKeys)
+    if (plist_dict_get_item(dictionary, key)) return QLBootloaderConfigType::clover;
+  for (const char* key : kChameleonKeys)
+    if (plist_dict_get_item(dictionary, key)) return QLBootloaderConfigType::chameleon;
+  return QLBootloaderConfigType::unsupported;
+}
+
+bool QLBootloaderConfigManager::loadConfig(const std::string& path) {
+  const auto dictionary = QLBootloaderConfig::loadDictionary(path);
+  std::shared_ptr<QLBootloaderConfig> config;
+  switch (recognise(dictionary.get())) {
+    case QLBootloaderConfigType::clover: config = QLCloverConfig::create(path); break;
+    case QLBootloaderConfigType::chameleon: config = QLChameleonConfig::create(path); break;
+    case QLBootloaderConfigType::unsupported: break;
+  }
+  if (!config) {
+    platform::diagnostic("QLBootloaderConfigManager::loadConfig()", "Error: unsupported configuration " + path + ".");
+    return false;
+  }
+  std::lock_guard lock(mutex_);
+  currentConfig_ = std::move(config);
+  return true;
+}
+
+bool QLBootloaderConfigManager::applySIPConfig(const QLRootlessConfig& newSIPConfig) {
+  const auto config = currentConfig();
+  if (!config) return false;
+  std::lock_guard lock(applying_);
+  return config->applySIPConfig(newSIPConfig) && config->save();
+}
+
+bool QLBootloaderConfigManager::applyBooterConfig(const QLRootlessConfig& newBooterConfig) {
+  const auto config = currentConfig();
+  if (!config) return false;
+  std::lock_guard lock(applying_);
+  return config->applyBooterConfig(newBooterConfig) && config->save();
+}
+
+}  // namespace tarnix

@@ -1,0 +1,38 @@
+#pragma once
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "bootconfig/QLBootloaderConfig.h"
+
+namespace tarnix {
+
+// The configuration file the user chose last, shared by both panes. Recognition may run on a
+// worker thread while the panes read the current configuration.
+class QLBootloaderConfigManager {
+ public:
+  static QLBootloaderConfigManager& shared();
+  QLBootloaderConfigManager() = default;
+
+  std::shared_ptr<QLBootloaderConfig> currentConfig() const;
+
+  // Which bootloader a dictionary belongs to, by its top-level keys; Clover wins over Chameleon.
+  static QLBootloaderConfigType recognise(plist_t dictionary);
+
+  // Opens a Clover or Chameleon file and makes it current. False, with the current one kept,
+  // when the file is not a dictionary or belongs to neither.
+  bool loadConfig(const std::string& path);
+
+  // Apply the value to the current configuration and save it. False without a current
+  // configuration, when the value cannot be applied, or when saving fails.
+  bool applySIPConfig(const QLRootlessConfig& newSIPConfig);
+  bool applyBooterConfig(const QLRootlessConfig& newBooterConfig);
+
+ private:
+  mutable std::mutex mutex_;
+  std::shared_ptr<QLBootloaderConfig> currentConfig_;
+  // Applying and saving edit the shared dictionary; one at a time.
+  std::mutex applying_;
+};
+
+}  // namespace tarnix

@@ -1,0 +1,7 @@
+#pragma once
+
+namespace tarnix {
+
+enum class QLBootloaderConfigType { clover, chameleon, unsupported };
+
+}  // namespace tarnix

@@ -1,0 +1,15 @@
+#pragma once
+#include "bootconfig/QLLocalizedKey.h"
+
+namespace tarnix {
+
+// What a pane asks its window to show: a warning alert or an information message.
+struct QLRootlessMessage {
+  enum class Form { alert, message };
+  Form form;
+  QLLocalizedKey title;
+  QLLocalizedKey contents;
+  friend constexpr bool operator==(const QLRootlessMessage&, const QLRootlessMessage&) = default;
+};
+
+}  // namespace tarnix

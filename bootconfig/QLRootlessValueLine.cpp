@@ -1,0 +1,28 @@
+#include "bootconfig/QLRootlessValueLine.h"
+
+#include "bootconfig/QLRootlessLocalization.h"
+
+namespace tarnix {
+
+QLRootlessValueLine QLRootlessValueLine::make(const QLRootlessConfig& current, const QLRootlessConfig* newer) {
+  QLRootlessValueLine line;
+  line.currentHex = current.hexValue().value_or("0x00");
+  line.currentDecimal = current.decimalValue().value_or(0);
+  line.newHex = newer ? newer->hexValue().value_or("0x0") : "0x0";
+  line.newDecimal = newer ? newer->decimalValue().value_or(0) : 0;
+  return line;
+}
+
+std::string QLRootlessValueLine::text(const std::function<std::string(std::string_view key)>& localized) const {
+  return localized(kQLMainAbstractRootlessVCCurrentValue.key) + currentHex + " (" + std::to_string(currentDecimal) +
+         ")  \t" + localized(kQLMainAbstractRootlessVCNewValue.key) + newHex + " (" + std::to_string(newDecimal) + ")";
+}
+
+std::string QLRootlessValueLine::text() const {
+  return text([](std::string_view key) {
+    if (key == kQLMainAbstractRootlessVCCurrentValue.key) return std::string(kQLMainAbstractRootlessVCCurrentValue.english);
+    return std::string(kQLMainAbstractRootlessVCNewValue.english);
+  });
+}
+
+}  // namespace tarnix
