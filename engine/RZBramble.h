@@ -17,7 +17,7 @@
 
 namespace tarnix {
 
-class RZBramble final : private QLPackageManagerDelegate, private QLFileSystemResourceManagerDelegate {
+class RZBramble final : public QLPackageManagerDelegate, public QLFileSystemResourceManagerDelegate {
  public:
   // The thread count is the number of logical processors unless `useAllProcessors` is false
   // and 0 < `requestedThreads` <= that number.
@@ -43,7 +43,7 @@ class RZBramble final : private QLPackageManagerDelegate, private QLFileSystemRe
   // notification, then stores the value.
   void setProgress(double value);
 
- private:
+  // The job is the delegate of both managers: their progress becomes its percentage.
   void willGetPackages(const QLOSVolume&) override;
   void didGetPackages(const QLOSVolume&) override {}
   void willParsePackages(const std::vector<QLStandardPackage>&) override;
@@ -55,6 +55,7 @@ class RZBramble final : private QLPackageManagerDelegate, private QLFileSystemRe
   void didVerifyResource(std::int64_t count, std::int64_t total) override;
   void didRepairResource(std::int64_t count, std::int64_t total) override;
 
+ private:
   RZBrambleDelegate* delegate_ = nullptr;
   std::int64_t total_ = 0;
   QLRepairPermissionsJobType jobType_;
