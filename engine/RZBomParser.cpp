@@ -36,13 +36,13 @@ class Store {
   const char* at(std::uint64_t offset) const { return bytes_.data() + offset; }
   std::size_t size() const { return bytes_.size(); }
 
-  // The block index: entry i at tableOffset + 4 + 8i. Only entries inside the file count.
+  // The block index: entry i at tableOffset + 4 + 8i. The whole index must lie in the file:
+  // a store cut short loses its index first, since the index comes last.
   bool setBlockTable(std::uint64_t tableOffset) {
     if (!has(tableOffset, 4)) return false;
     tableOffset_ = tableOffset;
-    const std::uint64_t room = (bytes_.size() - tableOffset - 4) / 8;
-    blockCount_ = std::min<std::uint64_t>(u32(tableOffset), room);
-    return true;
+    blockCount_ = u32(tableOffset);
+    return has(tableOffset + 4, blockCount_ * 8);
   }
   std::uint64_t blockCount() const { return blockCount_; }
 
