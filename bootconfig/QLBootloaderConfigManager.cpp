@@ -21,10 +21,15 @@ QLBootloaderConfigType QLBootloaderConfigManager::recognise(plist_t dictionary) 
                                                 "Devices", "Graphics", "GUI"};
   static constexpr const char* kChameleonKeys[] = {"Kernel Flags", "UseKernelCache", "Timeout"};
   if (!platform::isDictionary(dictionary)) return QLBootloaderConfigType::unsupported;
+  // Clover's sections are dictionaries. Chameleon files carry strings, some under the same
+  // names (an "SMBIOS" path to smbios.plist), so a section name alone does not make a file
+  // Clover while it has Chameleon keys.
   for (const char* key : kCloverKeys)
-    if (plist_dict_get_item(dictionary, key)) return QLBootloaderConfigType::clover;
+    if (platform::isDictionary(plist_dict_get_item(dictionary, key))) return QLBootloaderConfigType::clover;
   for (const char* key : kChameleonKeys)
     if (plist_dict_get_item(dictionary, key)) return QLBootloaderConfigType::chameleon;
+  for (const char* key : kCloverKeys)
+    if (plist_dict_get_item(dictionary, key)) return QLBootloaderConfigType::clover;
   return QLBootloaderConfigType::unsupported;
 }
 

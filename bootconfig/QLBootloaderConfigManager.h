@@ -16,7 +16,8 @@ class QLBootloaderConfigManager {
 
   std::shared_ptr<QLBootloaderConfig> currentConfig() const;
 
-  // Which bootloader a dictionary belongs to, by its top-level keys; Clover wins over Chameleon.
+  // Which bootloader a dictionary belongs to, by its top-level keys: a Clover section holding a
+  // dictionary, else a Chameleon key, else any Clover section name.
   static QLBootloaderConfigType recognise(plist_t dictionary);
 
   // Opens a Clover or Chameleon file and makes it current. False, with the current one kept,
