@@ -1,0 +1,43 @@
+#pragma once
+// Where the helper's installed files live and which programs it starts. Installed files sit
+// under `rootPrefix` (empty on a real system) so tests can install into a temporary folder;
+// every program path can be pointed elsewhere from the environment (tests use scripts).
+#include <string>
+#include <vector>
+
+namespace tarnix::platform {
+
+struct HelperPlatformTable {
+  std::string rootPrefix;  // TARNIX_ROOT_PREFIX
+
+  // Installed files, without the prefix.
+  std::string helperToolsFolder = "/usr/local/libexec/";
+  std::string unitsFolder = "/etc/systemd/system/";
+  std::string socketPath = "/run/local.quillon.tarnix.helper.socket";
+  std::string toolPath = "/usr/local/bin/Bramble";
+
+  // Programs, absolute (TARNIX_KEXTCACHE, TARNIX_KILLALL, TARNIX_NVRAM, TARNIX_PKEXEC,
+  // TARNIX_SYSTEMCTL, TARNIX_BUNDLED_HELPER).
+  std::string kextcache = "/usr/sbin/kextcache";
+  std::string killall = "/usr/bin/killall";
+  std::string nvram = "/usr/local/libexec/tarnix-nvram";
+  std::string pkexec = "/usr/bin/pkexec";
+  std::string systemctl = "/usr/bin/systemctl";
+  // The copy of the helper shipped with the applications, which the install step copies.
+  std::string bundledHelper = "/usr/libexec/tarnix/local.quillon.tarnix.helper";
+
+  // Members of these groups administer the machine (TARNIX_ADMIN_GROUPS, comma-separated).
+  std::vector<std::string> adminGroups = {"sudo", "wheel", "admin"};
+
+  // An installed path under the prefix.
+  std::string installed(const std::string& path) const { return rootPrefix + path; }
+  std::string helperBinary(const std::string& identifier) const { return installed(helperToolsFolder + identifier); }
+  std::string serviceUnit(const std::string& identifier) const { return installed(unitsFolder + identifier + ".service"); }
+  std::string socketUnit(const std::string& identifier) const { return installed(unitsFolder + identifier + ".socket"); }
+
+  static HelperPlatformTable fromEnvironment();
+  // Read from the environment once per process.
+  static const HelperPlatformTable& current();
+};
+
+}  // namespace tarnix::platform
