@@ -3,9 +3,27 @@
 #include <cstdlib>
 
 #include "bootconfig/QLRootlessLocalization.h"
+#include "model/QLBootEnvironmentManager.h"
+#include "model/QLOSVolume.h"
+#include "model/QLOSVolumeManager.h"
 #include "platform/Log.h"
 
 namespace tarnix {
+
+QLRootlessPaneContext sharedRootlessPaneContext(const QLPreferences* preferences) {
+  std::optional<QLOSVersion> system;
+  if (auto root = QLOSVolume::initWithMountPoint("/"))
+    system = root->osVersion;
+  else if (auto target = QLOSVolumeManager::shared().selected())
+    system = target->osVersion;
+  return QLRootlessPaneContext{QLRootlessConfigManager::shared(),
+                               QLBootloaderConfigManager::shared(),
+                               QLBootEnvironmentManager::shared().currentEnvironment(),
+                               std::move(system),
+                               preferences,
+                               {},
+                               {}};
+}
 
 QLMainAbstractRootlessPresenter::QLMainAbstractRootlessPresenter(QLRootlessPaneView& view,
                                                                  QLRootlessPaneContext context)

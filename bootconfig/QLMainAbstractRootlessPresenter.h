@@ -32,6 +32,11 @@ struct QLRootlessPaneContext {
   QLTaskRunner runOnMain;
 };
 
+// The shared managers, the detected boot environment and the system of the volume at "/", or
+// of the selected target volume when "/" holds no macOS (a Linux rescue system). The two
+// runners are left for the application to fill.
+QLRootlessPaneContext sharedRootlessPaneContext(const QLPreferences* preferences);
+
 class QLMainAbstractRootlessPresenter {
  public:
   QLMainAbstractRootlessPresenter(QLRootlessPaneView& view, QLRootlessPaneContext context);
