@@ -1,0 +1,71 @@
+#include "helper/protocol/QLWireMessage.h"
+
+#include <cstdlib>
+
+namespace tarnix::wire {
+namespace {
+constexpr const char* kKinds[] = {"call", "oneway", "reply"};
+constexpr std::size_t kMaxSelector = 256;
+}  // namespace
+
+std::optional<Message> decodeMessage(std::string_view body) {
+  // Only the binary form: XML would bring a second parser into the helper for nothing.
+  if (body.size() < 8 || body.size() > kMaxReplyFrame || !plist_is_binary(body.data(), static_cast<std::uint32_t>(body.size())))
+    return std::nullopt;
+  plist_t root = nullptr;
+  plist_from_bin(body.data(), static_cast<std::uint32_t>(body.size()), &root);
+  platform::Plist owned(root);
+  if (!root || plist_get_node_type(root) != PLIST_DICT) return std::nullopt;
+
+  Message message;
+  const auto kind = platform::dictString(root, "kind");
+  if (!kind) return std::nullopt;
+  if (*kind == kKinds[0]) message.kind = Kind::call;
+  else if (*kind == kKinds[1]) message.kind = Kind::oneway;
+  else if (*kind == kKinds[2]) message.kind = Kind::reply;
+  else return std::nullopt;
+
+  if (message.kind != Kind::oneway) {
+    plist_t id = plist_dict_get_item(root, "id");
+    if (!id || plist_get_node_type(id) != PLIST_UINT) return std::nullopt;
+    plist_get_uint_val(id, &message.id);
+    if (message.id == 0 || message.id > (1ull << 53)) return std::nullopt;
+  }
+  if (message.kind != Kind::reply) {
+    auto selector = platform::dictString(root, "selector");
+    if (!selector || selector->empty() || selector->size() > kMaxSelector) return std::nullopt;
+    message.selector = std::move(*selector);
+  }
+  plist_t arguments = plist_dict_get_item(root, "arguments");
+  if (!arguments || plist_get_node_type(arguments) != PLIST_ARRAY) return std::nullopt;
+  message.arguments.reset(plist_copy(arguments));
+  return message;
+}
+
+std::string encodeMessage(Kind kind, std::uint64_t id, std::string_view selector, platform::Plist arguments) {
+  platform::Plist root(plist_new_dict());
+  plist_dict_set_item(root.get(), "kind", plist_new_string(kKinds[static_cast<int>(kind)]));
+  if (kind != Kind::oneway) plist_dict_set_item(root.get(), "id", plist_new_uint(id));
+  if (kind != Kind::reply) plist_dict_set_item(root.get(), "selector", plist_new_string(std::string(selector).c_str()));
+  plist_dict_set_item(root.get(), "arguments", arguments ? arguments.release() : plist_new_array());
+  return platform::toBinary(root.get());
+}
+
+std::string frame(const std::string& body) {
+  const auto length = static_cast<std::uint32_t>(body.size());
+  std::string out;
+  out.reserve(body.size() + kFrameHeaderSize);
+  out.push_back(static_cast<char>(length >> 24));
+  out.push_back(static_cast<char>(length >> 16));
+  out.push_back(static_cast<char>(length >> 8));
+  out.push_back(static_cast<char>(length));
+  out += body;
+  return out;
+}
+
+std::uint32_t frameLength(const unsigned char header[kFrameHeaderSize]) {
+  return (std::uint32_t{header[0]} << 24) | (std::uint32_t{header[1]} << 16) | (std::uint32_t{header[2]} << 8) |
+         std::uint32_t{header[3]};
+}
+
+}  // namespace tarnix::wire

@@ -1,0 +1,24 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+namespace tarnix {
+
+// What the helper pushes to the application while it works.
+class QLXPCHelperContext {
+ public:
+  static QLXPCHelperContext initWith(std::string status, double progress) {
+    return QLXPCHelperContext(std::move(status), progress);
+  }
+
+  std::string status;     // "Progress" while a permission repair runs
+  double progress = 0.0;  // per cent, as the repair job reports it
+
+  // The hash of status + "_" + the shortest decimal form of progress ("Progress_0.5").
+  std::size_t hashValue() const;
+
+ private:
+  QLXPCHelperContext(std::string statusText, double value) : status(std::move(statusText)), progress(value) {}
+};
+
+}  // namespace tarnix

@@ -1,0 +1,19 @@
+#include "helper/protocol/QLWireCalls.h"
+#include "helper/protocol/QLXPCHelperContextProxy.h"
+#include "helper/protocol/QLXPCHelperContextStub.h"
+
+namespace tarnix {
+
+void QLXPCHelperContextProxy::updateWithNewContext(QLXPCHelperContext context) {
+  sender_.sendOneway("updateWithNewContext:", wire::pack(context));
+}
+
+bool QLXPCHelperContextStub::dispatch(const wire::Message& message) {
+  if (message.kind != wire::Kind::oneway || message.selector != "updateWithNewContext:") return false;
+  auto values = wire::unpack<QLXPCHelperContext>(message.arguments.get());
+  if (!values) return false;
+  exported_.updateWithNewContext(std::move(std::get<0>(*values)));
+  return true;
+}
+
+}  // namespace tarnix

@@ -1,0 +1,25 @@
+#pragma once
+// The base service of every helper: identity, liveness and removal. Every reply arrives once.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tarnix {
+
+template <typename T>
+using QLReply = std::function<void(T)>;
+
+class QLXPCHelperProtocol {
+ public:
+  virtual ~QLXPCHelperProtocol() = default;
+  virtual void test(QLReply<std::int64_t> reply) = 0;  // 1234567890
+  virtual void terminate() = 0;                         // one-way: the helper exits with status 0
+  virtual void uninstall(QLReply<bool> reply) = 0;
+  virtual void getVersion(QLReply<std::string> reply) = 0;
+
+  // Wire names, in method order.
+  static constexpr std::array<const char*, 4> selectors{"test:", "terminate", "uninstall:", "getVersion:"};
+};
+
+}  // namespace tarnix

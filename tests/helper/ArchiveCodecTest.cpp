@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include "helper/protocol/QLArchiveCodec.h"
+#include "helper/protocol/QLWireCalls.h"
+#include "helper/protocol/QLWireMessage.h"
+#include "helper/protocol/QLXPCTarnixHelperStub.h"
+
+namespace tarnix {
+namespace {
+
+using platform::Plist;
+
+QLOSVolume sampleVolume() {
+  return QLOSVolume::fromArchive("/Volumes/Mac HD", QLOSVersion::fromArchive(10, 13, 2, "10.13.2", "17C88"));
+}
+
+// Through the bytes of a real message, as the wire carries them.
+template <typename T>
+std::optional<T> roundTrip(const T& value) {
+  auto body = wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(value));
+  auto message = wire::decodeMessage(body);
+  if (!message) return std::nullopt;
+  auto values = wire::unpack<T>(message->arguments.get());
+  if (!values) return std::nullopt;
+  return std::get<0>(*values);
+}
+
+TEST(ArchiveCodec, EveryWireObjectSurvivesTheWire) {
+  auto volume = roundTrip(sampleVolume());
+  ASSERT_TRUE(volume);
+  EXPECT_EQ(volume->mountPoint, "/Volumes/Mac HD");
+  EXPECT_EQ(volume->osVersion.minorVersion, 13);
+  EXPECT_EQ(volume->osVersion.buildVersion, "17C88");
+
+  QLRepairPermissionsRepresentableResult result("id-1", "/usr/bin/sudo", "Permissions mismatched", 755, 4755, 4755,
+                                                "Fixed");
+  auto results = roundTrip(std::vector{result, result});
+  ASSERT_TRUE(results);
+  ASSERT_EQ(results->size(), 2u);
+  const auto& back = (*results)[1];
+  EXPECT_EQ(std::tie(back.identifier, back.fileSystemResourcePath, back.attributeMismatchedTypeString,
+                     back.currentAttribute, back.correctAttribute, back.newAttribute, back.attributeStatusString),
+            std::tie(result.identifier, result.fileSystemResourcePath, result.attributeMismatchedTypeString,
+                     result.currentAttribute, result.correctAttribute, result.newAttribute,
+                     result.attributeStatusString));
+
+  auto context = roundTrip(QLXPCHelperContext::initWith("Progress", 0.25));
+  ASSERT_TRUE(context);
+  EXPECT_EQ(context->status, "Progress");
+  EXPECT_EQ(context->progress, 0.25);
+
+  auto kexts = roundTrip(std::vector{QLKernelExtension::fromPath("/src/My Kexts/Foo.kext")});
+  ASSERT_TRUE(kexts);
+  EXPECT_EQ(kexts->at(0).path(), "/src/My Kexts/Foo.kext");
+
+  auto empty = roundTrip(std::vector<QLKernelExtension>{});
+  ASSERT_TRUE(empty);  // an empty reply is an empty array, not nothing
+  EXPECT_TRUE(empty->empty());
+
+  for (std::int64_t number : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{1234567890}, std::int64_t{9999999999},
+                              INT64_MIN, INT64_MAX})
+    EXPECT_EQ(roundTrip(number), number);
+}
+
+TEST(ArchiveCodec, ContextHashNamesStatusAndProgress) {
+  EXPECT_EQ(QLXPCHelperContext::initWith("Progress", 0.5).hashValue(), std::hash<std::string>{}("Progress_0.5"));
+}
+
+Plist parse(const std::string& xml) { return platform::parsePropertyList(xml); }
+
+std::string object(const std::string& className, const std::string& keys) {
+  return "<dict><key>$class</key><string>" + className + "</string>" + keys + "</dict>";
+}
+std::string plist(const std::string& body) { return "<plist version=\"1.0\">" + body + "</plist>"; }
+
+const std::string kVersion = object("QLOSVersion",
+                                    "<key>kVersion</key><string>10.13</string><key>kBuildVersion</key><string>17A</string>");
+
+TEST(ArchiveCodec, RefusesWrongClassesAndMissingKeys) {
+  struct Case {
+    const char* name;
+    std::string xml;
+    bool accepted;
+  };
+  const Case volumes[] = {
+      {"complete", plist(object("QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" + kVersion)),
+       true},
+      {"integers may be absent", plist(object("QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" +
+                                                                object("QLOSVersion", "<key>kVersion</key><string>1</string>"
+                                                                                      "<key>kBuildVersion</key><string>b</string>"))),
+       true},
+      {"another class", plist(object("QLOSVersion", "<key>kMountPoint</key><string>/V</string>")), false},
+      {"a prefixed class name", plist(object("Tarnix.QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" + kVersion)), false},
+      {"no version", plist(object("QLOSVolume", "<key>kMountPoint</key><string>/V</string>")), false},
+      {"version of a wrong class",
+       plist(object("QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" +
+                                      object("QLKernelExtension", ""))), false},
+      {"mount point not a string",
+       plist(object("QLOSVolume", "<key>kMountPoint</key><integer>1</integer><key>kOSVersion</key>" + kVersion)), false},
+      {"integer of a wrong type",
+       plist(object("QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" +
+                                      object("QLOSVersion", "<key>kMajorVersion</key><string>10</string>"
+                                                            "<key>kVersion</key><string>1</string>"
+                                                            "<key>kBuildVersion</key><string>b</string>"))), false},
+      {"a bare string", plist("<string>/V</string>"), false},
+  };
+  for (const auto& c : volumes) {
+    auto node = parse(c.xml);
+    ASSERT_TRUE(node) << c.name;
+    EXPECT_EQ(archive::decode<QLOSVolume>(node.get()).has_value(), c.accepted) << c.name;
+  }
+
+  const std::string url = object("NSURL", "<key>NS.string</key><string>file:///a/Foo.kext</string>");
+  EXPECT_TRUE(archive::decode<QLKernelExtension>(parse(plist(object("QLKernelExtension", "<key>url</key>" + url))).get()));
+  EXPECT_FALSE(archive::decode<QLKernelExtension>(
+      parse(plist(object("QLKernelExtension", "<key>url</key><string>file:///a/Foo.kext</string>"))).get()));
+  EXPECT_FALSE(archive::decode<QLKernelExtension>(
+      parse(plist(object("QLKernelExtension",
+                         "<key>url</key>" + object("NSURL", "<key>NS.string</key><string>http://x/Foo.kext</string>"))))
+          .get()));
+  // An array allows its element class only.
+  EXPECT_FALSE(archive::decode<std::vector<QLKernelExtension>>(
+      parse(plist("<array>" + object("QLKernelExtension", "<key>url</key>" + url) + kVersion + "</array>")).get()));
+  EXPECT_FALSE(archive::decode<QLXPCHelperContext>(parse(plist(object("QLXPCHelperContext", "<key>kProgress</key><real>1</real>"))).get()));
+}
+
+TEST(WireMessage, RefusesMalformedBodies) {
+  const std::string good = wire::encodeMessage(wire::Kind::call, 1, "test:", wire::pack());
+  ASSERT_TRUE(wire::decodeMessage(good));
+  EXPECT_FALSE(wire::decodeMessage(good.substr(0, good.size() / 2)));
+  EXPECT_FALSE(wire::decodeMessage("not a property list at all"));
+  EXPECT_FALSE(wire::decodeMessage(platform::toXml(platform::parsePropertyList(
+      plist("<dict><key>kind</key><string>call</string></dict>")).get())));
+  EXPECT_FALSE(wire::decodeMessage(wire::encodeMessage(wire::Kind::call, 0, "test:", wire::pack())));  // id 0
+  EXPECT_FALSE(wire::decodeMessage(wire::encodeMessage(wire::Kind::oneway, 0, "", wire::pack())));     // no selector
+}
+
+// Records what reached the exported object.
+class RecordingHelper final : public QLXPCTarnixHelperProtocol {
+ public:
+  std::vector<std::string> calls;
+  void test(QLReply<std::int64_t> reply) override { calls.push_back("test"), reply(1234567890); }
+  void terminate() override { calls.push_back("terminate"); }
+  void uninstall(QLReply<bool>) override {}
+  void getVersion(QLReply<std::string>) override {}
+  void repairWithFolder(std::string folder, QLOSVolume volume, QLReply<bool> reply) override {
+    calls.push_back("repairWithFolder " + folder + " " + volume.mountPoint);
+    reply(true);
+  }
+  void repairDiskPermissionsOnTargetVolume(QLOSVolume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>>) override {}
+  void rebuildCachesOnTargetVolume(QLOSVolume, QLReply<bool>) override {}
+  void test2(QLReply<std::int64_t>) override {}
+  void installWithKernelExtensions(std::vector<QLKernelExtension>, std::string, QLOSVolume,
+                                   QLReply<std::vector<QLKernelExtension>>) override {}
+  void backupWithKernelExtensions(std::vector<QLKernelExtension>, std::string, QLOSVolume, std::string,
+                                  QLReply<std::vector<QLKernelExtension>>) override {}
+  void changeMaximumThreadsNumber(std::int64_t, QLReply<bool>) override {}
+  void installBrambleFromSourcePath(std::string, std::string, QLReply<bool>) override {}
+  void uninstallBrambleFromPath(std::string, QLReply<bool>) override {}
+  void applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t, QLReply<bool>) override {}
+};
+
+TEST(QLXPCTarnixHelperStub, InvokesOnlyWellFormedCalls) {
+  RecordingHelper helper;
+  QLXPCTarnixHelperStub stub(helper);
+  std::vector<bool> replies;
+  auto dispatch = [&](wire::Kind kind, const char* selector, Plist arguments) {
+    auto message = wire::decodeMessage(wire::encodeMessage(kind, kind == wire::Kind::oneway ? 0 : 3, selector,
+                                                           std::move(arguments)));
+    return message && stub.dispatch(*message, [&](Plist values) { replies.push_back(values != nullptr); });
+  };
+  EXPECT_TRUE(dispatch(wire::Kind::call, "test:", wire::pack()));
+  EXPECT_TRUE(dispatch(wire::Kind::oneway, "terminate", wire::pack()));
+  EXPECT_TRUE(dispatch(wire::Kind::call, "repairWithFolder:onTargetVolume:reply:",
+                       wire::pack(std::string("/Library/Extensions/"), sampleVolume())));
+
+  EXPECT_FALSE(dispatch(wire::Kind::call, "format:", wire::pack()));
+  EXPECT_FALSE(dispatch(wire::Kind::call, "terminate", wire::pack()));    // one-way only
+  EXPECT_FALSE(dispatch(wire::Kind::oneway, "test:", wire::pack()));      // needs a reply
+  EXPECT_FALSE(dispatch(wire::Kind::call, "test:", wire::pack(std::int64_t{1})));
+  EXPECT_FALSE(dispatch(wire::Kind::call, "repairWithFolder:onTargetVolume:reply:",
+                        wire::pack(std::string("/Library/Extensions/"), sampleVolume().osVersion)));
+  EXPECT_EQ(helper.calls, (std::vector<std::string>{"test", "terminate", "repairWithFolder /Library/Extensions/ /Volumes/Mac HD"}));
+  EXPECT_EQ(replies.size(), 2u);
+}
+
+}  // namespace
+}  // namespace tarnix
