@@ -170,7 +170,10 @@ int runCheck(const std::vector<std::string>& arguments, QLRepairPermissionsJobTy
   const auto results = job.run();
   bar.finish();
 
-  writeAll(json ? jsonReport(results) : textReport(results));
+  if (json)
+    writeJsonReport(results, stdout);
+  else
+    writeTextReport(results, stdout);
   std::size_t failed = 0;
   for (const auto& result : results)
     if (result.attributeStatus() == QLFileSystemResourceAttributeStatus::failed) ++failed;

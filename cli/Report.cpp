@@ -23,17 +23,26 @@ void appendNumber(std::string& out, std::int64_t value) {
   out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
+constexpr std::size_t kPiece = 1 << 20;
+
+void flushPiece(std::string& out, std::FILE* stream, bool always) {
+  if (out.size() < kPiece && !always) return;
+  std::fwrite(out.data(), 1, out.size(), stream);
+  out.clear();
+}
+
 }  // namespace
 
-std::string textReport(const std::vector<QLRepairPermissionsResult>& results) {
+void writeTextReport(const std::vector<QLRepairPermissionsResult>& results, std::FILE* stream) {
   std::string out;
-  out.reserve(results.size() * 160);
-  for (const auto& result : results) {
-    if (!out.empty()) out.append("\n\n");
-    result.appendDescription(out);
+  out.reserve(kPiece + 4096);
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    if (i > 0) out.append("\n\n");
+    results[i].appendDescription(out);
+    flushPiece(out, stream, false);
   }
-  if (!out.empty()) out.push_back('\n');
-  return out;
+  if (!results.empty()) out.push_back('\n');
+  flushPiece(out, stream, true);
 }
 
 void appendJsonString(std::string& out, std::string_view text) {
@@ -65,30 +74,35 @@ void appendJsonString(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
-std::string jsonReport(const std::vector<QLRepairPermissionsResult>& results) {
+void appendJson(const QLRepairPermissionsResult& result, std::string& out) {
+  out.append("{\"identifier\":\"").append(result.identifier()).append("\",\"jobType\":");
+  appendJsonString(out, rawValue(result.jobType()));
+  out.append(",\"path\":");
+  appendJsonString(out, result.fileSystemResource() ? result.fileSystemResource()->path() : std::string());
+  out.append(",\"reason\":");
+  appendJsonString(out, englishText(result.attributeMismatchedType()));
+  out.append(",\"current\":");
+  appendNumber(out, result.currentAttribute());
+  out.append(",\"correct\":");
+  appendNumber(out, result.correctAttribute());
+  out.append(",\"new\":");
+  if (result.newAttribute())
+    appendNumber(out, *result.newAttribute());
+  else
+    out.append("null");
+  out.append(",\"status\":");
+  appendJsonString(out, text(result.attributeStatus()));
+  out.append("}\n");
+}
+
+void writeJsonReport(const std::vector<QLRepairPermissionsResult>& results, std::FILE* stream) {
   std::string out;
-  out.reserve(results.size() * 220);
+  out.reserve(kPiece + 4096);
   for (const auto& result : results) {
-    out.append("{\"identifier\":\"").append(result.identifier()).append("\",\"jobType\":");
-    appendJsonString(out, rawValue(result.jobType()));
-    out.append(",\"path\":");
-    appendJsonString(out, result.fileSystemResource() ? result.fileSystemResource()->path() : std::string());
-    out.append(",\"reason\":");
-    appendJsonString(out, englishText(result.attributeMismatchedType()));
-    out.append(",\"current\":");
-    appendNumber(out, result.currentAttribute());
-    out.append(",\"correct\":");
-    appendNumber(out, result.correctAttribute());
-    out.append(",\"new\":");
-    if (result.newAttribute())
-      appendNumber(out, *result.newAttribute());
-    else
-      out.append("null");
-    out.append(",\"status\":");
-    appendJsonString(out, text(result.attributeStatus()));
-    out.append("}\n");
+    appendJson(result, out);
+    flushPiece(out, stream, false);
   }
-  return out;
+  flushPiece(out, stream, true);
 }
 
 ProgressBar::ProgressBar(std::FILE* stream, int columns) : stream_(stream), columns_(columns) {}

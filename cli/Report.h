@@ -9,10 +9,12 @@
 
 namespace tarnix::cli {
 
-// The text form of every result, blank lines between them.
-std::string textReport(const std::vector<QLRepairPermissionsResult>& results);
+// The text form of every result, blank lines between them, written to `stream` in pieces (a
+// whole volume's report is tens of megabytes).
+void writeTextReport(const std::vector<QLRepairPermissionsResult>& results, std::FILE* stream);
 // One JSON object a line.
-std::string jsonReport(const std::vector<QLRepairPermissionsResult>& results);
+void writeJsonReport(const std::vector<QLRepairPermissionsResult>& results, std::FILE* stream);
+void appendJson(const QLRepairPermissionsResult& result, std::string& out);
 // A JSON string literal; bytes that are not UTF-8 become \u00XX escapes.
 void appendJsonString(std::string& out, std::string_view text);
 

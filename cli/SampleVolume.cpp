@@ -114,30 +114,33 @@ std::vector<Item> fixedItems() {
 }
 
 // Folders of files and links under /System/Library/Frameworks, a bulk like a real system's.
+// Each folder's items follow it, as in the receipts Apple writes.
 void addBulk(std::vector<Item>& items, std::size_t files) {
   const std::size_t folders = std::max<std::size_t>(4, files / 89);
   const std::size_t links = std::max<std::size_t>(2, files * 10 / 89);
+  const auto firstOf = [folders](std::size_t count, std::size_t folder) { return count * folder / folders; };
   char name[160];
+  char target[160];
   for (std::size_t f = 0; f < folders; ++f) {
     std::snprintf(name, sizeof name, "/System/Library/Frameworks/Sample%04zu.framework", f);
-    items.push_back({name, Kind::folder, 0755, 1, {}, {}});
-  }
-  for (std::size_t i = 0; i < files; ++i) {
-    std::snprintf(name, sizeof name, "/System/Library/Frameworks/Sample%04zu.framework/Resource%06zu", i % folders, i);
-    Item item{name, Kind::file, i % 10 == 3 ? 0755u : 0644u, 1, {}, {}};
-    if (i % 7 == 1) item.wrong.mode = 0600;
-    if (i % 11 == 2) item.wrong.uid = kStaffUid;
-    if (i % 13 == 5) item.wrong.gid = kStaffGid;
-    items.push_back(std::move(item));
-  }
-  for (std::size_t l = 0; l < links; ++l) {
-    std::snprintf(name, sizeof name, "/System/Library/Frameworks/Sample%04zu.framework/Link%06zu", l % folders, l);
-    char target[160];
-    std::snprintf(target, sizeof target, "../Sample%04zu.framework/Resource%06zu", (l + 1) % folders,
-                  ((l + 1) % folders) % std::max<std::size_t>(1, files));
-    Item item{name, Kind::link, 0777, 1, target, {}};
-    if (l % 9 == 4) item.wrong.uid = kStaffUid;
-    items.push_back(std::move(item));
+    const std::string folder = name;
+    items.push_back({folder, Kind::folder, 0755, 1, {}, {}});
+    for (std::size_t i = firstOf(files, f); i < firstOf(files, f + 1); ++i) {
+      std::snprintf(name, sizeof name, "/Resource%06zu", i);
+      Item item{folder + name, Kind::file, i % 10 == 3 ? 0755u : 0644u, 1, {}, {}};
+      if (i % 7 == 1) item.wrong.mode = 0600;
+      if (i % 11 == 2) item.wrong.uid = kStaffUid;
+      if (i % 13 == 5) item.wrong.gid = kStaffGid;
+      items.push_back(std::move(item));
+    }
+    const std::size_t next = (f + 1) % folders;
+    for (std::size_t l = firstOf(links, f); l < firstOf(links, f + 1); ++l) {
+      std::snprintf(name, sizeof name, "/Link%06zu", l);
+      std::snprintf(target, sizeof target, "../Sample%04zu.framework/Resource%06zu", next, firstOf(files, next));
+      Item item{folder + name, Kind::link, 0777, 1, target, {}};
+      if (l % 9 == 4) item.wrong.uid = kStaffUid;
+      items.push_back(std::move(item));
+    }
   }
 }
 

@@ -8,6 +8,9 @@
 #include "platform/Log.h"
 
 namespace tarnix {
+namespace {
+constexpr std::size_t kBatch = 256;
+}
 
 QLFileSystemResourceManager::QLFileSystemResourceManager(QLResourceList resources, long numThreads,
                                                          std::string mountPoint, platform::VolumeTrees& trees)
@@ -21,7 +24,7 @@ std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::verify() { r
 std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::repair() { return run(true); }
 
 std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::run(bool repairing) {
-  std::vector<QLRepairPermissionsResult> shared;
+  std::vector<std::vector<QLRepairPermissionsResult>> finished;  // chunk lists, in finishing order
   std::int64_t counter = 0;
   const auto total = static_cast<std::int64_t>(resources_.size());
   auto& queue = RZSerialWorkingQueue::shared();
@@ -33,6 +36,7 @@ std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::run(bool rep
       if (!tree) platform::diagnostic("QLFileSystemResourceManager::repair()", "Error: Failed to open " + mountPoint_);
     }
     std::vector<QLRepairPermissionsResult> own;
+    std::size_t pending = 0;
     for (std::size_t i = chunk.first; i <= chunk.last; ++i) {
       const auto& resource = *resources_[i];
       auto results = !repairing ? resource.verify()
@@ -47,19 +51,32 @@ std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::run(bool rep
                                QLFileSystemResourceAttributeStatus::failed);
       }
       own.insert(own.end(), std::make_move_iterator(results.begin()), std::make_move_iterator(results.end()));
-      queue.sync([&] {
-        ++counter;
-        if (!delegate_) return;
-        if (repairing)
-          delegate_->didRepairResource(counter, total);
-        else
-          delegate_->didVerifyResource(counter, total);
-      });
+      // Progress goes through the serial queue in small batches: the same calls in the same
+      // order, one pass through the queue per batch.
+      if (++pending == kBatch || i == chunk.last) {
+        queue.sync([&] {
+          for (; pending > 0; --pending) {
+            ++counter;
+            if (!delegate_) continue;
+            if (repairing)
+              delegate_->didRepairResource(counter, total);
+            else
+              delegate_->didVerifyResource(counter, total);
+          }
+        });
+      }
     }
-    queue.sync([&] {
-      shared.insert(shared.end(), std::make_move_iterator(own.begin()), std::make_move_iterator(own.end()));
-    });
+    queue.sync([&] { finished.push_back(std::move(own)); });
   });
+  if (finished.size() == 1) return std::move(finished.front());
+  std::size_t size = 0;
+  for (const auto& list : finished) size += list.size();
+  std::vector<QLRepairPermissionsResult> shared;
+  shared.reserve(size);
+  for (auto& list : finished) {
+    shared.insert(shared.end(), std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
+    std::vector<QLRepairPermissionsResult>().swap(list);  // give the memory back as we go
+  }
   return shared;
 }
 

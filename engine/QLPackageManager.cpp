@@ -2,7 +2,7 @@
 
 #include <memory>
 #include <string_view>
-#include <unordered_set>
+#include <functional>
 
 #include "engine/RZBomParser.h"
 #include "engine/RZSerialWorkingQueue.h"
@@ -14,6 +14,7 @@ namespace tarnix {
 namespace {
 
 constexpr std::size_t kBomLimit = std::size_t{2} << 30;
+constexpr std::size_t kBatch = 256;
 
 std::string receiptsFolder(const std::string& mountPoint) {
   return (mountPoint.empty() ? std::string() : mountPoint) + "/System/Library/Receipts/";
@@ -25,6 +26,50 @@ bool hasPlistExtension(const std::string& path) {
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
   return std::string_view(path).substr(dot + 1) == "plist";
 }
+
+// The set of paths already taken, by their hashes. Hashes are computed by the workers, so
+// the serial queue only probes: open addressing over one array keeps that to about one
+// cache miss per item.
+class PathSet {
+ public:
+  explicit PathSet(std::size_t expected) {
+    std::size_t capacity = 16;
+    while (capacity < expected * 2) capacity <<= 1;
+    slots_.resize(capacity);
+  }
+  // False when an equal path is already in the set.
+  bool insert(std::size_t hash, const QLFileSystemResource* resource) {
+    if ((size_ + 1) * 2 > slots_.size()) grow();
+    if (!place(slots_, hash, resource)) return false;
+    ++size_;
+    return true;
+  }
+
+ private:
+  struct Slot {
+    std::size_t hash = 0;
+    const QLFileSystemResource* resource = nullptr;
+  };
+  static bool place(std::vector<Slot>& slots, std::size_t hash, const QLFileSystemResource* resource) {
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      Slot& slot = slots[i];
+      if (!slot.resource) {
+        slot = {hash, resource};
+        return true;
+      }
+      if (slot.hash == hash && slot.resource->path() == resource->path()) return false;
+    }
+  }
+  void grow() {
+    std::vector<Slot> bigger(slots_.size() * 2);
+    for (const auto& slot : slots_)
+      if (slot.resource) place(bigger, slot.hash, slot.resource);
+    slots_.swap(bigger);
+  }
+  std::vector<Slot> slots_;
+  std::size_t size_ = 0;
+};
 
 }  // namespace
 
@@ -50,7 +95,6 @@ std::vector<QLStandardPackage> QLPackageManager::standardPackages(const std::str
 
 QLResourceList QLPackageManager::parse() {
   QLResourceList resources;
-  std::unordered_set<std::string_view> seen;  // views of the paths of `resources`
 
   if (delegate_) delegate_->willGetPackages(targetVolume_);
   auto packages = standardPackages(targetVolume_.mountPoint);
@@ -76,7 +120,7 @@ QLResourceList QLPackageManager::parse() {
 
   std::int64_t created = 0;
   resources.reserve(static_cast<std::size_t>(recordTotal));
-  seen.reserve(static_cast<std::size_t>(recordTotal));
+  PathSet seen(static_cast<std::size_t>(recordTotal));
   auto& queue = RZSerialWorkingQueue::shared();
   for (const auto& wrapper : wrappers) {
     const RZFileSystemResource* records = wrapper->results();
@@ -86,15 +130,28 @@ QLResourceList QLPackageManager::parse() {
         platform::diagnostic("QLPackageManager::parse()", "Error: Failed to open " + targetVolume_.mountPoint);
         return;
       }
-      for (std::size_t i = chunk.first; i <= chunk.last; ++i) {
-        auto resource = QLFileSystemResource::make(records[i], targetVolume_, *tree);
-        if (!resource) continue;
+      // Items are handed to the shared set in small batches: one pass through the serial
+      // queue per batch rather than per item, with the same calls in the same order.
+      std::vector<std::pair<std::size_t, std::shared_ptr<const QLFileSystemResource>>> batch;
+      batch.reserve(kBatch);
+      const auto hand = [&] {
         queue.sync([&] {
-          if (seen.insert(resource->path()).second) resources.push_back(std::move(resource));
-          ++created;
-          if (delegate_) delegate_->didCreateResource(created, recordTotal);
+          for (auto& [hash, resource] : batch) {
+            if (seen.insert(hash, resource.get())) resources.push_back(std::move(resource));
+            ++created;
+            if (delegate_) delegate_->didCreateResource(created, recordTotal);
+          }
         });
+        batch.clear();
+      };
+      for (std::size_t i = chunk.first; i <= chunk.last; ++i) {
+        if (auto resource = QLFileSystemResource::make(records[i], targetVolume_, *tree)) {
+          const std::size_t hash = std::hash<std::string_view>{}(resource->path());
+          batch.emplace_back(hash, std::move(resource));
+        }
+        if (batch.size() == kBatch) hand();
       }
+      if (!batch.empty()) hand();
     });
   }
   if (delegate_) delegate_->didCreateResources();

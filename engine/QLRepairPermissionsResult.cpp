@@ -28,16 +28,19 @@ QLRepairPermissionsResult::QLRepairPermissionsResult(QLRepairPermissionsJobType 
     : jobType_(jobType),
       attributeMismatchedType_(attributeMismatchedType),
       attributeStatus_(status),
+      hasNewAttribute_(newAttribute.has_value()),
       resource_(std::move(resource)),
       currentAttribute_(currentAttribute),
       correctAttribute_(correctAttribute),
-      newAttribute_(newAttribute) {
-  const std::string uuid = platform::newUuidString();
-  std::memcpy(identifier_.data(), uuid.data(), identifier_.size());
+      newAttribute_(newAttribute.value_or(0)) {
+  platform::newUuid(identifier_.data());
 }
 
+std::string QLRepairPermissionsResult::identifier() const { return platform::uuidString(identifier_.data()); }
+
 std::size_t QLRepairPermissionsResult::hashValue() const {
-  return std::hash<std::string_view>{}(std::string_view(identifier_.data(), identifier_.size()));
+  return std::hash<std::string_view>{}(
+      std::string_view(reinterpret_cast<const char*>(identifier_.data()), identifier_.size()));
 }
 
 std::string QLRepairPermissionsResult::description() const {
@@ -54,8 +57,8 @@ void QLRepairPermissionsResult::appendDescription(std::string& out) const {
   out.append("\nCorrect: ");
   appendNumber(out, correctAttribute_);
   out.append("\n    New: ");
-  if (newAttribute_)
-    appendNumber(out, *newAttribute_);
+  if (hasNewAttribute_)
+    appendNumber(out, newAttribute_);
   else
     out.append("N/A");
   out.append("\n Status: ").append(text(attributeStatus_));

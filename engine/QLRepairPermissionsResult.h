@@ -19,13 +19,16 @@ class QLRepairPermissionsResult {
                             std::int64_t currentAttribute, std::int64_t correctAttribute,
                             std::optional<std::int64_t> newAttribute, QLFileSystemResourceAttributeStatus status);
 
-  std::string identifier() const { return std::string(identifier_.data(), identifier_.size()); }
+  // Canonical upper-case text; the sixteen bytes are kept, the text is made on demand.
+  std::string identifier() const;
   QLRepairPermissionsJobType jobType() const { return jobType_; }
   const std::shared_ptr<const QLFileSystemResource>& fileSystemResource() const { return resource_; }
   QLFileSystemResourceAttributeMismatchedType attributeMismatchedType() const { return attributeMismatchedType_; }
   std::int64_t currentAttribute() const { return currentAttribute_; }
   std::int64_t correctAttribute() const { return correctAttribute_; }
-  std::optional<std::int64_t> newAttribute() const { return newAttribute_; }
+  std::optional<std::int64_t> newAttribute() const {
+    return hasNewAttribute_ ? std::optional<std::int64_t>(newAttribute_) : std::nullopt;
+  }
   QLFileSystemResourceAttributeStatus attributeStatus() const { return attributeStatus_; }
 
   std::size_t hashValue() const;
@@ -38,14 +41,16 @@ class QLRepairPermissionsResult {
   void appendDescription(std::string& out) const;
 
  private:
-  std::array<char, 36> identifier_;  // kept inline: a repair can make hundreds of thousands
+  // Kept small: a repair of a whole volume makes hundreds of thousands of these.
+  std::array<unsigned char, 16> identifier_;
   QLRepairPermissionsJobType jobType_;
   QLFileSystemResourceAttributeMismatchedType attributeMismatchedType_;
   QLFileSystemResourceAttributeStatus attributeStatus_;
+  bool hasNewAttribute_;
   std::shared_ptr<const QLFileSystemResource> resource_;
   std::int64_t currentAttribute_;
   std::int64_t correctAttribute_;
-  std::optional<std::int64_t> newAttribute_;
+  std::int64_t newAttribute_;
 };
 
 }  // namespace tarnix

@@ -129,8 +129,9 @@ TEST_F(PackageManagerTest, MergesReceiptsAndReportsProgress) {
            order.begin();
   };
   const bool firstWins = position("com.apple.pkg.First") < position("com.apple.pkg.Second");
-  for (const auto& resource : resources)
+  for (const auto& resource : resources) {
     if (resource->path() == dir / "usr") EXPECT_EQ(resource->uid(), firstWins ? 0 : 7);
+  }
 
   // Created-resource counts rise by one across both BOMs against their record total (5 + 3).
   ASSERT_EQ(recorder.created.size(), 7u);  // the missing file makes no resource
