@@ -130,7 +130,9 @@ TEST_F(PackageManagerTest, MergesReceiptsAndReportsProgress) {
   };
   const bool firstWins = position("com.apple.pkg.First") < position("com.apple.pkg.Second");
   for (const auto& resource : resources) {
-    if (resource->path() == dir / "usr") EXPECT_EQ(resource->uid(), firstWins ? 0 : 7);
+    if (resource->path() == dir / "usr") {
+      EXPECT_EQ(resource->uid(), firstWins ? 0 : 7);
+    }
   }
 
   // Created-resource counts rise by one across both BOMs against their record total (5 + 3).
