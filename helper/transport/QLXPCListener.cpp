@@ -1,0 +1,77 @@
+#include "helper/transport/QLXPCListener.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Log.h"
+
+namespace tarnix {
+
+std::unique_ptr<QLXPCListener> QLXPCListener::bind(asio::io_context& io, const std::string& path, std::string& error) {
+  if (path.empty() || path.size() >= sizeof(sockaddr_un::sun_path)) {
+    error = "socket path is empty or too long";
+    return nullptr;
+  }
+  struct stat info{};
+  if (::lstat(path.c_str(), &info) == 0) {
+    if (!S_ISSOCK(info.st_mode)) {
+      error = path + " exists and is not a socket";
+      return nullptr;
+    }
+    ::unlink(path.c_str());
+  }
+  std::error_code code;
+  Acceptor acceptor(io);
+  acceptor.open(asio::local::stream_protocol(), code);
+  // Created without group or other access, then opened to the group: no window with more.
+  const mode_t previous = ::umask(0177);
+  if (!code) acceptor.bind(asio::local::stream_protocol::endpoint(path), code);
+  ::umask(previous);
+  if (!code && ::chmod(path.c_str(), 0660) != 0) code = std::error_code(errno, std::generic_category());
+  if (!code) acceptor.listen(asio::socket_base::max_listen_connections, code);
+  if (code) {
+    error = "cannot listen on " + path + ": " + code.message();
+    return nullptr;
+  }
+  return std::make_unique<QLXPCListener>(io, std::move(acceptor));
+}
+
+std::unique_ptr<QLXPCListener> QLXPCListener::adopt(asio::io_context& io, int listeningFd, std::string& error) {
+  std::error_code code;
+  Acceptor acceptor(io);
+  acceptor.assign(asio::local::stream_protocol(), listeningFd, code);
+  if (code) {
+    error = "cannot use the activation socket: " + code.message();
+    return nullptr;
+  }
+  return std::make_unique<QLXPCListener>(io, std::move(acceptor));
+}
+
+void QLXPCListener::start(Policy policy, ConnectionHandler onConnection, std::size_t maxIncomingFrame) {
+  policy_ = std::move(policy);
+  onConnection_ = std::move(onConnection);
+  maxIncomingFrame_ = maxIncomingFrame;
+  acceptNext();
+}
+
+void QLXPCListener::acceptNext() {
+  acceptor_.async_accept([this](std::error_code error, QLXPCConnection::Socket socket) {
+    if (error == asio::error::operation_aborted) return;
+    if (!error) {
+      auto connection = QLXPCConnection::create(std::move(socket), maxIncomingFrame_);
+      const auto peer = connection->peer();
+      if (policy_ && policy_(peer)) {
+        onConnection_(std::move(connection));
+      } else {
+        platform::diagnostic("QLXPCHelperListener::shouldAcceptNewConnection()",
+                             peer ? "Refused a connection from uid " + std::to_string(peer->uid) + " (pid " +
+                                        std::to_string(peer->pid) + ")."
+                                  : std::string("Refused a connection whose credentials cannot be read."));
+        connection->close();
+      }
+    }
+    acceptNext();
+  });
+}
+
+}  // namespace tarnix

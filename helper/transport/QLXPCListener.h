@@ -1,0 +1,41 @@
+#pragma once
+// Accepts helper connections on a Unix socket (bound here, or handed over by systemd) and
+// admits only peers the policy allows.
+#include <asio.hpp>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "helper/transport/QLXPCConnection.h"
+
+namespace tarnix {
+
+class QLXPCListener {
+ public:
+  using Acceptor = asio::local::stream_protocol::acceptor;
+  // Whether the peer may be served; nothing means its credentials could not be read.
+  using Policy = std::function<bool(const std::optional<platform::PeerCredentials>& peer)>;
+  using ConnectionHandler = std::function<void(std::shared_ptr<QLXPCConnection> connection)>;
+
+  // Binds `path` (a stale socket there is replaced) with mode 0660. Null with `error` set.
+  static std::unique_ptr<QLXPCListener> bind(asio::io_context& io, const std::string& path, std::string& error);
+  // A listening socket passed by systemd.
+  static std::unique_ptr<QLXPCListener> adopt(asio::io_context& io, int listeningFd, std::string& error);
+
+  QLXPCListener(asio::io_context& io, Acceptor acceptor) : io_(io), acceptor_(std::move(acceptor)) {}
+  // Starts accepting; admitted connections are created but not started.
+  void start(Policy policy, ConnectionHandler onConnection, std::size_t maxIncomingFrame);
+
+ private:
+  void acceptNext();
+
+  asio::io_context& io_;
+  Acceptor acceptor_;
+  Policy policy_;
+  ConnectionHandler onConnection_;
+  std::size_t maxIncomingFrame_ = wire::kMaxRequestFrame;
+};
+
+}  // namespace tarnix

@@ -1,0 +1,216 @@
+#pragma once
+// Starts the real helper daemon on a socket in a temporary folder, with its child programs
+// pointed at recording scripts, and connects real clients to it.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestSupport.h"
+#include "client/QLXPCHelperManager.h"
+#include "platform/Files.h"
+
+namespace tarnix::test {
+
+inline constexpr auto kGenerous = std::chrono::seconds(60);
+
+// Waits for `condition` with a generous limit, polling.
+inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = kGenerous) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// A script that appends its arguments (one per line, then "--") to `record` and exits with
+// the number in `statusFile` (0 when it is absent).
+inline void writeRecordingScript(const std::string& path, const std::string& record, const std::string& statusFile) {
+  platform::writeFile(path,
+                      "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" + record + "'; done\necho -- >> '" +
+                          record + "'\nif [ -f '" + statusFile + "' ]; then exit $(cat '" + statusFile +
+                          "'); fi\nexit 0\n",
+                      0755);
+}
+
+class HelperDaemon {
+ public:
+  explicit HelperDaemon(std::vector<std::string> extraEnvironment = {}) {
+    ::chmod(dir_.path().c_str(), 0755);  // reachable by the unprivileged test child
+    socket_ = dir_ / "helper.sock";
+    log_ = dir_ / "helper.log";
+    platform::makeDirectories(dir_ / "root");
+    for (const char* tool : {"kextcache", "nvram", "killall"})
+      writeRecordingScript(dir_ / tool, dir_ / (std::string(tool) + ".calls"), dir_ / (std::string(tool) + ".status"));
+    std::vector<std::string> environment = {
+        "PATH=/usr/bin:/bin",
+        "TARNIX_ROOT_PREFIX=" + (dir_ / "root"),
+        "TARNIX_KEXTCACHE=" + (dir_ / "kextcache"),
+        "TARNIX_NVRAM=" + (dir_ / "nvram"),
+        "TARNIX_KILLALL=" + (dir_ / "killall"),
+        "TARNIX_ADMIN_GROUPS=tarnix-no-such-group",
+    };
+    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+    std::vector<char*> envp;
+    for (auto& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    const std::string binary = std::string(TARNIX_BINARY_DIR) + "/helper/local.quillon.tarnix.helper";
+    std::vector<std::string> args = {binary, "--listen", socket_};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    started_ = posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    started_ = started_ && waitFor([&] { return logContains("Listening."); });
+  }
+  ~HelperDaemon() {
+    if (pid_ > 0 && !exited_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  HelperDaemon(const HelperDaemon&) = delete;
+  HelperDaemon& operator=(const HelperDaemon&) = delete;
+
+  bool started() const { return started_; }
+  const std::string& socket() const { return socket_; }
+  const TempDir& dir() const { return dir_; }
+  std::string root() const { return dir_ / "root"; }
+  std::string log() const { return slurp(log_); }
+  bool logContains(const std::string& text) const { return log().find(text) != std::string::npos; }
+  // The recorded argument lists of a tool, each ended by "--".
+  std::string calls(const std::string& tool) const { return slurp(dir_ / (tool + ".calls")); }
+  void setStatus(const std::string& tool, int status) const {
+    platform::writeFile(dir_ / (tool + ".status"), std::to_string(status) + "\n");
+  }
+  // The exit status once the daemon ended by itself.
+  std::optional<int> waitForExit() {
+    std::optional<int> result;
+    waitFor([&] {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
+      exited_ = true;
+      if (WIFEXITED(status)) result = WEXITSTATUS(status);
+      return true;
+    });
+    return result;
+  }
+
+ private:
+  TempDir dir_;
+  std::string socket_, log_;
+  pid_t pid_ = -1;
+  bool started_ = false;
+  bool exited_ = false;
+};
+
+// Records everything the manager reports.
+class RecordingDelegate final : public QLXPCHelperManagerDelegate {
+ public:
+  void helperManagerDidFail(const QLXPCHelper&, QLXPCHelperManagerError error,
+                            const std::optional<std::string>&) override {
+    std::lock_guard lock(mutex);
+    errors.push_back(error);
+  }
+  void helperManagerDidConnect(const QLXPCHelper&) override {
+    std::lock_guard lock(mutex);
+    ++connected;
+  }
+  void helperManagerDidReceiveContext(const QLXPCHelper&, const QLXPCHelperContext& context) override {
+    std::lock_guard lock(mutex);
+    contexts.push_back(context);
+    contextTimes.push_back(std::chrono::steady_clock::now());
+  }
+  void postNotification(const QLXPCHelperManagerNotification& notification) override {
+    std::lock_guard lock(mutex);
+    notifications.push_back(notification.name);
+  }
+
+  template <typename F>
+  auto locked(F f) {
+    std::lock_guard lock(mutex);
+    return f();
+  }
+
+  std::mutex mutex;
+  std::vector<QLXPCHelperManagerError> errors;
+  int connected = 0;
+  std::vector<QLXPCHelperContext> contexts;
+  std::vector<std::chrono::steady_clock::time_point> contextTimes;
+  std::vector<std::string> notifications;
+};
+
+// A reply slot a test can wait on.
+template <typename T>
+class Awaited {
+ public:
+  QLReply<T> reply() {
+    return [this](T value) {
+      std::lock_guard lock(mutex_);
+      value_ = std::move(value);
+      ready_.notify_all();
+    };
+  }
+  std::optional<T> get(std::chrono::seconds limit = kGenerous) {
+    std::unique_lock lock(mutex_);
+    ready_.wait_for(lock, limit, [&] { return value_.has_value(); });
+    return value_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::optional<T> value_;
+};
+
+// A raw connection for feeding the daemon bad bytes.
+class RawClient {
+ public:
+  explicit RawClient(const std::string& path) {
+    fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~RawClient() { ::close(fd_); }
+  bool connected() const { return connected_; }
+  void send(const std::string& bytes) { (void)!::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+  // Reads until the peer closes; the bytes read, or nothing when it did not close in time.
+  std::optional<std::string> readUntilClosed(int timeoutMs = 60000) {
+    std::string data;
+    for (;;) {
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, timeoutMs) <= 0) return std::nullopt;
+      char buffer[4096];
+      const ssize_t got = ::recv(fd_, buffer, sizeof buffer, 0);
+      if (got <= 0) return data;
+      data.append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+
+ private:
+  int fd_ = -1;
+  bool connected_ = false;
+};
+
+}  // namespace tarnix::test
