@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include "../helper/HelperHarness.h"
+#include "platform/Fakes.h"
+
+namespace tarnix {
+namespace {
+
+using test::RecordingDelegate;
+
+class HelperManagerInstall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::unsetenv("TARNIX_HELPER_SOCKET");
+    table.rootPrefix = dir / "root";
+    table.pkexec = "/usr/bin/pkexec-fake";
+  }
+  test::TempDir dir;
+  platform::HelperPlatformTable table;
+  RecordingDelegate delegate;
+  QLXPCHelper helper{QLXPCHelper::kIdentifier, "1.0.0"};
+};
+
+TEST_F(HelperManagerInstall, MapsTheAuthorizationOutcomes) {
+  struct Case {
+    std::optional<int> pkexecStatus;  // nothing: pkexec cannot be started
+    QLXPCHelperManagerError expected;
+  };
+  const Case cases[] = {
+      {126, QLXPCHelperManagerError::failedToAuthenticate},  // dialog dismissed
+      {127, QLXPCHelperManagerError::failedToAuthenticate},  // not authorized
+      {std::nullopt, QLXPCHelperManagerError::failedToAuthenticate},
+      {1, QLXPCHelperManagerError::failedToInstallHelper},  // the install step failed
+      {0, QLXPCHelperManagerError::failedToEstablishHelperConnection},  // installed, but nothing listens
+  };
+  for (const auto& c : cases) {
+    RecordingDelegate recorder;
+    platform::FakeProcessRunner runner;
+    if (c.pkexecStatus) runner.setExitStatus(table.pkexec, *c.pkexecStatus);
+    QLXPCHelperManager manager(helper, &recorder, table, runner);
+    manager.installAndConnect();
+    ASSERT_EQ(runner.calls().size(), 1u);
+    EXPECT_EQ(runner.calls()[0].arguments, (std::vector<std::string>{table.bundledHelper, "--install"}));
+    ASSERT_EQ(recorder.errors.size(), 1u) << (c.pkexecStatus ? *c.pkexecStatus : -1);
+    EXPECT_EQ(recorder.errors[0], c.expected);
+    EXPECT_EQ(recorder.notifications, std::vector<std::string>{QLXPCHelperManagerNotification::error});
+  }
+}
+
+TEST_F(HelperManagerInstall, AnInstalledHelperAsksForNoAuthorization) {
+  platform::makeDirectories(table.rootPrefix + table.helperToolsFolder);
+  platform::makeDirectories(table.rootPrefix + table.unitsFolder);
+  platform::writeFile(table.helperBinary(helper.bundleIdentifier), "x");
+  EXPECT_FALSE(helper.isInstalled(table)) << "one file is not an installation";
+  platform::writeFile(table.serviceUnit(helper.bundleIdentifier), "x");
+  ASSERT_TRUE(helper.isInstalled(table));
+  platform::FakeProcessRunner runner;
+  QLXPCHelperManager manager(helper, &delegate, table, runner);
+  manager.installAndConnect();
+  EXPECT_TRUE(runner.calls().empty());
+  EXPECT_EQ(delegate.errors, std::vector<QLXPCHelperManagerError>{QLXPCHelperManagerError::failedToEstablishHelperConnection});
+}
+
+// The whole road: pkexec (a stand-in that runs the program as root) runs the helper's own
+// install step, which copies the binary, writes the units and asks systemctl (a stand-in that
+// starts the installed helper on the socket path) to start the socket; then the client connects.
+TEST_F(HelperManagerInstall, InstallsThroughPkexecAndConnects) {
+  if (::geteuid() != 0) GTEST_SKIP() << "the install step runs as root";
+  const std::string built = std::string(TARNIX_BINARY_DIR) + "/helper/local.quillon.tarnix.helper";
+  const std::string pkexec = dir / "pkexec";
+  const std::string systemctl = dir / "systemctl";
+  const std::string socket = table.installed(table.socketPath);
+  platform::writeFile(pkexec, "#!/bin/sh\nPKEXEC_UID=4321 exec \"$@\"\n", 0755);
+  platform::writeFile(systemctl,
+                      "#!/bin/sh\necho \"$@\" >> '" + (dir / "systemctl.calls") + "'\n"
+                      "if [ \"$1\" = enable ]; then mkdir -p '" + table.installed("/run") + "'; '" +
+                          table.helperBinary(helper.bundleIdentifier) + "' --listen '" + socket + "' > '" +
+                          (dir / "helper.log") + "' 2>&1 & fi\nexit 0\n",
+                      0755);
+  ::setenv("TARNIX_ROOT_PREFIX", table.rootPrefix.c_str(), 1);
+  ::setenv("TARNIX_SYSTEMCTL", systemctl.c_str(), 1);
+  table.pkexec = pkexec;
+  table.bundledHelper = built;
+
+  {
+    QLXPCHelperManager manager(helper, &delegate, table);
+    manager.installAndConnect();
+    EXPECT_TRUE(helper.isInstalled(table));
+    // The socket appears once the started helper listens.
+    ASSERT_TRUE(test::waitFor(
+        [&] { return delegate.locked([&] { return !delegate.errors.empty() || delegate.connected == 1; }); }));
+  }
+  // The first attempt may have raced the helper's start: connect again once it listens.
+  ASSERT_TRUE(test::waitFor([&] { return platform::pathExists(socket); }));
+  RecordingDelegate second;
+  QLXPCHelperManager manager(helper, &second, table);
+  manager.installAndConnect();
+  EXPECT_TRUE(test::waitFor([&] { return second.locked([&] { return second.connected == 1; }); }));
+  EXPECT_EQ(test::slurp(dir / "systemctl.calls"), "daemon-reload\nenable --now local.quillon.tarnix.helper.socket\n");
+  EXPECT_NE(test::slurp(table.serviceUnit(helper.bundleIdentifier)).find("--owner-uid 4321"), std::string::npos);
+  ASSERT_TRUE(manager.proxy());
+  manager.proxy()->terminate();
+  ::unsetenv("TARNIX_ROOT_PREFIX");
+  ::unsetenv("TARNIX_SYSTEMCTL");
+}
+
+}  // namespace
+}  // namespace tarnix
