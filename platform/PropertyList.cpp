@@ -1,6 +1,7 @@
 #include "platform/PropertyList.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace tarnix::platform {
@@ -24,12 +25,12 @@ std::optional<std::string> dictString(plist_t dict, const char* key) {
   if (!isDictionary(dict)) return std::nullopt;
   plist_t value = plist_dict_get_item(dict, key);
   if (!value || plist_get_node_type(value) != PLIST_STRING) return std::nullopt;
-  char* text = nullptr;
-  plist_get_string_val(value, &text);
-  if (!text) return std::nullopt;
-  std::string result(text);
-  std::free(text);
-  return result;
+  // plist_get_string_val asserts (ending the process) on a string holding a NUL byte.
+  std::uint64_t length = 0;
+  const char* text = plist_get_string_ptr(value, &length);
+  // Such a string reports a length beyond its text: treat it as malformed.
+  if (!text || std::strlen(text) != length) return std::nullopt;
+  return std::string(text, static_cast<std::size_t>(length));
 }
 
 std::optional<std::vector<std::string>> dictStringArray(plist_t dict, const char* key) {
@@ -42,11 +43,10 @@ std::optional<std::vector<std::string>> dictStringArray(plist_t dict, const char
   for (std::uint32_t i = 0; i < size; ++i) {
     plist_t item = plist_array_get_item(value, i);
     if (!item || plist_get_node_type(item) != PLIST_STRING) return std::nullopt;
-    char* text = nullptr;
-    plist_get_string_val(item, &text);
-    if (!text) return std::nullopt;
-    result.emplace_back(text);
-    std::free(text);
+    std::uint64_t length = 0;
+    const char* text = plist_get_string_ptr(item, &length);
+    if (!text || std::strlen(text) != length) return std::nullopt;
+    result.emplace_back(text, static_cast<std::size_t>(length));
   }
   return result;
 }
