@@ -19,7 +19,7 @@ void set(plist_t dict, const char* key, Plist value) { plist_dict_set_item(dict,
 // The dictionary when `node` is an object of exactly `className`.
 plist_t objectOf(plist_t node, const char* className) {
   if (!node || plist_get_node_type(node) != PLIST_DICT) return nullptr;
-  const auto name = platform::dictString(node, kClassKey);
+  const auto name = Codec<std::string>::decode(plist_dict_get_item(node, kClassKey));
   return name && *name == className ? node : nullptr;
 }
 
@@ -47,12 +47,15 @@ constexpr const char* kFileScheme = "file://";
 Plist Codec<std::string>::encode(const std::string& value) { return Plist(plist_new_string(value.c_str())); }
 std::optional<std::string> Codec<std::string>::decode(plist_t node) {
   if (!node || plist_get_node_type(node) != PLIST_STRING) return std::nullopt;
-  char* text = nullptr;
-  plist_get_string_val(node, &text);
+  // Not plist_get_string_val: it asserts, ending the process, on a string holding a NUL byte.
+  std::uint64_t length = 0;
+  const char* text = plist_get_string_ptr(node, &length);
   if (!text) return std::nullopt;
-  std::string value(text);
-  std::free(text);
-  return value;
+  // A string with a NUL byte reports a length beyond its text; no name, path or status of
+  // this protocol holds one.
+  const std::size_t actual = std::strlen(text);
+  if (actual != length) return std::nullopt;
+  return std::string(text, actual);
 }
 
 Plist Codec<std::int64_t>::encode(const std::int64_t& value) {

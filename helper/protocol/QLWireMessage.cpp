@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "helper/protocol/QLArchiveCodec.h"
+
 namespace tarnix::wire {
 namespace {
 constexpr const char* kKinds[] = {"call", "oneway", "reply"};
@@ -18,7 +20,7 @@ std::optional<Message> decodeMessage(std::string_view body) {
   if (!root || plist_get_node_type(root) != PLIST_DICT) return std::nullopt;
 
   Message message;
-  const auto kind = platform::dictString(root, "kind");
+  const auto kind = archive::decode<std::string>(plist_dict_get_item(root, "kind"));
   if (!kind) return std::nullopt;
   if (*kind == kKinds[0]) message.kind = Kind::call;
   else if (*kind == kKinds[1]) message.kind = Kind::oneway;
@@ -32,7 +34,7 @@ std::optional<Message> decodeMessage(std::string_view body) {
     if (message.id == 0 || message.id > (1ull << 53)) return std::nullopt;
   }
   if (message.kind != Kind::reply) {
-    auto selector = platform::dictString(root, "selector");
+    auto selector = archive::decode<std::string>(plist_dict_get_item(root, "selector"));
     if (!selector || selector->empty() || selector->size() > kMaxSelector) return std::nullopt;
     message.selector = std::move(*selector);
   }

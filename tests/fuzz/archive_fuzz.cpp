@@ -1,0 +1,53 @@
+// The helper connection's decoders on arbitrary frame bodies: the message envelope, every
+// selector's arguments through the helper's stub, the context message and every reply type.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "helper/protocol/QLWireCalls.h"
+#include "helper/protocol/QLWireMessage.h"
+#include "helper/protocol/QLXPCHelperContextStub.h"
+#include "helper/protocol/QLXPCTarnixHelperStub.h"
+
+namespace {
+
+using namespace tarnix;
+
+// Accepts every call and answers it, so the reply encoders run too.
+class Sink final : public QLXPCTarnixHelperProtocol, public QLXPCHelperContextProtocol {
+ public:
+  void test(QLReply<std::int64_t> r) override { r(1); }
+  void terminate() override {}
+  void uninstall(QLReply<bool> r) override { r(true); }
+  void getVersion(QLReply<std::string> r) override { r("1"); }
+  void repairWithFolder(std::string, QLOSVolume, QLReply<bool> r) override { r(true); }
+  void repairDiskPermissionsOnTargetVolume(QLOSVolume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>> r) override { r({}); }
+  void rebuildCachesOnTargetVolume(QLOSVolume, QLReply<bool> r) override { r(true); }
+  void test2(QLReply<std::int64_t> r) override { r(2); }
+  void installWithKernelExtensions(std::vector<QLKernelExtension> k, std::string, QLOSVolume,
+                                   QLReply<std::vector<QLKernelExtension>> r) override { r(std::move(k)); }
+  void backupWithKernelExtensions(std::vector<QLKernelExtension> k, std::string, QLOSVolume, std::string,
+                                  QLReply<std::vector<QLKernelExtension>> r) override { r(std::move(k)); }
+  void changeMaximumThreadsNumber(std::int64_t, QLReply<bool> r) override { r(true); }
+  void installBrambleFromSourcePath(std::string, std::string, QLReply<bool> r) override { r(true); }
+  void uninstallBrambleFromPath(std::string, QLReply<bool> r) override { r(true); }
+  void applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t, QLReply<bool> r) override { r(true); }
+  void updateWithNewContext(QLXPCHelperContext) override {}
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  auto message = wire::decodeMessage(std::string_view(reinterpret_cast<const char*>(data), size));
+  if (!message) return 0;
+  Sink sink;
+  QLXPCTarnixHelperStub(sink).dispatch(*message, [](platform::Plist) {});
+  QLXPCHelperContextStub(sink).dispatch(*message);
+  plist_t values = message->arguments.get();
+  (void)wire::unpack<std::vector<QLRepairPermissionsRepresentableResult>>(values);
+  (void)wire::unpack<std::vector<QLKernelExtension>>(values);
+  (void)wire::unpack<std::int64_t>(values);
+  (void)wire::unpack<std::string>(values);
+  (void)wire::unpack<bool>(values);
+  return 0;
+}

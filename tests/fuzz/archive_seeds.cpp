@@ -1,0 +1,40 @@
+// Writes one well-formed message for every selector and reply type into the folder given.
+#include <fstream>
+#include <string>
+
+#include "helper/protocol/QLWireCalls.h"
+#include "helper/protocol/QLWireMessage.h"
+
+using namespace tarnix;
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  const std::string folder = argv[1];
+  const auto volume = QLOSVolume::fromArchive("/Volumes/Mac", QLOSVersion::fromArchive(10, 13, 6, "10.13.6", "17G65"));
+  const std::vector kexts{QLKernelExtension::fromPath("/src/My Kexts/FakeSMC.kext")};
+  const std::string folderArg = "/Library/Extensions/";
+  const QLRepairPermissionsRepresentableResult result("id", "/usr/bin/sudo", "Permissions mismatched", 755, 4755, 4755,
+                                                      "Fixed");
+  using wire::Kind;
+  using wire::pack;
+  const std::pair<std::string, std::string> seeds[] = {
+      {"test", wire::encodeMessage(Kind::call, 1, "test:", pack())},
+      {"terminate", wire::encodeMessage(Kind::oneway, 0, "terminate", pack())},
+      {"folder", wire::encodeMessage(Kind::call, 2, "repairWithFolder:onTargetVolume:reply:", pack(folderArg, volume))},
+      {"repair", wire::encodeMessage(Kind::call, 3, "repairDiskPermissionsOnTargetVolume:reply:", pack(volume))},
+      {"install", wire::encodeMessage(Kind::call, 4, "installWithKernelExtensions:toDestinationFolder:onTargetVolume:reply:",
+                                      pack(kexts, folderArg, volume))},
+      {"backup", wire::encodeMessage(Kind::call, 5,
+                                     "backupWithKernelExtensions:installedInFolder:onTargetVolume:toDestinationFolder:reply:",
+                                     pack(kexts, folderArg, volume, std::string("/home/a/Desktop/")))},
+      {"threads", wire::encodeMessage(Kind::call, 6, "changeMaximumThreadsNumber:reply:", pack(std::int64_t{4}))},
+      {"booter", wire::encodeMessage(Kind::call, 7, "applyBooterConfigViaNVRAMWithNewBooterConfig:reply:",
+                                     pack(std::int64_t{0x28}))},
+      {"context", wire::encodeMessage(Kind::oneway, 0, "updateWithNewContext:",
+                                      pack(QLXPCHelperContext::initWith("Progress", 42.5)))},
+      {"results", wire::encodeMessage(Kind::reply, 3, "", pack(std::vector{result, result}))},
+      {"kexts", wire::encodeMessage(Kind::reply, 4, "", pack(kexts))},
+  };
+  for (const auto& [name, body] : seeds) std::ofstream(folder + "/" + name + ".bplist", std::ios::binary) << body;
+  return 0;
+}
