@@ -59,6 +59,18 @@ int QLFileSystemResource::repairPOSIXPermissions(platform::VolumeTree& tree) con
 
 std::vector<QLRepairPermissionsResult> QLFileSystemResource::verify() const {
   std::vector<QLRepairPermissionsResult> results;
+  verify(results);
+  return results;
+}
+
+std::vector<QLRepairPermissionsResult> QLFileSystemResource::repair(platform::VolumeTree& tree) const {
+  std::vector<QLRepairPermissionsResult> results;
+  repair(tree, results);
+  return results;
+}
+
+void QLFileSystemResource::verify(std::vector<QLRepairPermissionsResult>& results) const {
+  if (mismatchCount() == 0) return;  // the usual case: no reference to take
   const auto self = shared_from_this();
   const auto add = [&](Mismatch type, std::int64_t current, std::int64_t correct) {
     results.emplace_back(QLRepairPermissionsJobType::verifyPermissions, self, type, current, correct, std::nullopt,
@@ -68,11 +80,10 @@ std::vector<QLRepairPermissionsResult> QLFileSystemResource::verify() const {
   if (gid_ != currentGroupID()) add(Mismatch::groupIDMismatched, currentGroupID(), gid_);
   if (posixpermissions_ != currentPOSIXPermissions())
     add(Mismatch::posixPermissionsMismatched, currentPOSIXPermissions(), posixpermissions_);
-  return results;
 }
 
-std::vector<QLRepairPermissionsResult> QLFileSystemResource::repair(platform::VolumeTree& tree) const {
-  std::vector<QLRepairPermissionsResult> results;
+void QLFileSystemResource::repair(platform::VolumeTree& tree, std::vector<QLRepairPermissionsResult>& results) const {
+  if (mismatchCount() == 0) return;
   const auto self = shared_from_this();
   const auto add = [&](Mismatch type, std::int64_t current, std::int64_t correct, int error) {
     results.emplace_back(QLRepairPermissionsJobType::repairPermissions, self, type, current, correct, correct,
@@ -106,7 +117,6 @@ std::vector<QLRepairPermissionsResult> QLFileSystemResource::repair(platform::Vo
     if (const int error = repairPOSIXPermissions(tree); error != 0)
       add(Mismatch::posixPermissionsMismatched, currentPOSIXPermissions(), posixpermissions_, error);
   }
-  return results;
 }
 
 }  // namespace tarnix

@@ -44,15 +44,32 @@ class QLFileSystemResource : public std::enable_shared_from_this<QLFileSystemRes
   int repairOwnerID(platform::VolumeTree& tree) const;
   int repairPOSIXPermissions(platform::VolumeTree& tree) const;
 
+  // How many of the three attributes differ (what verify would report).
+  int mismatchCount() const {
+    return (uid_ != currentOwnerID()) + (gid_ != currentGroupID()) + (posixpermissions_ != currentPOSIXPermissions());
+  }
+
+  // The most results a repair can give: one more when owner or group change and the
+  // set-user-id bits of a right mode must be put back.
+  int repairResultBound() const {
+    const bool ownership = uid_ != currentOwnerID() || gid_ != currentGroupID();
+    const bool restore = ownership && posixpermissions_ == currentPOSIXPermissions() &&
+                         (permissionBits(posixpermissions_) & 06000u) != 0 && !currentAttributes_.isSymlink();
+    return mismatchCount() + restore;
+  }
+
   std::int64_t currentOwnerID() const { return currentAttributes_.uid; }
   std::int64_t currentGroupID() const { return currentAttributes_.gid; }
   std::int64_t currentPOSIXPermissions() const { return permissionDigits(currentAttributes_.permissions()); }
 
   // Mismatches in the order owner, group, permissions; never touches the disk.
   std::vector<QLRepairPermissionsResult> verify() const;
+  // The same, appended to `out` (the managers gather a chunk's results this way).
+  void verify(std::vector<QLRepairPermissionsResult>& out) const;
   // Repairs each mismatch in that order; one result per attribute that differed. The item
   // ends with exactly the prescribed owner, group and mode, set-user-id bits included.
   std::vector<QLRepairPermissionsResult> repair(platform::VolumeTree& tree) const;
+  void repair(platform::VolumeTree& tree, std::vector<QLRepairPermissionsResult>& out) const;
 
   QLFileSystemResource(std::string path, std::size_t relativeOffset, std::int64_t uid, std::int64_t gid,
                        std::int64_t posixpermissions, platform::FileAttributes current);

@@ -24,33 +24,50 @@ std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::verify() { r
 std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::repair() { return run(true); }
 
 std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::run(bool repairing) {
-  std::vector<std::vector<QLRepairPermissionsResult>> finished;  // chunk lists, in finishing order
   std::int64_t counter = 0;
   const auto total = static_cast<std::int64_t>(resources_.size());
   auto& queue = RZSerialWorkingQueue::shared();
+  const auto chunks = chunksFor(resources_.size(), numThreads_);
 
-  runChunks(chunksFor(resources_.size(), numThreads_), [&](const RZChunk& chunk) {
+  // A whole volume's results are tens of megabytes: they are written once, into one list
+  // sized in advance, each chunk into a segment of its own (taken in chunk order, one of the
+  // orders in which the chunks may finish). Slots a chunk did not need are closed up after.
+  std::vector<std::size_t> offsets(chunks.size() + 1, 0);
+  for (std::size_t c = 0; c < chunks.size(); ++c) {
+    std::size_t bound = 0;
+    for (std::size_t i = chunks[c].first; i <= chunks[c].last; ++i)
+      bound += static_cast<std::size_t>(repairing ? resources_[i]->repairResultBound() : resources_[i]->mismatchCount());
+    offsets[c + 1] = offsets[c] + bound;
+  }
+  std::vector<QLRepairPermissionsResult> shared(offsets.back(), QLRepairPermissionsResult());
+  std::vector<std::size_t> used(chunks.size(), 0);
+
+  runChunks(chunks, [&](std::size_t c, const RZChunk& chunk) {
     std::unique_ptr<platform::VolumeTree> tree;
     if (repairing) {
       tree = trees_.open(mountPoint_);
       if (!tree) platform::diagnostic("QLFileSystemResourceManager::repair()", "Error: Failed to open " + mountPoint_);
     }
     std::vector<QLRepairPermissionsResult> own;
+    own.reserve(4);
+    std::size_t written = offsets[c];
     std::size_t pending = 0;
     for (std::size_t i = chunk.first; i <= chunk.last; ++i) {
       const auto& resource = *resources_[i];
-      auto results = !repairing ? resource.verify()
-                     : tree     ? resource.repair(*tree)
-                                : std::vector<QLRepairPermissionsResult>{};
-      if (repairing && !tree) {
+      own.clear();
+      if (!repairing) {
+        resource.verify(own);
+      } else if (tree) {
+        resource.repair(*tree, own);
+      } else {
         // Without the volume nothing can be changed: every mismatch is a failure, not silence.
         for (auto& mismatch : resource.verify())
-          results.emplace_back(QLRepairPermissionsJobType::repairPermissions, mismatch.fileSystemResource(),
-                               mismatch.attributeMismatchedType(), mismatch.currentAttribute(),
-                               mismatch.correctAttribute(), mismatch.correctAttribute(),
-                               QLFileSystemResourceAttributeStatus::failed);
+          own.emplace_back(QLRepairPermissionsJobType::repairPermissions, mismatch.fileSystemResource(),
+                           mismatch.attributeMismatchedType(), mismatch.currentAttribute(),
+                           mismatch.correctAttribute(), mismatch.correctAttribute(),
+                           QLFileSystemResourceAttributeStatus::failed);
       }
-      own.insert(own.end(), std::make_move_iterator(results.begin()), std::make_move_iterator(results.end()));
+      for (auto& result : own) shared[written++] = std::move(result);
       // Progress goes through the serial queue in small batches: the same calls in the same
       // order, one pass through the queue per batch.
       if (++pending == kBatch || i == chunk.last) {
@@ -66,17 +83,16 @@ std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::run(bool rep
         });
       }
     }
-    queue.sync([&] { finished.push_back(std::move(own)); });
+    used[c] = written - offsets[c];
   });
-  if (finished.size() == 1) return std::move(finished.front());
-  std::size_t size = 0;
-  for (const auto& list : finished) size += list.size();
-  std::vector<QLRepairPermissionsResult> shared;
-  shared.reserve(size);
-  for (auto& list : finished) {
-    shared.insert(shared.end(), std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
-    std::vector<QLRepairPermissionsResult>().swap(list);  // give the memory back as we go
-  }
+
+  std::size_t end = 0;
+  for (std::size_t c = 0; c < chunks.size(); ++c)
+    for (std::size_t k = 0; k < used[c]; ++k) {
+      if (end != offsets[c] + k) shared[end] = std::move(shared[offsets[c] + k]);
+      ++end;
+    }
+  shared.erase(shared.begin() + static_cast<std::ptrdiff_t>(end), shared.end());
   return shared;
 }
 

@@ -27,46 +27,55 @@ bool hasPlistExtension(const std::string& path) {
   return std::string_view(path).substr(dot + 1) == "plist";
 }
 
-// The set of paths already taken, by their hashes. Hashes are computed by the workers, so
-// the serial queue only probes: open addressing over one array keeps that to about one
-// cache miss per item.
+// The set of paths already taken, as indices into the resource list. Hashes are computed by
+// the workers, so the serial queue only probes: open addressing over one compact array
+// keeps that to about one cache miss per item.
 class PathSet {
  public:
-  explicit PathSet(std::size_t expected) {
+  PathSet(const QLResourceList& resources, std::size_t expected) : resources_(resources) {
     std::size_t capacity = 16;
-    while (capacity < expected * 2) capacity <<= 1;
+    while (capacity < expected + expected / 2) capacity <<= 1;
     slots_.resize(capacity);
   }
-  // False when an equal path is already in the set.
-  bool insert(std::size_t hash, const QLFileSystemResource* resource) {
-    if ((size_ + 1) * 2 > slots_.size()) grow();
-    if (!place(slots_, hash, resource)) return false;
+  // False when an equal path is already in the set; else `index` is taken for it.
+  bool insert(std::size_t hash, const QLFileSystemResource& resource, std::uint32_t index) {
+    if ((size_ + 1) * 3 > slots_.size() * 2) grow();
+    if (!place(slots_, hash, &resource, index)) return false;
     ++size_;
     return true;
   }
 
  private:
   struct Slot {
-    std::size_t hash = 0;
-    const QLFileSystemResource* resource = nullptr;
+    std::uint32_t tag = 0;    // high bits of the hash
+    std::uint32_t index = 0;  // 1 + index into the resources; 0 = empty
   };
-  static bool place(std::vector<Slot>& slots, std::size_t hash, const QLFileSystemResource* resource) {
+  bool place(std::vector<Slot>& slots, std::size_t hash, const QLFileSystemResource* resource,
+             std::uint32_t index) const {
     const std::size_t mask = slots.size() - 1;
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
       Slot& slot = slots[i];
-      if (!slot.resource) {
-        slot = {hash, resource};
+      if (slot.index == 0) {
+        slot = {tag, index + 1};
         return true;
       }
-      if (slot.hash == hash && slot.resource->path() == resource->path()) return false;
+      if (resource && slot.tag == tag && resources_[slot.index - 1]->path() == resource->path()) return false;
     }
   }
   void grow() {
     std::vector<Slot> bigger(slots_.size() * 2);
-    for (const auto& slot : slots_)
-      if (slot.resource) place(bigger, slot.hash, slot.resource);
+    const std::size_t mask = bigger.size() - 1;
+    for (const auto& slot : slots_) {
+      if (slot.index == 0) continue;
+      const std::size_t hash = std::hash<std::string_view>{}(resources_[slot.index - 1]->path());
+      std::size_t i = hash & mask;
+      while (bigger[i].index != 0) i = (i + 1) & mask;
+      bigger[i] = slot;
+    }
     slots_.swap(bigger);
   }
+  const QLResourceList& resources_;
   std::vector<Slot> slots_;
   std::size_t size_ = 0;
 };
@@ -108,8 +117,8 @@ QLResourceList QLPackageManager::parse() {
   std::int64_t recordTotal = 0;
   for (const auto& package : packages) {
     auto wrapper = RZBomParserWrapper::initWithFileName(package.bomPathString());
-    auto bytes = platform::readFileInVolume(targetVolume_.mountPoint, package.bomPathString(), kBomLimit);
-    if (!bytes || !wrapper->parseBytes(std::move(*bytes))) continue;
+    auto file = platform::mapFileInVolume(targetVolume_.mountPoint, package.bomPathString(), kBomLimit);
+    if (!file || !wrapper->parseMapped(std::move(file))) continue;
     ++parsed;
     recordTotal += wrapper->count();
     wrappers.push_back(std::move(wrapper));
@@ -120,11 +129,11 @@ QLResourceList QLPackageManager::parse() {
 
   std::int64_t created = 0;
   resources.reserve(static_cast<std::size_t>(recordTotal));
-  PathSet seen(static_cast<std::size_t>(recordTotal));
+  PathSet seen(resources, static_cast<std::size_t>(recordTotal));
   auto& queue = RZSerialWorkingQueue::shared();
   for (const auto& wrapper : wrappers) {
     const RZFileSystemResource* records = wrapper->results();
-    runChunks(chunksFor(wrapper->count(), numThreads_), [&](const RZChunk& chunk) {
+    runChunks(chunksFor(wrapper->count(), numThreads_), [&](std::size_t, const RZChunk& chunk) {
       auto tree = trees_.open(targetVolume_.mountPoint);
       if (!tree) {
         platform::diagnostic("QLPackageManager::parse()", "Error: Failed to open " + targetVolume_.mountPoint);
@@ -137,7 +146,8 @@ QLResourceList QLPackageManager::parse() {
       const auto hand = [&] {
         queue.sync([&] {
           for (auto& [hash, resource] : batch) {
-            if (seen.insert(hash, resource.get())) resources.push_back(std::move(resource));
+            if (seen.insert(hash, *resource, static_cast<std::uint32_t>(resources.size())))
+              resources.push_back(std::move(resource));
             ++created;
             if (delegate_) delegate_->didCreateResource(created, recordTotal);
           }

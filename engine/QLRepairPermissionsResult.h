@@ -41,16 +41,21 @@ class QLRepairPermissionsResult {
   void appendDescription(std::string& out) const;
 
  private:
+  friend class QLFileSystemResourceManager;
+  // An empty slot of a pre-sized result list, filled by assignment.
+  QLRepairPermissionsResult() = default;
+
   // Kept small: a repair of a whole volume makes hundreds of thousands of these.
-  std::array<unsigned char, 16> identifier_;
-  QLRepairPermissionsJobType jobType_;
-  QLFileSystemResourceAttributeMismatchedType attributeMismatchedType_;
-  QLFileSystemResourceAttributeStatus attributeStatus_;
-  bool hasNewAttribute_;
+  std::array<unsigned char, 16> identifier_{};
+  QLRepairPermissionsJobType jobType_ = QLRepairPermissionsJobType::verifyPermissions;
+  QLFileSystemResourceAttributeMismatchedType attributeMismatchedType_ =
+      QLFileSystemResourceAttributeMismatchedType::ownerIDMismatched;
+  QLFileSystemResourceAttributeStatus attributeStatus_ = QLFileSystemResourceAttributeStatus::verified;
+  bool hasNewAttribute_ = false;
   std::shared_ptr<const QLFileSystemResource> resource_;
-  std::int64_t currentAttribute_;
-  std::int64_t correctAttribute_;
-  std::int64_t newAttribute_;
+  std::int64_t currentAttribute_ = 0;
+  std::int64_t correctAttribute_ = 0;
+  std::int64_t newAttribute_ = 0;
 };
 
 }  // namespace tarnix

@@ -16,6 +16,7 @@ constexpr std::size_t kHeaderSize = 32;
 constexpr std::size_t kMaxFileSize = std::size_t{2} << 30;
 // No system accepts longer paths; a longer one is built by a hostile chain of names.
 constexpr std::size_t kMaxPathLength = 32 * 1024;
+constexpr std::size_t kPathBlock = 1u << 20;
 
 // Bounds-checked big-endian view of the whole file.
 class Store {
@@ -68,8 +69,8 @@ struct Node {
   // The record's path, when every name of its chain was known: children append to it
   // instead of walking the chain again. Valid only in the epoch it was made in.
   std::uint32_t epoch = 0;
-  std::uint32_t pathOffset = 0;
   std::uint32_t pathLength = 0;
+  const char* path = nullptr;
   bool present = false;  // the id has been looked up
   bool named = false;    // a record with this id has been read
   bool hasParent = false;
@@ -151,32 +152,47 @@ std::optional<std::vector<Leaf>> collectLeaves(const Store& store, std::uint32_t
 RZBomParser::RZBomParser(std::string fileName) : fileName_(std::move(fileName)) {}
 
 int RZBomParser::parse() {
-  auto bytes = platform::readFile(fileName_, kMaxFileSize);
-  if (!bytes) return unreadable;
-  return parseBytes(std::move(*bytes));
+  auto file = platform::mapFile(fileName_, kMaxFileSize);
+  if (!file) return unreadable;
+  return parseMapped(std::move(file));
 }
 
 int RZBomParser::parseBytes(std::string bytes) {
+  mapped_.reset();
   buffer_ = std::move(bytes);
+  data_ = buffer_;
+  return finish(parseBufferSafely());
+}
+
+int RZBomParser::parseMapped(std::unique_ptr<platform::MappedFile> file) {
+  buffer_.clear();
+  mapped_ = std::move(file);
+  data_ = mapped_ ? mapped_->bytes() : std::string_view();
+  return finish(parseBufferSafely());
+}
+
+int RZBomParser::parseBufferSafely() {
   results_.clear();
-  pathBytes_.clear();
+  pathBlocks_.clear();
   count_ = filled_ = 0;
-  int code;
   try {
-    code = parseBuffer();
+    return parseBuffer();
   } catch (const std::bad_alloc&) {
-    code = notABomStore;  // a store announcing more than memory holds is not usable
+    return notABomStore;  // a store announcing more than memory holds is not usable
   }
+}
+
+int RZBomParser::finish(int code) {
   if (code != success) {
     results_.clear();
-    pathBytes_.clear();
+    pathBlocks_.clear();
     count_ = filled_ = 0;
   }
   return code;
 }
 
 int RZBomParser::parseBuffer() {
-  const Store store(buffer_);
+  const Store store(data_);
   if (store.size() < kHeaderSize || std::memcmp(store.at(0), "BOMStore", 8) != 0 || *store.at(8) != 0)
     return notABomStore;
   Store indexed = store;
@@ -204,9 +220,26 @@ int RZBomParser::parseBuffer() {
     for (const auto& leaf : *leaves) total += leaf.entries;
     count_ = static_cast<std::uint32_t>(total);
     results_.resize(count_);
-    pathBytes_.clear();
-    pathBytes_.reserve(std::min<std::size_t>(std::size_t{count_} * 48, store.size() * 4));
-    std::vector<std::uint32_t> offsets(count_);
+    pathBlocks_.clear();
+    std::uint64_t pathBytes = 0;
+    char* block = nullptr;
+    std::size_t blockRoom = 0;
+    // Paths go into large blocks that never move, so records point at them directly.
+    const auto storePath = [&](const std::string& text) {
+      if (text.size() + 1 > blockRoom) {
+        const std::size_t size = std::max<std::size_t>(kPathBlock, text.size() + 1);
+        pathBlocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+        block = pathBlocks_.back().get();
+        blockRoom = size;
+      }
+      char* stored = block;
+      std::memcpy(stored, text.data(), text.size());
+      stored[text.size()] = '\0';
+      block += text.size() + 1;
+      blockRoom -= text.size() + 1;
+      pathBytes += text.size() + 1;
+      return stored;
+    };
 
     Nodes nodes(count_);
     std::uint32_t epoch = 0;
@@ -245,13 +278,12 @@ int RZBomParser::parseBuffer() {
 
         // Rebuild the path from the names seen so far.
         bool complete = true;
-        path.assign(ownName);
-        if (node.hasParent) {
-          Node* parent = nodes.find(node.parent);
-          if (parent && parent->cached && parent->epoch == epoch) {
-            path.insert(0, 1, '/');
-            path.insert(0, pathBytes_.data() + parent->pathOffset, parent->pathLength);
-          } else {
+        Node* parent = node.hasParent ? nodes.find(node.parent) : nullptr;
+        if (parent && parent->cached && parent->epoch == epoch) {
+          path.assign(parent->path, parent->pathLength).append(1, '/').append(ownName);
+        } else {
+          path.assign(ownName);
+          if (node.hasParent) {
             std::size_t steps = 0;
             for (Node* current = &node; current->hasParent;) {
               if (++steps > nodes.size() + 1) return notABomStore;  // the chain loops
@@ -265,18 +297,14 @@ int RZBomParser::parseBuffer() {
             }
           }
         }
-        if (path.size() > kMaxPathLength || pathBytes_.size() + path.size() + 1 > pathBudget) return notABomStore;
-        Node& stored = node;
-        const auto offset = static_cast<std::uint32_t>(pathBytes_.size());
-        pathBytes_.insert(pathBytes_.end(), path.begin(), path.end());
-        pathBytes_.push_back('\0');
-        stored.cached = complete;
-        stored.epoch = epoch;
-        stored.pathOffset = offset;
-        stored.pathLength = static_cast<std::uint32_t>(path.size());
+        if (path.size() > kMaxPathLength || pathBytes + path.size() + 1 > pathBudget) return notABomStore;
+        node.cached = complete;
+        node.epoch = epoch;
+        node.path = storePath(path);
+        node.pathLength = static_cast<std::uint32_t>(path.size());
 
         RZFileSystemResource& record = results_[filled_];
-        offsets[filled_] = offset;
+        record.path = node.path;
         record.mode = store.u16(*attributes + 4);
         record.uid = store.u32(*attributes + 6);
         record.gid = store.u32(*attributes + 10);
@@ -284,7 +312,6 @@ int RZBomParser::parseBuffer() {
         ++filled_;
       }
     }
-    for (std::uint32_t i = 0; i < filled_; ++i) results_[i].path = pathBytes_.data() + offsets[i];
   }
   return success;
 }
@@ -298,6 +325,10 @@ std::unique_ptr<RZBomParserWrapper> RZBomParserWrapper::initWithFileName(std::st
 bool RZBomParserWrapper::parse() { return adopt(parser_.parse()); }
 
 bool RZBomParserWrapper::parseBytes(std::string bytes) { return adopt(parser_.parseBytes(std::move(bytes))); }
+
+bool RZBomParserWrapper::parseMapped(std::unique_ptr<platform::MappedFile> file) {
+  return adopt(parser_.parseMapped(std::move(file)));
+}
 
 bool RZBomParserWrapper::adopt(int code) {
   if (code != RZBomParser::success) return false;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Files.h"
+
 namespace tarnix {
 
 // One entry of the "Paths" tree. `path` is owned by the reader that made it.
@@ -34,6 +36,7 @@ class RZBomParser {
   int parse();
   // Parses bytes already in memory (the file name is not used).
   int parseBytes(std::string bytes);
+  int parseMapped(std::unique_ptr<platform::MappedFile> file);
 
   std::uint32_t filled() const { return filled_; }
   std::uint32_t count() const { return count_; }
@@ -41,10 +44,14 @@ class RZBomParser {
 
  private:
   int parseBuffer();
+  int parseBufferSafely();
+  int finish(int code);
 
   std::string fileName_;
-  std::string buffer_;
-  std::vector<char> pathBytes_;  // every record's path, NUL-terminated, back to back
+  std::string buffer_;                             // the bytes, when given as a string
+  std::unique_ptr<platform::MappedFile> mapped_;  // or mapped from the file
+  std::string_view data_;
+  std::vector<std::unique_ptr<char[]>> pathBlocks_;  // every record's path, NUL-terminated
   std::vector<RZFileSystemResource> results_;
   std::uint32_t filled_ = 0;
   std::uint32_t count_ = 0;
@@ -59,6 +66,7 @@ class RZBomParserWrapper {
   // Called once. False for a file that cannot be read or is not a usable BOM store.
   bool parse();
   bool parseBytes(std::string bytes);
+  bool parseMapped(std::unique_ptr<platform::MappedFile> file);
 
   std::uint32_t count() const { return count_; }
   const RZFileSystemResource* results() const { return results_; }

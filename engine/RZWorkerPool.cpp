@@ -15,13 +15,13 @@ std::vector<RZChunk> chunksFor(std::size_t count, long numThreads) {
   return chunks;
 }
 
-void runChunks(const std::vector<RZChunk>& chunks, const std::function<void(const RZChunk&)>& task) {
+void runChunks(const std::vector<RZChunk>& chunks, const std::function<void(std::size_t, const RZChunk&)>& task) {
   if (chunks.empty()) return;
   std::vector<std::thread> workers;
   workers.reserve(chunks.size() - 1);
-  for (std::size_t i = 1; i < chunks.size(); ++i) workers.emplace_back([&task, &chunks, i] { task(chunks[i]); });
+  for (std::size_t i = 1; i < chunks.size(); ++i) workers.emplace_back([&task, &chunks, i] { task(i, chunks[i]); });
   // The calling thread would only wait; it takes the first chunk itself.
-  task(chunks.front());
+  task(0, chunks.front());
   for (auto& worker : workers) worker.join();
 }
 

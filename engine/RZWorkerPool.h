@@ -15,8 +15,8 @@ struct RZChunk {
 // remainder. Empty for a count of 0.
 std::vector<RZChunk> chunksFor(std::size_t count, long numThreads);
 
-// Runs `task` on every chunk, each on a worker thread of its own, and returns when all are
-// done.
-void runChunks(const std::vector<RZChunk>& chunks, const std::function<void(const RZChunk&)>& task);
+// Runs `task` on every chunk (with its index in `chunks`), each on a worker thread of its
+// own, and returns when all are done.
+void runChunks(const std::vector<RZChunk>& chunks, const std::function<void(std::size_t, const RZChunk&)>& task);
 
 }  // namespace tarnix

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,6 +93,46 @@ void enumerateInto(int dirFd, const std::string& prefix, std::vector<std::string
 }
 
 }  // namespace
+
+std::unique_ptr<MappedFile> mapFd(int fd, std::size_t limit) {
+  struct stat info{};
+  if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  const auto size = static_cast<std::uint64_t>(info.st_size);
+  if (size > limit) return nullptr;
+  if (size == 0) return std::unique_ptr<MappedFile>(new MappedFile(nullptr, 0));
+  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  if (data == MAP_FAILED) return nullptr;
+  return std::unique_ptr<MappedFile>(new MappedFile(static_cast<const char*>(data), size));
+}
+
+MappedFile::~MappedFile() {
+  if (data_) ::munmap(const_cast<char*>(data_), size_);
+}
+
+std::unique_ptr<MappedFile> mapFile(const std::string& path, std::size_t limit) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  return mapFd(fd.get(), limit);
+}
+
+std::unique_ptr<MappedFile> mapFileInVolume(const std::string& mountPoint, const std::string& absolutePath,
+                                            std::size_t limit) {
+  std::string_view relative;
+  std::string root;
+  if (mountPoint.empty() || mountPoint == "/") {
+    root = "/";
+    relative = absolutePath;
+  } else if (absolutePath.size() > mountPoint.size() && absolutePath.compare(0, mountPoint.size(), mountPoint) == 0 &&
+             absolutePath[mountPoint.size()] == '/') {
+    root = mountPoint;
+    relative = std::string_view(absolutePath).substr(mountPoint.size());
+  } else {
+    return mapFile(absolutePath, limit);
+  }
+  Fd rootFd(openRoot(root));
+  if (rootFd.get() < 0) return nullptr;
+  Fd fd(detail::openBeneath(rootFd.get(), relative, O_RDONLY | O_NONBLOCK));
+  return mapFd(fd.get(), limit);
+}
 
 bool pathExists(const std::string& path) {
   struct stat info{};

@@ -4,6 +4,7 @@
 // would: absolute and ".." links stay inside it.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,27 @@ bool existsBeneath(const std::string& root, std::string_view relative);
 // Reads `absolutePath` through the volume at `mountPoint` when the path lies inside it, else
 // as a plain path (an empty mount point means the running system).
 std::optional<std::string> readFileInVolume(const std::string& mountPoint, const std::string& absolutePath,
+                                            std::size_t limit = kDefaultReadLimit);
+
+// A file mapped read-only into memory: large files (BOMs of whole systems) are read without
+// copying them into a buffer first.
+class MappedFile {
+ public:
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  ~MappedFile();
+  std::string_view bytes() const { return {data_, size_}; }
+
+ private:
+  friend std::unique_ptr<MappedFile> mapFd(int fd, std::size_t limit);
+  MappedFile(const char* data, std::size_t size) : data_(data), size_(size) {}
+  const char* data_;
+  std::size_t size_;
+};
+// Nothing when the file cannot be opened, is not a regular file, or is larger than `limit`.
+std::unique_ptr<MappedFile> mapFile(const std::string& path, std::size_t limit = kDefaultReadLimit);
+// As readFileInVolume.
+std::unique_ptr<MappedFile> mapFileInVolume(const std::string& mountPoint, const std::string& absolutePath,
                                             std::size_t limit = kDefaultReadLimit);
 
 // Paths relative to `folder` (no leading slash) of everything beneath it, depth first, in
