@@ -61,7 +61,10 @@ int replaceFileAtomically(const std::string& path, std::string_view contents, st
   const mode_t mode = existed ? (old.st_mode & 07777) : static_cast<mode_t>(newFileMode & 07777);
   if (::fchmod(fd, mode) != 0) return abandon(errno);
   // Keeping the owner only works for root; anyone else writes a file of their own, as an editor would.
-  if (existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) (void)::fchown(fd, old.st_uid, old.st_gid);
+  if (existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+      ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    // Not root: the new file stays ours.
+  }
   if (int error = writeAll(fd, contents)) return abandon(error);
   if (::fsync(fd) != 0) return abandon(errno);
   if (::close(fd) != 0) {
