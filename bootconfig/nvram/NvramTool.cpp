@@ -96,6 +96,10 @@ int usage(std::ostream& err) {
 int run(const std::vector<std::string>& arguments, platform::FirmwareVariables& variables, std::ostream& out,
         std::ostream& err) {
   if (arguments.empty()) return usage(err);
+  if (arguments.front() == "-h" || arguments.front() == "--help") {
+    usage(out);
+    return 0;
+  }
   if (!variables.supported()) {
     err << "nvram: this machine has no firmware variables\n";
     return 1;
