@@ -24,6 +24,10 @@ int openBeneath(int rootFd, std::string_view relative, int flags) {
   }
 }
 
+int openRootDirectory(const std::string& root) {
+  return ::open(root.empty() ? "/" : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
 void splitParent(std::string_view relative, std::string_view& parent, std::string_view& leaf) {
   while (relative.size() > 1 && relative.back() == '/') relative.remove_suffix(1);
   const auto slash = relative.rfind('/');

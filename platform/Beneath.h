@@ -1,8 +1,38 @@
 #pragma once
 // Internal to platform/: opening paths inside a root directory.
+#include <unistd.h>
+
+#include <string>
 #include <string_view>
 
 namespace tarnix::platform::detail {
+
+// A descriptor closed when it goes out of scope.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// The root directory of a volume ("" means "/"), or -1.
+int openRootDirectory(const std::string& root);
 
 // openat2(RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS) of `relative` inside `rootFd`; "" or "/"
 // opens the root itself. `flags` are open flags (O_CLOEXEC is added). -1 with errno set on

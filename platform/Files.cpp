@@ -16,24 +16,8 @@
 namespace tarnix::platform {
 namespace {
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
+using detail::Fd;
 
- private:
-  int fd_;
-};
 
 std::optional<std::string> readAll(int fd, std::size_t limit) {
   struct stat info{};
@@ -62,9 +46,6 @@ std::optional<std::string> readAll(int fd, std::size_t limit) {
   return data;
 }
 
-int openRoot(const std::string& root) {
-  return ::open(root.empty() ? "/" : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-}
 
 void enumerateInto(int dirFd, const std::string& prefix, std::vector<std::string>& out, int depth) {
   if (depth > 256) return;  // deeper than any real receipts folder
@@ -128,7 +109,7 @@ std::unique_ptr<MappedFile> mapFileInVolume(const std::string& mountPoint, const
   } else {
     return mapFile(absolutePath, limit);
   }
-  Fd rootFd(openRoot(root));
+  Fd rootFd(detail::openRootDirectory(root));
   if (rootFd.get() < 0) return nullptr;
   Fd fd(detail::openBeneath(rootFd.get(), relative, O_RDONLY | O_NONBLOCK));
   return mapFd(fd.get(), limit);
@@ -151,7 +132,7 @@ std::optional<std::string> readFile(const std::string& path, std::size_t limit) 
 }
 
 std::optional<std::string> readFileBeneath(const std::string& root, std::string_view relative, std::size_t limit) {
-  Fd rootFd(openRoot(root));
+  Fd rootFd(detail::openRootDirectory(root));
   if (rootFd.get() < 0) return std::nullopt;
   Fd fd(detail::openBeneath(rootFd.get(), relative, O_RDONLY | O_NONBLOCK));
   if (fd.get() < 0) return std::nullopt;
@@ -159,7 +140,7 @@ std::optional<std::string> readFileBeneath(const std::string& root, std::string_
 }
 
 bool existsBeneath(const std::string& root, std::string_view relative) {
-  Fd rootFd(openRoot(root));
+  Fd rootFd(detail::openRootDirectory(root));
   if (rootFd.get() < 0) return false;
   std::string_view parent, leaf;
   detail::splitParent(relative, parent, leaf);
@@ -181,7 +162,7 @@ std::optional<std::string> readFileInVolume(const std::string& mountPoint, const
 
 std::vector<std::string> enumerateBeneath(const std::string& root, std::string_view folder) {
   std::vector<std::string> out;
-  Fd rootFd(openRoot(root));
+  Fd rootFd(detail::openRootDirectory(root));
   if (rootFd.get() < 0) return out;
   Fd dirFd(detail::openBeneath(rootFd.get(), folder, O_RDONLY | O_DIRECTORY));
   if (dirFd.get() < 0) return out;

@@ -14,30 +14,13 @@
 namespace tarnix::platform {
 namespace {
 
+using detail::Fd;
+using detail::openRootDirectory;
+
 // Deeper than any bundle or kext folder; bounds the descriptors one walk keeps open.
 constexpr int kMaxDepth = 128;
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
 
- private:
-  int fd_;
-};
-
-int openRootDirectory(const std::string& root) {
-  return ::open(root.empty() ? "/" : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-}
 
 // Names in a directory, read before the caller changes it.
 bool listNames(int dirFd, std::vector<std::string>& names) {
