@@ -70,17 +70,18 @@ struct Node {
   // instead of walking the chain again. Valid only in the epoch it was made in.
   std::uint32_t epoch = 0;
   std::uint32_t pathLength = 0;
-  const char* path = nullptr;
+  std::uint32_t record = 0;  // the record whose path this is
   bool present = false;  // the id has been looked up
   bool named = false;    // a record with this id has been read
   bool hasParent = false;
   bool cached = false;
 };
+static_assert(sizeof(Node) == 28);
 
 // Ids of real stores are small and dense; a vector serves them, a map the rest.
 class Nodes {
  public:
-  explicit Nodes(std::uint32_t expected) : dense_(std::uint64_t{expected} * 2 + 1024) {}
+  explicit Nodes(std::uint32_t expected) : dense_(std::uint64_t{expected} + expected / 4 + 1024) {}
   Node& operator[](std::uint32_t id) {
     Node* node;
     if (id < dense_.size()) {
@@ -280,7 +281,7 @@ int RZBomParser::parseBuffer() {
         bool complete = true;
         Node* parent = node.hasParent ? nodes.find(node.parent) : nullptr;
         if (parent && parent->cached && parent->epoch == epoch) {
-          path.assign(parent->path, parent->pathLength).append(1, '/').append(ownName);
+          path.assign(results_[parent->record].path, parent->pathLength).append(1, '/').append(ownName);
         } else {
           path.assign(ownName);
           if (node.hasParent) {
@@ -300,11 +301,11 @@ int RZBomParser::parseBuffer() {
         if (path.size() > kMaxPathLength || pathBytes + path.size() + 1 > pathBudget) return notABomStore;
         node.cached = complete;
         node.epoch = epoch;
-        node.path = storePath(path);
+        node.record = filled_;
         node.pathLength = static_cast<std::uint32_t>(path.size());
 
         RZFileSystemResource& record = results_[filled_];
-        record.path = node.path;
+        record.path = storePath(path);
         record.mode = store.u16(*attributes + 4);
         record.uid = store.u32(*attributes + 6);
         record.gid = store.u32(*attributes + 10);
