@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/InstallPaths.h"
+
 namespace tarnix::platform {
 
 struct HelperPlatformTable {
@@ -20,11 +22,11 @@ struct HelperPlatformTable {
   // TARNIX_SYSTEMCTL, TARNIX_BUNDLED_HELPER).
   std::string kextcache = "/usr/sbin/kextcache";
   std::string killall = "/usr/bin/killall";
-  std::string nvram = "/usr/local/libexec/tarnix-nvram";
+  std::string nvram = kInstalledNvramTool;
   std::string pkexec = "/usr/bin/pkexec";
   std::string systemctl = "/usr/bin/systemctl";
   // The copy of the helper shipped with the applications, which the install step copies.
-  std::string bundledHelper = "/usr/libexec/tarnix/local.quillon.tarnix.helper";
+  std::string bundledHelper = kInstalledBundledHelper;
 
   // Members of these groups administer the machine (TARNIX_ADMIN_GROUPS, comma-separated).
   std::vector<std::string> adminGroups = {"sudo", "wheel", "admin"};
