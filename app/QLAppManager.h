@@ -1,0 +1,42 @@
+#pragma once
+// The application's shared state: its settings, the helper client, and the proxy the panes
+// call. Main thread only.
+#include <functional>
+#include <memory>
+
+#include "app/core/QLHelperNotificationBridge.h"
+#include "app/core/QLSettingsPreferenceStore.h"
+#include "client/QLXPCHelperManager.h"
+#include "model/QLPreferences.h"
+
+namespace tarnix {
+
+class QLAppManager {
+ public:
+  static QLAppManager& shared();
+
+  QLPreferenceStore& store() { return *store_; }
+  QLPreferences& preferences() { return preferences_; }
+  QLHelperNotificationBridge& bridge() { return bridge_; }
+
+  // Made on first use; its reports go through the bridge.
+  QLXPCHelperManager& xpcManager();
+  // The helper's remote object; null while not connected.
+  QLXPCTarnixHelperProtocol* proxy();
+  // Tests and tools put their own object in front of the helper; null restores the client's.
+  void setProxy(QLXPCTarnixHelperProtocol* proxy) { proxyOverride_ = proxy; }
+
+  // Ends the application in order (the quit sequence runs); tests record the request instead.
+  void terminate() { terminateHandler(); }
+  std::function<void()> terminateHandler;
+
+ private:
+  QLAppManager();
+  std::unique_ptr<QLSettingsPreferenceStore> store_;
+  QLPreferences preferences_;
+  QLHelperNotificationBridge bridge_;
+  std::unique_ptr<QLXPCHelperManager> xpcManager_;
+  QLXPCTarnixHelperProtocol* proxyOverride_ = nullptr;
+};
+
+}  // namespace tarnix

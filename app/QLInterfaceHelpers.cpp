@@ -1,0 +1,81 @@
+#include "app/QLInterfaceHelpers.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPropertyAnimation>
+#include <algorithm>
+#include <cmath>
+
+namespace tarnix::QLInterfaceHelpers {
+namespace {
+
+QMessageBox* alert(QMessageBox::Icon icon, QWidget* parent, const QString& message, const QString& contents,
+                   std::function<void()> done) {
+  auto* box = new QMessageBox(icon, message, message, QMessageBox::Ok, parent);
+  box->setInformativeText(contents);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  if (!parent) {
+    box->exec();
+    if (done) done();
+    return nullptr;
+  }
+  box->setWindowModality(Qt::WindowModal);
+  QObject::connect(box, &QMessageBox::finished, box, [done = std::move(done)](int) {
+    if (done) done();
+  });
+  box->open();
+  return box;
+}
+
+void fade(QWidget* view, double seconds, double to, std::function<void()> completion) {
+  auto* effect = qobject_cast<QGraphicsOpacityEffect*>(view->graphicsEffect());
+  if (!effect) {
+    effect = new QGraphicsOpacityEffect(view);
+    effect->setOpacity(to > 0.5 ? 0.0 : 1.0);
+    view->setGraphicsEffect(effect);
+  }
+  auto* animation = new QPropertyAnimation(effect, "opacity", view);
+  animation->setDuration(static_cast<int>(std::lround((seconds > 0 ? seconds : 1.0) * 1000)));
+  animation->setEndValue(to);
+  QObject::connect(animation, &QPropertyAnimation::finished, view, [completion = std::move(completion)] {
+    if (completion) completion();
+  });
+  animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+}  // namespace
+
+QMessageBox* showAlert(QWidget* parent, const QString& message, const QString& contents, std::function<void()> done) {
+  return alert(QMessageBox::Critical, parent, message, contents, std::move(done));
+}
+
+QMessageBox* showMessage(QWidget* parent, const QString& message, const QString& contents,
+                         std::function<void()> done) {
+  return alert(QMessageBox::Information, parent, message, contents, std::move(done));
+}
+
+void start(QProgressBar* indicator) {
+  indicator->setRange(0, 0);
+  indicator->show();
+}
+
+void stop(QProgressBar* indicator) {
+  indicator->setRange(0, 100);
+  indicator->setValue(0);
+  indicator->hide();
+}
+
+void setDeterminate(QProgressBar* indicator, double value) {
+  indicator->setRange(0, 100);
+  indicator->setValue(static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0))));
+}
+
+void fadeIn(QWidget* view, double seconds, std::function<void()> completion) {
+  fade(view, seconds, 1.0, std::move(completion));
+}
+void fadeOut(QWidget* view, double seconds, std::function<void()> completion) {
+  fade(view, seconds, 0.0, std::move(completion));
+}
+
+}  // namespace tarnix::QLInterfaceHelpers

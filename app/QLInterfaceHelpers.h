@@ -1,0 +1,30 @@
+#pragma once
+// The small interface helpers every pane uses: alerts, the progress indicator, fades.
+#include <QString>
+#include <functional>
+
+class QMessageBox;
+class QProgressBar;
+class QWidget;
+
+namespace tarnix::QLInterfaceHelpers {
+
+// A critical (showAlert) or informational (showMessage) alert: message text, informative
+// text. With a parent it is modal to the parent's window and this returns at once; `done`
+// runs when it is dismissed. Without a parent it runs modally before returning.
+QMessageBox* showAlert(QWidget* parent, const QString& message, const QString& contents,
+                       std::function<void()> done = {});
+QMessageBox* showMessage(QWidget* parent, const QString& message, const QString& contents,
+                         std::function<void()> done = {});
+
+// start: show and animate (indeterminate unless a value is set afterwards); stop: hide.
+void start(QProgressBar* indicator);
+void stop(QProgressBar* indicator);
+// Determinate from 0 to 100 at `value` per cent.
+void setDeterminate(QProgressBar* indicator, double value);
+
+// Animates the widget's opacity to 1 (in) or 0 (out) over `seconds` (1 s when not above 0).
+void fadeIn(QWidget* view, double seconds, std::function<void()> completion = {});
+void fadeOut(QWidget* view, double seconds, std::function<void()> completion = {});
+
+}  // namespace tarnix::QLInterfaceHelpers

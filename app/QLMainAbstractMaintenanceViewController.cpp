@@ -1,0 +1,226 @@
+#include "app/QLMainAbstractMaintenanceViewController.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/QLAppManager.h"
+#include "app/QLDetailedResultsViewController.h"
+#include "app/QLInterfaceHelpers.h"
+#include "app/core/QLLocalization.h"
+#include "app/core/QLNotificationCenter.h"
+#include "model/QLOSVolumeManager.h"
+
+namespace tarnix {
+
+QString QLMainAbstractMaintenanceViewController::volumeChooserDirectory() {
+  const QString user = qEnvironmentVariable("USER");
+  // udisks mounts removable volumes under /media/USER on Debian, /run/media/USER elsewhere.
+  QStringList folders;
+  if (!user.isEmpty()) folders << QStringLiteral("/media/") + user << QStringLiteral("/run/media/") + user;
+  folders << QStringLiteral("/media") << QStringLiteral("/mnt");
+  for (const QString& folder : folders)
+    if (QDir(folder).exists()) return folder;
+  return QDir::rootPath();
+}
+
+QObject* QLMainAbstractMaintenanceViewController::applicationObject() { return QCoreApplication::instance(); }
+
+QLMainAbstractMaintenanceViewController::QLMainAbstractMaintenanceViewController(QWidget* parent)
+    : QLMainAbstractViewController(parent) {
+  statusField = new QLabel(this);
+  statusField->setObjectName(QStringLiteral("statusField"));
+  resetButton = new QPushButton(this);
+  resetButton->setObjectName(QStringLiteral("resetButton"));
+  executeButton = new QPushButton(this);
+  executeButton->setObjectName(QStringLiteral("executeButton"));
+  executeButton->setDefault(true);
+  volumeInfoField = new QLabel(this);
+  volumeInfoField->setObjectName(QStringLiteral("volumeInfoField"));
+
+  auto* volume = new QHBoxLayout;
+  auto* texts = new QVBoxLayout;
+  texts->addWidget(mainTitle);
+  texts->addWidget(pathField);
+  texts->addWidget(volumeInfoField);
+  texts->addStretch();
+  volume->addWidget(imageButton, 0, Qt::AlignTop);
+  volume->addLayout(texts, 1);
+  contentLayout_ = new QVBoxLayout;
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(statusField, 1);
+  bottom->addWidget(circularIndicator);
+  bottom->addWidget(resetButton);
+  bottom->addWidget(executeButton);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(volume);
+  layout->addLayout(contentLayout_);
+  layout->addLayout(bottom);
+
+  connect(imageButton, &QToolButton::clicked, this, &QLMainAbstractMaintenanceViewController::selectVolume);
+  connect(resetButton, &QPushButton::clicked, this, &QLMainAbstractMaintenanceViewController::reset);
+  connect(executeButton, &QPushButton::clicked, this, &QLMainAbstractMaintenanceViewController::execute);
+}
+
+QLXPCTarnixHelperProtocol* QLMainAbstractMaintenanceViewController::proxy() const {
+  return QLAppManager::shared().proxy();
+}
+
+void QLMainAbstractMaintenanceViewController::updateStatusWithLocalizedString(const QString& text) {
+  statusField->setText(QLLocalizedString("kQLMainAbstractMaintenanceVCStatus", "Status: ") + text);
+}
+
+void QLMainAbstractMaintenanceViewController::renderLocalizedOutlets() {
+  imageButton->setIcon(QIcon(QStringLiteral(":/images/QLUIVolume.svg")));
+  mainTitle->setText(QLLocalizedString("kQLMainAbstractMaintenanceVCSelectTargetSystemVolume"));
+  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractMaintenanceVCReady"));
+  executeButton->setText(QLLocalizedString("kQLMainAbstractMaintenanceVCExecute"));
+  resetButton->setText(QLLocalizedString("kQLMainAbstractMaintenanceVCReset"));
+}
+
+void QLMainAbstractMaintenanceViewController::viewDidLoad() {
+  QLMainAbstractViewController::viewDidLoad();
+  renderLocalizedOutlets();
+  targetVolume = QLOSVolumeManager::shared().selected();
+  showVolume();
+  QLNotificationCenter::defaultCenter().observe(
+      this, QStringLiteral("local.quillon.xpc.manager.didReceiveHelperContext"),
+      [this](const QVariant& context) { updateRepairPermissionsProgress(context); });
+}
+
+void QLMainAbstractMaintenanceViewController::showVolume() {
+  if (targetVolume) {
+    pathField->setText(QString::fromStdString(targetVolume->mountPoint));
+    volumeInfoField->setText(QString::fromStdString(targetVolume->osVersion.getOSVersionString()));
+  } else {
+    pathField->setText(QLLocalizedString("kQLMainAbstractMaintenanceVCNoVolumeSelected"));
+    volumeInfoField->clear();
+  }
+}
+
+void QLMainAbstractMaintenanceViewController::updateRepairPermissionsProgress(const QVariant& context) {
+  // Contexts are delivered on the GUI thread by the notification centre.
+  const QVariantMap values = context.toMap();
+  if (!values.contains(QStringLiteral("progress"))) return;
+  QLInterfaceHelpers::setDeterminate(circularIndicator, values.value(QStringLiteral("progress")).toDouble());
+}
+
+void QLMainAbstractMaintenanceViewController::selectVolume() {
+  QLInterfaceHelpers::start(circularIndicator);
+  auto* panel = new QFileDialog(window(), QString(), volumeChooserDirectory());
+  panel->setObjectName(QStringLiteral("volumeChooser"));
+  panel->setAttribute(Qt::WA_DeleteOnClose);
+  panel->setFileMode(QFileDialog::Directory);
+  panel->setOption(QFileDialog::ShowDirsOnly);
+  panel->setOption(QFileDialog::DontUseNativeDialog);
+  panel->setLabelText(QFileDialog::Accept, QLLocalizedString("kQLMainAbstractVCSelect"));
+  panel->setWindowModality(Qt::WindowModal);
+  QPointer<QLMainAbstractMaintenanceViewController> self(this);
+  connect(panel, &QFileDialog::finished, panel, [self, panel](int outcome) {
+    if (!self) return;
+    const auto urls = panel->selectedUrls();
+    if (outcome != QDialog::Accepted || urls.isEmpty()) {
+      QLInterfaceHelpers::stop(self->circularIndicator);
+      return;
+    }
+    // The dialog hands a local path: decoding only "%20" of its URL would turn a name with
+    // any other escaped character into a folder that does not exist.
+    self->chooseVolumeAtPath(urls.first().toLocalFile());
+  });
+  panel->open();
+}
+
+bool QLMainAbstractMaintenanceViewController::chooseVolumeAtPath(const QString& path) {
+  QLInterfaceHelpers::stop(circularIndicator);
+  const auto volume = QLOSVolume::initWithMountPoint(path.toStdString());
+  const QString title = QLLocalizedString("kQLMainAbstractVCAnErrorOccured");
+  if (!volume) {
+    QLInterfaceHelpers::showAlert(this, title, QLLocalizedString("kQLMainAbstractMaintenanceVCSelectedVolumeIsNotValid"));
+    return false;
+  }
+  if (volume->isRecovery()) {
+    QLInterfaceHelpers::showAlert(this, title,
+                                  QLLocalizedString("kQLMainAbstractMaintenanceVCSelectedVolumeIsRecoveryVolume"));
+    return false;
+  }
+  targetVolume = volume;
+  QLOSVolumeManager::shared().setSelected(volume);
+  showVolume();
+  QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidSelectAValidOSVolume),
+                                             volume->hasExtraFolder());
+  return true;
+}
+
+void QLMainAbstractMaintenanceViewController::reset() {
+  targetVolume = QLOSVolume::initWithMountPoint("/");
+  QLOSVolumeManager::shared().setSelected(targetVolume);
+  showVolume();
+  QLInterfaceHelpers::stop(circularIndicator);
+  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractMaintenanceVCReady"));
+}
+
+void QLMainAbstractMaintenanceViewController::lockControls() {
+  setChoicesEnabled(false);
+  imageButton->setEnabled(false);
+  executeButton->setEnabled(false);
+  resetButton->setEnabled(false);
+  QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidExecute), false);
+}
+
+void QLMainAbstractMaintenanceViewController::unlockControls() {
+  setChoicesEnabled(true);
+  imageButton->setEnabled(true);
+  executeButton->setEnabled(true);
+  resetButton->setEnabled(true);
+  QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidExecute), true);
+}
+
+bool QLMainAbstractMaintenanceViewController::canCallHelper() {
+  const QString title = QLLocalizedString("kQLMainAbstractVCAnErrorOccured");
+  if (!targetVolume) {
+    QLInterfaceHelpers::showAlert(this, title, QLLocalizedString("kQLMainAbstractMaintenanceVCNoVolumeSelected"));
+    return false;
+  }
+  if (!proxy()) {
+    QLInterfaceHelpers::showAlert(this, title, QLLocalizedString("kQLMainAbstractMaintenanceVCHelperNotConnected"));
+    return false;
+  }
+  return true;
+}
+
+void QLMainAbstractMaintenanceViewController::callRepairDiskPermissions() {
+  if (delegate) delegate->willRepairDiskPermissions();
+  proxy()->repairDiskPermissionsOnTargetVolume(
+      *targetVolume, replyOnMain<std::vector<QLRepairPermissionsRepresentableResult>>(
+                         [this](std::vector<QLRepairPermissionsRepresentableResult> results) {
+                           if (delegate) delegate->didRepairDiskPermissionsWithResults(std::move(results));
+                         }));
+}
+
+void QLMainAbstractMaintenanceViewController::callRebuidCaches() {
+  if (delegate) delegate->willRebuildCaches();
+  proxy()->rebuildCachesOnTargetVolume(*targetVolume, replyOnMain<bool>([this](bool) {
+    if (delegate) delegate->didRebuildCaches();
+  }));
+}
+
+void QLMainAbstractMaintenanceViewController::performSegue(const QString& identifier) {
+  if (identifier != QLatin1String("QLSBSegueIDMaintenance2DetailedResults") &&
+      identifier != QLatin1String("QLSBSegueIDInstallation2DetailedResults"))
+    return;
+  if (!result) return;
+  auto* results = new QLDetailedResultsViewController(result, window());
+  results->setAttribute(Qt::WA_DeleteOnClose);
+  results->setWindowModality(Qt::WindowModal);
+  presentedResults_ = results;
+  results->open();
+}
+
+}  // namespace tarnix

@@ -1,0 +1,97 @@
+#pragma once
+// The base of the panes that work on a target volume through the helper: the volume chooser,
+// the status line, control locking, the disk-permission and cache calls, progress from the
+// helper's contexts, and the hand-off to the detailed results window.
+#include <QPointer>
+#include <QVariant>
+#include <memory>
+#include <optional>
+
+#include "app/QLAbstractMaintenaceDelegate.h"
+#include "app/QLDetailedResultsViewController.h"
+#include "app/QLMainAbstractViewController.h"
+#include "app/core/QLDetailedRepresentableResult.h"
+#include "helper/protocol/QLXPCTarnixHelperProtocol.h"
+#include "model/QLOSVolume.h"
+
+class QCoreApplication;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+
+namespace tarnix {
+
+class QLMainAbstractMaintenanceViewController : public QLMainAbstractViewController {
+  Q_OBJECT
+ public:
+  // Where the volume chooser starts: where removable volumes are mounted.
+  static QString volumeChooserDirectory();
+
+  explicit QLMainAbstractMaintenanceViewController(QWidget* parent = nullptr);
+
+  std::optional<QLOSVolume> targetVolume;
+  QLAbstractMaintenaceDelegate* delegate = nullptr;
+  std::shared_ptr<QLDetailedRepresentableResult> result;
+
+  QLabel* statusField = nullptr;
+  QPushButton* resetButton = nullptr;
+  QPushButton* executeButton = nullptr;
+  QLabel* volumeInfoField = nullptr;
+
+  // The helper's remote object; null while the helper is not connected.
+  QLXPCTarnixHelperProtocol* proxy() const;
+
+  void updateStatusWithLocalizedString(const QString& text);
+  // The chosen folder becomes the target when it holds a macOS system that is not a recovery
+  // system; otherwise an alert, and the previous target stays. True when it was taken.
+  bool chooseVolumeAtPath(const QString& path);
+  // The results window opened by the last segue, while it is open.
+  QLDetailedResultsViewController* presentedResults() const { return presentedResults_; }
+
+ public slots:
+  void selectVolume();
+  virtual void reset();
+  virtual void execute() = 0;
+
+ protected:
+  void viewDidLoad() override;
+  virtual void renderLocalizedOutlets();
+  // The pane's own controls, between the volume and the status line.
+  QVBoxLayout* contentLayout() const { return contentLayout_; }
+  // Enables or disables the pane's own choices while an operation runs.
+  virtual void setChoicesEnabled(bool enabled) { (void)enabled; }
+
+  void lockControls();
+  void unlockControls();
+  void updateRepairPermissionsProgress(const QVariant& context);
+  void callRepairDiskPermissions();
+  void callRebuidCaches();
+  // "QLSBSegueIDMaintenance2DetailedResults" and "QLSBSegueIDInstallation2DetailedResults"
+  // open the detailed results window over the pane's window with `result`.
+  void performSegue(const QString& identifier);
+  // False, with an alert, when there is no target volume or no helper to call.
+  bool canCallHelper();
+  void showVolume();
+
+  // A reply block that runs `then` on the GUI thread, and only while the pane lives: the
+  // helper answers on its connection thread.
+  template <typename T, typename F>
+  QLReply<T> replyOnMain(F then) {
+    QPointer<QLMainAbstractMaintenanceViewController> self(this);
+    return [self, then = std::move(then)](T value) mutable {
+      QMetaObject::invokeMethod(
+          applicationObject(),
+          [self, then, value = std::move(value)]() mutable {
+            if (self) then(std::move(value));
+          },
+          Qt::QueuedConnection);
+    };
+  }
+
+ private:
+  static QObject* applicationObject();
+  QVBoxLayout* contentLayout_ = nullptr;
+  QPointer<QLDetailedResultsViewController> presentedResults_;
+};
+
+}  // namespace tarnix

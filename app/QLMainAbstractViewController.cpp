@@ -1,0 +1,50 @@
+#include "app/QLMainAbstractViewController.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QShowEvent>
+#include <QToolButton>
+
+#include "app/QLInterfaceHelpers.h"
+
+namespace tarnix {
+
+QLMainAbstractViewController::QLMainAbstractViewController(QWidget* parent) : QWidget(parent) {
+  imageButton = new QToolButton(this);
+  imageButton->setObjectName(QStringLiteral("imageButton"));
+  imageButton->setIconSize(QSize(96, 96));
+  imageButton->setAutoRaise(true);
+  mainTitle = new QLabel(this);
+  mainTitle->setObjectName(QStringLiteral("mainTitle"));
+  QFont titleFont = mainTitle->font();
+  titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
+  titleFont.setBold(true);
+  mainTitle->setFont(titleFont);
+  pathField = new QLabel(this);
+  pathField->setObjectName(QStringLiteral("pathField"));
+  pathField->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  circularIndicator = new QProgressBar(this);
+  circularIndicator->setObjectName(QStringLiteral("circularIndicator"));
+  circularIndicator->setTextVisible(false);
+  circularIndicator->setMaximumWidth(160);
+}
+
+void QLMainAbstractViewController::loadView() {
+  if (loaded_) return;
+  loaded_ = true;
+  viewDidLoad();
+}
+
+void QLMainAbstractViewController::viewDidLoad() { QLInterfaceHelpers::stop(circularIndicator); }
+
+void QLMainAbstractViewController::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (QWidget* host = window(); host != this) {
+    QPalette palette = host->palette();
+    palette.setColor(QPalette::Window, QColor(255, 255, 255, 230));
+    host->setPalette(palette);
+    host->adjustSize();
+  }
+}
+
+}  // namespace tarnix

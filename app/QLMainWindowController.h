@@ -1,0 +1,42 @@
+#pragma once
+// The main window: a toolbar of the five panes and the pane it shows. Pane switching is off
+// while a pane says an operation runs ("local.quillon.tarnix.didExecute" with false).
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QToolBar;
+
+namespace tarnix {
+
+class QLMainAbstractViewController;
+
+class QLMainWindowController final : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit QLMainWindowController(QWidget* parent = nullptr);
+
+  QToolBar* outletMainToolbar = nullptr;
+  QAction* outletToolbarItemMaintenance = nullptr;
+  QAction* outletToolbarItemInstallation = nullptr;
+  QAction* outletToolbarItemSIPConfig = nullptr;
+  QAction* outletToolbarItemBooterConfig = nullptr;
+  QAction* outletToolbarItemCommandLineTools = nullptr;
+
+  // The pane shown, or null when its identifier has none.
+  QLMainAbstractViewController* contentViewController() const;
+  // Whether the toolbar items switch panes.
+  bool isPaneSwitchingEnabled() const { return switchingEnabled_; }
+
+ public slots:
+  // Shows the pane whose identifier the item carries; does nothing while switching is off.
+  void switchViewController(QAction* item);
+  void userInteractionManager(const QVariant& idle);
+
+ private:
+  void windowDidLoad();
+  void showPane(const QString& identifier);
+  bool switchingEnabled_ = true;
+};
+
+}  // namespace tarnix

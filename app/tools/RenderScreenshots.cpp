@@ -1,0 +1,72 @@
+// Renders each built pane, the placeholder and the results window into PNG files, offscreen,
+// with made-up data: tarnix-screenshots OUTPUT_FOLDER [VOLUME]. A VOLUME (a sample volume)
+// is shown as the Maintenance pane's target.
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QToolBar>
+#include <cstdio>
+
+#include "app/QLDetailedResultsViewController.h"
+#include "app/QLMainWindowController.h"
+#include "app/QLMaintenanceViewController.h"
+#include "app/QLPaneFactory.h"
+#include "app/core/QLLocalization.h"
+#include "model/QLOSVolumeManager.h"
+
+using namespace tarnix;
+
+namespace {
+
+bool save(QWidget* widget, const QString& path) {
+  widget->show();
+  QApplication::processEvents();
+  const bool saved = widget->grab().save(path);
+  std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+  return saved;
+}
+
+std::vector<QLRepairPermissionsRepresentableResult> sampleResults() {
+  return {
+      {"1", "/System/Library/CoreServices/boot.efi", "Owner ID Mismatched", 501, 0, 0, "Fixed"},
+      {"2", "/usr/bin/sudo", "POSIX Permissions Mismatched", 755, 4511, 4511, "Fixed"},
+      {"3", "/Library/Extensions/FakeSMC.kext", "Group ID Mismatched", 20, 0, 0, "Fixed"},
+      {"4", "/private/var/db/.AppleSetupDone", "POSIX Permissions Mismatched", 777, 644, 644, "Fixed"},
+      {"5", "/usr/lib/libSystem.dylib", "POSIX Permissions Mismatched", 777, 755, 777, "Failed"},
+  };
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: tarnix-screenshots OUTPUT_FOLDER [VOLUME]\n");
+    return 2;
+  }
+  // Nothing of the user's settings is read or written.
+  QStandardPaths::setTestModeEnabled(true);
+  QLInstallStringTable(application);
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(folder);
+  if (argc > 2) QLOSVolumeManager::shared().setSelected(QLOSVolume::initWithMountPoint(argv[2]));
+
+  bool ok = true;
+  QLMainWindowController window;
+  window.resize(720, 560);
+  for (QAction* item : window.outletMainToolbar->actions()) {
+    window.switchViewController(item);
+    ok = save(&window, folder + QStringLiteral("/pane-%1.png").arg(item->data().toString())) && ok;
+  }
+  for (const char* identifier : {QLPaneFactory::kQLSBIDPreferences, QLPaneFactory::kQLSBIDAbout}) {
+    QWidget* pane = QLPaneFactory::instantiate(QLatin1String(identifier));
+    ok = save(pane, folder + QStringLiteral("/pane-%1.png").arg(QLatin1String(identifier))) && ok;
+    delete pane;
+  }
+  auto result = std::make_shared<QLDetailedRepresentableResult>(
+      QStringLiteral("QLUIMain"), QLLocalizedString("kQLMainAbstractVCFinished"),
+      QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished"), sampleResults());
+  QLDetailedResultsViewController results(result);
+  ok = save(&results, folder + QStringLiteral("/detailed-results.png")) && ok;
+  return ok ? 0 : 1;
+}

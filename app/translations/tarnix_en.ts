@@ -1,0 +1,495 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="en">
+<context>
+    <name></name>
+    <message id="kQLAppMainMenuApplication">
+        <source>Tarnix</source>
+        <translation>Tarnix</translation>
+    </message>
+    <message id="kQLAppMainMenuView">
+        <source>View</source>
+        <translation>View</translation>
+    </message>
+    <message id="kQLAppMainMenuWindow">
+        <source>Window</source>
+        <translation>Window</translation>
+    </message>
+    <message id="kQLAppMainAboutTarnix">
+        <source>About Tarnix</source>
+        <translation>About Tarnix</translation>
+    </message>
+    <message id="kQLAppMainCheckForUpdates">
+        <source>Check for Updates…</source>
+        <translation>Check for Updates…</translation>
+    </message>
+    <message id="kQLAppMainPreferences">
+        <source>Preferences…</source>
+        <translation>Preferences…</translation>
+    </message>
+    <message id="kQLAppMainHideTarnix">
+        <source>Hide Tarnix</source>
+        <translation>Hide Tarnix</translation>
+    </message>
+    <message id="kQLAppMainHideOthers">
+        <source>Hide Others</source>
+        <translation>Hide Others</translation>
+    </message>
+    <message id="kQLAppMainShowAll">
+        <source>Show All</source>
+        <translation>Show All</translation>
+    </message>
+    <message id="kQLAppMainQuitTarnix">
+        <source>Quit Tarnix</source>
+        <translation>Quit Tarnix</translation>
+    </message>
+    <message id="kQLAppMainShowToolbar">
+        <source>Show Toolbar</source>
+        <translation>Show Toolbar</translation>
+    </message>
+    <message id="kQLAppMainCustomize">
+        <source>Customize Toolbar…</source>
+        <translation>Customize Toolbar…</translation>
+    </message>
+    <message id="kQLAppMainMinimize">
+        <source>Minimize</source>
+        <translation>Minimize</translation>
+    </message>
+    <message id="kQLAppMainZoom">
+        <source>Zoom</source>
+        <translation>Zoom</translation>
+    </message>
+    <message id="kQLAppMainBringAllToFront">
+        <source>Bring All to Front</source>
+        <translation>Bring All to Front</translation>
+    </message>
+    <message id="kQLAppMainEZIsRunning">
+        <source>Tarnix EZInstaller is running</source>
+        <translation>Tarnix EZInstaller is running</translation>
+    </message>
+    <message id="kQLAppMainEZIsRunningDescription">
+        <source>Tarnix and Tarnix EZInstaller cannot run at the same time. Quit Tarnix EZInstaller, then open Tarnix again.</source>
+        <translation>Tarnix and Tarnix EZInstaller cannot run at the same time. Quit Tarnix EZInstaller, then open Tarnix again.</translation>
+    </message>
+    <message id="kQLAppMainFoundSIPB0Disabled">
+        <source>System Integrity Protection does not allow untrusted kexts (bit 0 is not set): kexts you install may not load.</source>
+        <translation>System Integrity Protection does not allow untrusted kexts (bit 0 is not set): kexts you install may not load.</translation>
+    </message>
+    <message id="kQLAppMainFoundSIPB1Disabled">
+        <source>System Integrity Protection restricts the file system (bit 1 is not set): repairs of protected system folders may be undone at the next boot.</source>
+        <translation>System Integrity Protection restricts the file system (bit 1 is not set): repairs of protected system folders may be undone at the next boot.</translation>
+    </message>
+    <message id="kQLAppMainSIPConfigurationWarning">
+        <source>Restrictive SIP configuration</source>
+        <translation>Restrictive SIP configuration</translation>
+    </message>
+    <message id="kQLAppMainRequestAuthorization">
+        <source>Tarnix needs your authorization to install its privileged helper.</source>
+        <translation>Tarnix needs your authorization to install its privileged helper.</translation>
+    </message>
+    <message id="kQLAppMainHelperUnavailable">
+        <source>The helper is not connected: operations are unavailable until Tarnix is opened again.</source>
+        <translation>The helper is not connected: operations are unavailable until Tarnix is opened again.</translation>
+    </message>
+    <message id="kQLMainMaintenance">
+        <source>Maintenance</source>
+        <translation>Maintenance</translation>
+    </message>
+    <message id="kQLMainInstallation">
+        <source>Installation</source>
+        <translation>Installation</translation>
+    </message>
+    <message id="kQLMainSIPConfig">
+        <source>SIP Config</source>
+        <translation>SIP Config</translation>
+    </message>
+    <message id="kQLMainBooterConfig">
+        <source>Booter Config</source>
+        <translation>Booter Config</translation>
+    </message>
+    <message id="kQLMainCommandLineTools">
+        <source>Command Line Tools</source>
+        <translation>Command Line Tools</translation>
+    </message>
+    <message id="kQLMainPlaceholderVCNotYetAvailable">
+        <source>This pane is not available in this version of Tarnix yet.</source>
+        <translation>This pane is not available in this version of Tarnix yet.</translation>
+    </message>
+    <message id="kQLMainAboutVCTitle">
+        <source>About Tarnix</source>
+        <translation>About Tarnix</translation>
+    </message>
+    <message id="kQLMainAboutVCVersion">
+        <source>Version </source>
+        <translation>Version </translation>
+    </message>
+    <message id="kQLMainAboutVCDeveloperInfo">
+        <source>Made by Quillon</source>
+        <translation>Made by Quillon</translation>
+    </message>
+    <message id="kQLMainAboutVCCompatibility">
+        <source>Repairs macOS 10.6 to 10.15 system volumes of Clover and Chameleon PCs, from Linux.</source>
+        <translation>Repairs macOS 10.6 to 10.15 system volumes of Clover and Chameleon PCs, from Linux.</translation>
+    </message>
+    <message id="kQLMainAboutVCClose">
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message id="kQLMainAboutVCVisitQuillonPl">
+        <source>Visit quillon.pl</source>
+        <translation>Visit quillon.pl</translation>
+    </message>
+    <message id="kQLXPCHelperManagerAnErrorOccured">
+        <source>The helper could not be reached</source>
+        <translation>The helper could not be reached</translation>
+    </message>
+    <message id="kQLXPCHelperManagerFailedToAuthenticate">
+        <source>You did not authorize the installation of the helper.</source>
+        <translation>You did not authorize the installation of the helper.</translation>
+    </message>
+    <message id="kQLXPCHelperManagerFailedToInstallHelper">
+        <source>The helper could not be installed.</source>
+        <translation>The helper could not be installed.</translation>
+    </message>
+    <message id="kQLXPCHelperManagerFailedToRemoveHelper">
+        <source>The helper could not be removed.</source>
+        <translation>The helper could not be removed.</translation>
+    </message>
+    <message id="kQLXPCHelperManagerFailedToConnectToHelper">
+        <source>Tarnix could not connect to its helper.</source>
+        <translation>Tarnix could not connect to its helper.</translation>
+    </message>
+    <message id="kQLMainAbstractVCSelect">
+        <source>Select</source>
+        <translation>Select</translation>
+    </message>
+    <message id="kQLMainAbstractVCRebuildingCaches">
+        <source>Rebuilding kext caches…</source>
+        <translation>Rebuilding kext caches…</translation>
+    </message>
+    <message id="kQLMainAbstractRepairingPermissions">
+        <source>Repairing permissions…</source>
+        <translation>Repairing permissions…</translation>
+    </message>
+    <message id="kQLMainAbstractMaintenanceVCStatus">
+        <source>Status: </source>
+        <translation>Status: </translation>
+    </message>
+    <message id="kQLMainAbstractMaintenanceVCSelectTargetSystemVolume">
+        <source>Select the target system volume</source>
+        <translation>Select the target system volume</translation>
+    </message>
+    <message id="kQLMainAbstractMaintenanceVCReady">
+        <source>Ready</source>
+        <translation>Ready</translation>
+    </message>
+    <message id="kQLMainAbstractMaintenanceVCExecute">
+        <source>Execute</source>
+        <translation>Execute</translation>
+    </message>
+    <message id="kQLMainAbstractMaintenanceVCReset">
+        <source>Reset</source>
+        <translation>Reset</translation>
+    </message>
+    <message id="kQLMainAbstractMaintenanceVCNoVolumeSelected">
+        <source>No macOS volume selected: click the disk to choose one.</source>
+        <translation>No macOS volume selected: click the disk to choose one.</translation>
+    </message>
+    <message id="kQLMainAbstractMaintenanceVCSelectedVolumeIsNotValid">
+        <source>The selected folder is not a macOS system volume: it has no readable System/Library/CoreServices/SystemVersion.plist.</source>
+        <translation>The selected folder is not a macOS system volume: it has no readable System/Library/CoreServices/SystemVersion.plist.</translation>
+    </message>
+    <message id="kQLMainAbstractMaintenanceVCSelectedVolumeIsRecoveryVolume">
+        <source>The selected volume is a recovery volume. Select a macOS system volume.</source>
+        <translation>The selected volume is a recovery volume. Select a macOS system volume.</translation>
+    </message>
+    <message id="kQLMainAbstractMaintenanceVCHelperNotConnected">
+        <source>Tarnix is not connected to its helper yet. Wait a moment and try again.</source>
+        <translation>Tarnix is not connected to its helper yet. Wait a moment and try again.</translation>
+    </message>
+    <message id="kQLMaintenanceVCSelectOperations">
+        <source>Select operations</source>
+        <translation>Select operations</translation>
+    </message>
+    <message id="kQLMaintenanceVCRepairPermissions">
+        <source>Repair permissions</source>
+        <translation>Repair permissions</translation>
+    </message>
+    <message id="kQLMaintenanceVCRebuildCachesBox">
+        <source>Kext caches</source>
+        <translation>Kext caches</translation>
+    </message>
+    <message id="kQLMaintenanceVCRepairExtraFolder">
+        <source>/Extra/Extensions/</source>
+        <translation>/Extra/Extensions/</translation>
+    </message>
+    <message id="kQLMaintenanceVCRepairExtraFolderDescription">
+        <source>Kexts loaded by the bootloader</source>
+        <translation>Kexts loaded by the bootloader</translation>
+    </message>
+    <message id="kQLMaintenanceVCRepairLEFolder">
+        <source>/Library/Extensions/</source>
+        <translation>/Library/Extensions/</translation>
+    </message>
+    <message id="kQLMaintenanceVCRepairLEFolderDescription">
+        <source>Third-party kexts of the system</source>
+        <translation>Third-party kexts of the system</translation>
+    </message>
+    <message id="kQLMaintenanceVCRepairSLEFolder">
+        <source>/System/Library/Extensions/</source>
+        <translation>/System/Library/Extensions/</translation>
+    </message>
+    <message id="kQLMaintenanceVCRepairSLEFolderDescription">
+        <source>Kexts of the system</source>
+        <translation>Kexts of the system</translation>
+    </message>
+    <message id="kQLMaintenanceVCRepairDiskPermissions">
+        <source>Disk permissions</source>
+        <translation>Disk permissions</translation>
+    </message>
+    <message id="kQLMaintenanceVCRepairDiskPermissionsDescription">
+        <source>Every system file named by the volume's receipts (includes the kext folders)</source>
+        <translation>Every system file named by the volume's receipts (includes the kext folders)</translation>
+    </message>
+    <message id="kQLMaintenanceVCRebuildCaches">
+        <source>Rebuild kext caches</source>
+        <translation>Rebuild kext caches</translation>
+    </message>
+    <message id="kQLMaintenanceVCNoOperationsSelected">
+        <source>No operation is selected. Tick at least one operation.</source>
+        <translation>No operation is selected. Tick at least one operation.</translation>
+    </message>
+    <message id="kQLMaintenanceVCSelectedOperationsFinished">
+        <source>The selected operations have finished.</source>
+        <translation>The selected operations have finished.</translation>
+    </message>
+    <message id="kQLDetailedResultsVCPath">
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message id="kQLDetailedResultsVCReason">
+        <source>Reason</source>
+        <translation>Reason</translation>
+    </message>
+    <message id="kQLDetailedResultsVCCurrentValue">
+        <source>Current</source>
+        <translation>Current</translation>
+    </message>
+    <message id="kQLDetailedResultsVCCorrectValue">
+        <source>Correct</source>
+        <translation>Correct</translation>
+    </message>
+    <message id="kQLDetailedResultsVCNewValue">
+        <source>New</source>
+        <translation>New</translation>
+    </message>
+    <message id="kQLDetailedResultsVCFileStatus">
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message id="kQLDetailedResultsVCRepairPermissionsResults">
+        <source>Repair permissions results</source>
+        <translation>Repair permissions results</translation>
+    </message>
+    <message id="kQLDetailedResultsVCOK">
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message id="kQLDetailedResultsVCReport">
+        <source>Report</source>
+        <translation>Report</translation>
+    </message>
+    <message id="Owner ID Mismatched">
+        <source>Owner ID Mismatched</source>
+        <translation>Owner ID Mismatched</translation>
+    </message>
+    <message id="Group ID Mismatched">
+        <source>Group ID Mismatched</source>
+        <translation>Group ID Mismatched</translation>
+    </message>
+    <message id="POSIX Permissions Mismatched">
+        <source>POSIX Permissions Mismatched</source>
+        <translation>POSIX Permissions Mismatched</translation>
+    </message>
+    <message id="Verified">
+        <source>Verified</source>
+        <translation>Verified</translation>
+    </message>
+    <message id="Fixed">
+        <source>Fixed</source>
+        <translation>Fixed</translation>
+    </message>
+    <message id="Failed">
+        <source>Failed</source>
+        <translation>Failed</translation>
+    </message>
+    <message id="kQLMainPreferenceVCTitle">
+        <source>Preferences</source>
+        <translation>Preferences</translation>
+    </message>
+    <message id="kQLMainPreferenceVCKextsBackupFolder">
+        <source>Kexts backup folder</source>
+        <translation>Kexts backup folder</translation>
+    </message>
+    <message id="kQLMainPreferenceVCChoose">
+        <source>Choose…</source>
+        <translation>Choose…</translation>
+    </message>
+    <message id="kQLMainPreferenceVCEZInstallationPreference">
+        <source>EZ installation</source>
+        <translation>EZ installation</translation>
+    </message>
+    <message id="kQLMainPreferenceVCEnableEZMode">
+        <source>Enable the EZ installation mode</source>
+        <translation>Enable the EZ installation mode</translation>
+    </message>
+    <message id="kQLMainPreferenceVCSIPWarningPreference">
+        <source>SIP warning</source>
+        <translation>SIP warning</translation>
+    </message>
+    <message id="kQLMainPreferenceVCSilenceSIPWarning">
+        <source>Do not warn about restrictive SIP flags at launch</source>
+        <translation>Do not warn about restrictive SIP flags at launch</translation>
+    </message>
+    <message id="kQLMainPreferenceVCResetPreference">
+        <source>Reset</source>
+        <translation>Reset</translation>
+    </message>
+    <message id="kQLMainPreferenceVCResetAllPreferences">
+        <source>Reset all preferences…</source>
+        <translation>Reset all preferences…</translation>
+    </message>
+    <message id="kQLMainPreferenceVCRepairPermissionsPreferences">
+        <source>Repair permissions</source>
+        <translation>Repair permissions</translation>
+    </message>
+    <message id="kQLMainPreferenceVCMaximumNumberOfThreads">
+        <source>Maximum number of threads:</source>
+        <translation>Maximum number of threads:</translation>
+    </message>
+    <message id="kQLMainPreferenceVCThreads">
+        <source>threads</source>
+        <translation>threads</translation>
+    </message>
+    <message id="kQLMainPreferenceVCSelectedDirectoryIsNotWritable">
+        <source>The selected folder is not writable. Choose another folder.</source>
+        <translation>The selected folder is not writable. Choose another folder.</translation>
+    </message>
+    <message id="kQLMainPreferenceVCAreYouSureToResetAllPreferences">
+        <source>Reset all preferences?</source>
+        <translation>Reset all preferences?</translation>
+    </message>
+    <message id="kQLMainPreferenceVCResetToFactoryDefaults">
+        <source>Every preference returns to its factory default and Tarnix quits.</source>
+        <translation>Every preference returns to its factory default and Tarnix quits.</translation>
+    </message>
+    <message id="kQLMainPreferenceVCReset">
+        <source>Reset</source>
+        <translation>Reset</translation>
+    </message>
+    <message id="kQLMainPreferenceVCCancel">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message id="kQLMainPreferenceVCFinishedToResetAllPreferences">
+        <source>Preferences reset</source>
+        <translation>Preferences reset</translation>
+    </message>
+    <message id="kQLMainPreferenceVCAllPreferencesHaveBeenResetToFactoryDefaults">
+        <source>All preferences have been reset to their factory defaults. Tarnix will quit now.</source>
+        <translation>All preferences have been reset to their factory defaults. Tarnix will quit now.</translation>
+    </message>
+    <message id="kQLMainAbstractVCAnErrorOccured">
+        <source>An error occurred</source>
+        <translation>An error occurred</translation>
+    </message>
+    <message id="kQLMainAbstractVCFinished">
+        <source>Finished</source>
+        <translation>Finished</translation>
+    </message>
+    <message id="kQLInstallationVCChoose">
+        <source>Choose</source>
+        <translation>Choose</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCSelectBootloaderConfiguration">
+        <source>Select a Clover or Chameleon configuration file</source>
+        <translation>Select a Clover or Chameleon configuration file</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCRefresh">
+        <source>Refresh</source>
+        <translation>Refresh</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCApplyViaNVRAM">
+        <source>Apply via NVRAM</source>
+        <translation>Apply via NVRAM</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCApplyViaConfig">
+        <source>Apply via Bootloader Config</source>
+        <translation>Apply via Bootloader Config</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCCurrentValue">
+        <source>Current value: </source>
+        <translation>Current value: </translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCNewValue">
+        <source>New value: </source>
+        <translation>New value: </translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCUnsupportedBootloaderConfiguration">
+        <source>The selected file is not a Clover or Chameleon configuration file.</source>
+        <translation>The selected file is not a Clover or Chameleon configuration file.</translation>
+    </message>
+    <message id="kQLSIPConfigVCSIPStatusFull">
+        <source>System Integrity Protection (csr-active-config)</source>
+        <translation>System Integrity Protection (csr-active-config)</translation>
+    </message>
+    <message id="kQLSIPConfigVCNewSIPConfigNotExist">
+        <source>There is no new SIP configuration. Tick the flags you want first.</source>
+        <translation>There is no new SIP configuration. Tick the flags you want first.</translation>
+    </message>
+    <message id="kQLSIPConfigVCApplySIPViaNVRAMUnsupported">
+        <source>The SIP configuration can only be written to NVRAM from the recovery system. Apply it via the bootloader configuration file instead.</source>
+        <translation>The SIP configuration can only be written to NVRAM from the recovery system. Apply it via the bootloader configuration file instead.</translation>
+    </message>
+    <message id="kQLSIPConfigVCSIPConfigFailedToApplyViaNVRAM">
+        <source>The new SIP configuration could not be written to NVRAM.</source>
+        <translation>The new SIP configuration could not be written to NVRAM.</translation>
+    </message>
+    <message id="kQLSIPConfigVCNewSIPConfigSavedViaBootloaderConfig">
+        <source>The new SIP configuration has been saved into the bootloader configuration file. Restart to use it.</source>
+        <translation>The new SIP configuration has been saved into the bootloader configuration file. Restart to use it.</translation>
+    </message>
+    <message id="kQLSIPConfigVCNewSIPConfigFailedToSaveViaBootloaderConfig">
+        <source>The new SIP configuration could not be saved into the bootloader configuration file.</source>
+        <translation>The new SIP configuration could not be saved into the bootloader configuration file.</translation>
+    </message>
+    <message id="kQLBooterConfigVCBooterConfigStatusFull">
+        <source>Booter Configuration (bootercfg)</source>
+        <translation>Booter Configuration (bootercfg)</translation>
+    </message>
+    <message id="kQLBooterConfigVCNewBooterConfigNotExist">
+        <source>There is no new booter configuration. Tick the flags you want first.</source>
+        <translation>There is no new booter configuration. Tick the flags you want first.</translation>
+    </message>
+    <message id="kQLBooterConfigVCBooterConfigAppliedViaNVRAM">
+        <source>The new booter configuration has been written to NVRAM. Restart to use it.</source>
+        <translation>The new booter configuration has been written to NVRAM. Restart to use it.</translation>
+    </message>
+    <message id="kQLBooterConfigVCBooterConfigFailedToApplyViaNVRAM">
+        <source>The new booter configuration could not be written to NVRAM.</source>
+        <translation>The new booter configuration could not be written to NVRAM.</translation>
+    </message>
+    <message id="kQLBooterConfigVCBooterConfigNotSupportedByChameleon">
+        <source>Chameleon has no booter configuration. Select a Clover configuration file.</source>
+        <translation>Chameleon has no booter configuration. Select a Clover configuration file.</translation>
+    </message>
+    <message id="kQLBooterConfigVCNewBooterConfigSavedViaBootloaderConfig">
+        <source>The new booter configuration has been saved into the bootloader configuration file. Restart to use it.</source>
+        <translation>The new booter configuration has been saved into the bootloader configuration file. Restart to use it.</translation>
+    </message>
+    <message id="kQLBooterConfigVCNewBooterConfigFailedToSaveViaBootloaderConfig">
+        <source>The new booter configuration could not be saved into the bootloader configuration file.</source>
+        <translation>The new booter configuration could not be saved into the bootloader configuration file.</translation>
+    </message>
+</context>
+</TS>
