@@ -1,12 +1,18 @@
 #include "app/core/QLNotificationCenter.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 namespace tarnix {
 
 QLNotificationCenter& QLNotificationCenter::defaultCenter() {
-  static QLNotificationCenter center;
-  return center;
+  // The first post may come from a connection thread: the centre belongs to the GUI thread.
+  static QLNotificationCenter* center = [] {
+    auto* made = new QLNotificationCenter;
+    if (auto* application = QCoreApplication::instance()) made->moveToThread(application->thread());
+    return made;
+  }();
+  return *center;
 }
 
 void QLNotificationCenter::post(const QString& name, const QVariant& object) {

@@ -18,7 +18,7 @@ inline constexpr const char* kQLNotificationDidChangeEZInstallationModeStatus =
 class QLNotificationCenter final : public QObject {
   Q_OBJECT
  public:
-  // Lives on the thread that first asks for it: the GUI thread.
+  // Lives on the application's (the GUI) thread, whichever thread asks first.
   static QLNotificationCenter& defaultCenter();
 
   // Synchronous on the centre's thread; from any other thread the delivery is queued to it.

@@ -491,5 +491,77 @@
         <source>The new booter configuration could not be saved into the bootloader configuration file.</source>
         <translation>The new booter configuration could not be saved into the bootloader configuration file.</translation>
     </message>
+    <message id="kQLSIPConfigVCB0AllowUntrustedKexts">
+        <source>Allow untrusted kexts (0x1)</source>
+        <translation>Allow untrusted kexts (0x1)</translation>
+    </message>
+    <message id="kQLSIPConfigVCB1AllowUnrestrictedFileSystem">
+        <source>Allow unrestricted file system (0x2)</source>
+        <translation>Allow unrestricted file system (0x2)</translation>
+    </message>
+    <message id="kQLSIPConfigVCB2AllowTaskForPID">
+        <source>Allow task_for_pid (0x4)</source>
+        <translation>Allow task_for_pid (0x4)</translation>
+    </message>
+    <message id="kQLSIPConfigVCB3AllowKernelDebugger">
+        <source>Allow kernel debugger (0x8)</source>
+        <translation>Allow kernel debugger (0x8)</translation>
+    </message>
+    <message id="kQLSIPConfigVCB4AllowAppleInternal">
+        <source>Allow Apple internal (0x10)</source>
+        <translation>Allow Apple internal (0x10)</translation>
+    </message>
+    <message id="kQLSIPConfigVCB5AllowUnrestrictedDtrace">
+        <source>Allow unrestricted DTrace (0x20)</source>
+        <translation>Allow unrestricted DTrace (0x20)</translation>
+    </message>
+    <message id="kQLSIPConfigVCB6AllowUnrestrictedNVRAM">
+        <source>Allow unrestricted NVRAM (0x40)</source>
+        <translation>Allow unrestricted NVRAM (0x40)</translation>
+    </message>
+    <message id="kQLSIPConfigVCB7AllowDeviceConfiguration">
+        <source>Allow device configuration (0x80)</source>
+        <translation>Allow device configuration (0x80)</translation>
+    </message>
+    <message id="kQLSIPConfigVCB8PlaceholderBaseSystem">
+        <source>Allow any recovery OS (0x100)</source>
+        <translation>Allow any recovery OS (0x100)</translation>
+    </message>
+    <message id="kQLBooterConfigVCB0RebootOnPanic">
+        <source>Reboot on panic (0x1)</source>
+        <translation>Reboot on panic (0x1)</translation>
+    </message>
+    <message id="kQLBooterConfigVCB1HiDPI">
+        <source>HiDPI (0x2)</source>
+        <translation>HiDPI (0x2)</translation>
+    </message>
+    <message id="kQLBooterConfigVCB2Black">
+        <source>Black screen (0x4)</source>
+        <translation>Black screen (0x4)</translation>
+    </message>
+    <message id="kQLBooterConfigVCB3CSRActiveConfig">
+        <source>CSR active config (0x8)</source>
+        <translation>CSR active config (0x8)</translation>
+    </message>
+    <message id="kQLBooterConfigVCB4CSRConfigMode">
+        <source>CSR config mode (0x10)</source>
+        <translation>CSR config mode (0x10)</translation>
+    </message>
+    <message id="kQLBooterConfigVCB5CSRBoot">
+        <source>CSR boot (0x20)</source>
+        <translation>CSR boot (0x20)</translation>
+    </message>
+    <message id="kQLBooterConfigVCB6BlackBackground">
+        <source>Black background (0x40)</source>
+        <translation>Black background (0x40)</translation>
+    </message>
+    <message id="kQLBooterConfigVCB7LoginUI">
+        <source>Login UI (0x80)</source>
+        <translation>Login UI (0x80)</translation>
+    </message>
+    <message id="kQLBooterConfigVCB8InstallUI">
+        <source>Install UI (0x100)</source>
+        <translation>Install UI (0x100)</translation>
+    </message>
 </context>
 </TS>

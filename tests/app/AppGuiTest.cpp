@@ -1,0 +1,368 @@
+// The panes, the main window and the launch sequence, offscreen; the Maintenance pane drives
+// the real helper daemon on a sample volume.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QtTest>
+
+#include "AppTestSupport.h"
+#include "app/AppDelegate.h"
+#include "app/QLAppManager.h"
+#include "app/QLMainPreferenceViewController.h"
+#include "app/QLMainWindowController.h"
+#include "app/QLMaintenanceViewController.h"
+#include "app/QLPaneFactory.h"
+#include "app/core/QLLocalization.h"
+#include "app/core/QLNotificationCenter.h"
+#include "bootconfig/QLSIPConfig.h"
+#include "cli/SampleVolume.h"
+#include "model/QLCPU.h"
+#include "model/QLOSVolumeManager.h"
+#include "platform/FakeFirmwareVariables.h"
+
+using namespace tarnix;
+using test::kGenerousMs;
+using test::RecordingProxy;
+
+namespace {
+
+QList<QMessageBox*> visibleMessageBoxes() {
+  QList<QMessageBox*> boxes;
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) boxes << box;
+  return boxes;
+}
+
+void closeMessageBoxes() {
+  for (QMessageBox* box : visibleMessageBoxes()) box->done(QMessageBox::Ok);
+  QCoreApplication::processEvents();
+}
+
+std::unique_ptr<QLMaintenanceViewController> makeMaintenancePane() {
+  auto* pane = qobject_cast<QLMaintenanceViewController*>(
+      QLPaneFactory::instantiate(QLatin1String(QLPaneFactory::kQLSBIDMaintenance)));
+  pane->show();
+  return std::unique_ptr<QLMaintenanceViewController>(pane);
+}
+
+}  // namespace
+
+class AppGuiTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(home_.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.path() + "/config"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home_.path() + "/data"));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home_.path()));
+    QVERIFY(QLInstallStringTable(*QCoreApplication::instance()));
+    QLAppManager::shared().terminateHandler = [this] { ++terminations_; };
+
+    QVERIFY2(daemon_.waitUntilListening(), qPrintable(daemon_.log()));
+    qputenv("TARNIX_HELPER_SOCKET", QFile::encodeName(daemon_.socket()));
+    QSignalSpy connected(&QLAppManager::shared().bridge(), &QLHelperNotificationBridge::didConnect);
+    QLAppManager::shared().xpcManager().installAndConnect();
+    QTRY_VERIFY_WITH_TIMEOUT(connected.count() == 1, kGenerousMs);
+    QVERIFY(QLAppManager::shared().proxy());
+
+    cli::SampleVolumeSummary summary;
+    std::string error;
+    volume_ = daemon_.path("volume");
+    QVERIFY2(cli::makeSampleVolume({volume_.toStdString(), 60}, summary, error), error.c_str());
+    QVERIFY(summary.wrongItems > 0);
+  }
+
+  void cleanup() {
+    closeMessageBoxes();
+    QLAppManager::shared().setProxy(nullptr);
+  }
+
+  void repairAndCachesEndWithTheHelpersResultsInItsOrder() {
+    RecordingProxy recorder(QLAppManager::shared().proxy());
+    QLAppManager::shared().setProxy(&recorder);
+    auto pane = makeMaintenancePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    QCOMPARE(pane->pathField->text(), volume_);
+    QCOMPARE(pane->maintenanceOptions, std::uint64_t{8 | 16});
+    QList<bool> idle;
+    QLNotificationCenter::defaultCenter().observe(pane.get(), QLatin1String(kQLNotificationDidExecute),
+                                                  [&](const QVariant& value) { idle << value.toBool(); });
+
+    pane->executeButton->click();
+    QVERIFY(!pane->executeButton->isEnabled());
+    QVERIFY(!pane->outletButtonRebuildCaches->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(pane->presentedResults(), kGenerousMs);
+
+    QCOMPARE(recorder.requests(), (QStringList{"repairDiskPermissions " + volume_, "rebuildCaches " + volume_}));
+    QVERIFY(daemon_.calls("kextcache").contains(volume_));
+    QCOMPARE(idle, (QList<bool>{false, true}));
+    QVERIFY(pane->executeButton->isEnabled());
+
+    const auto helperOrder = recorder.repairReply();
+    QVERIFY(!helperOrder.empty());
+    QLDetailedResultsViewController* results = pane->presentedResults();
+    QCOMPARE(results->model()->rowCount(), static_cast<int>(helperOrder.size()));
+    for (int row = 0; row < results->model()->rowCount(); ++row) {
+      const auto& expected = helperOrder[static_cast<std::size_t>(row)];
+      QCOMPARE(results->model()->index(row, 0).data().toString(),
+               QString::fromStdString(expected.fileSystemResourcePath));
+      QCOMPARE(results->model()->index(row, 1).data().toString(),
+               QString::fromStdString(expected.attributeMismatchedTypeString));
+      QCOMPARE(results->model()->index(row, 5).data().toString(),
+               QString::fromStdString(expected.attributeStatusString));
+    }
+    QCOMPARE(results->titleField->text(), QLLocalizedString("kQLMainAbstractVCFinished"));
+
+    // OK empties the list the pane still holds and closes the window.
+    const auto held = pane->result;
+    results->outletButtonOK->click();
+    QVERIFY(held->results.empty());
+    QTRY_VERIFY(!pane->presentedResults());
+  }
+
+  void folderOnlyRunSendsLEThenSLEAndFinishesOnce() {
+    RecordingProxy recorder(QLAppManager::shared().proxy());
+    QLAppManager::shared().setProxy(&recorder);
+    auto pane = makeMaintenancePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    QVERIFY(!pane->outletButtonRepairLEFolder->isEnabled());
+    pane->outletButtonRepairDiskPermissions->click();
+    pane->outletButtonRebuildCaches->click();
+    QVERIFY(pane->outletButtonRepairLEFolder->isEnabled());
+    pane->outletButtonRepairLEFolder->click();
+    pane->outletButtonRepairSLEFolder->click();
+    QCOMPARE(pane->maintenanceOptions, std::uint64_t{2 | 4});
+
+    pane->executeButton->click();
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.replies(), 2, kGenerousMs);
+    QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, kGenerousMs);
+    QCOMPARE(visibleMessageBoxes().first()->informativeText(),
+             QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished"));
+    QCOMPARE(visibleMessageBoxes().first()->icon(), QMessageBox::Information);
+    QTRY_VERIFY(pane->executeButton->isEnabled());
+    QCOMPARE(visibleMessageBoxes().size(), 1);
+    QCOMPARE(recorder.requests(), (QStringList{"repairWithFolder /Library/Extensions/",
+                                               "repairWithFolder /System/Library/Extensions/"}));
+    QVERIFY(!pane->presentedResults());
+  }
+
+  void diskPermissionsTakePrecedenceOverFolders() {
+    RecordingProxy holder;
+    QLAppManager::shared().setProxy(&holder);
+    auto pane = makeMaintenancePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    pane->outletButtonRepairDiskPermissions->click();
+    pane->outletButtonRebuildCaches->click();
+    pane->outletButtonRepairLEFolder->click();
+    pane->outletButtonRepairDiskPermissions->click();
+    QVERIFY(!pane->outletButtonRepairLEFolder->isEnabled());
+    pane->executeButton->click();
+    QCOMPARE(holder.requests(), QStringList{"repairDiskPermissions " + volume_});
+    // An empty repair without caches still shows its (empty) results.
+    holder.release();
+    QTRY_VERIFY_WITH_TIMEOUT(pane->presentedResults(), kGenerousMs);
+    QCOMPARE(pane->presentedResults()->model()->rowCount(), 0);
+  }
+
+  void noOptionGivesTheNoOperationsAlert() {
+    RecordingProxy holder;
+    QLAppManager::shared().setProxy(&holder);
+    auto pane = makeMaintenancePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    pane->outletButtonRepairDiskPermissions->click();
+    pane->outletButtonRebuildCaches->click();
+    pane->executeButton->click();
+    QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+    QCOMPARE(visibleMessageBoxes().first()->icon(), QMessageBox::Critical);
+    QCOMPARE(visibleMessageBoxes().first()->informativeText(), QLLocalizedString("kQLMaintenanceVCNoOperationsSelected"));
+    QVERIFY(holder.requests().isEmpty());
+    QVERIFY(pane->executeButton->isEnabled());
+  }
+
+  void aFolderWithoutMacOSKeepsThePreviousTarget() {
+    auto pane = makeMaintenancePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    QTemporaryDir plain;
+    QVERIFY(!pane->chooseVolumeAtPath(plain.path()));
+    QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+    QCOMPARE(visibleMessageBoxes().first()->informativeText(),
+             QLLocalizedString("kQLMainAbstractMaintenanceVCSelectedVolumeIsNotValid"));
+    QCOMPARE(QString::fromStdString(pane->targetVolume->mountPoint), volume_);
+    QCOMPARE(QString::fromStdString(QLOSVolumeManager::shared().selected()->mountPoint), volume_);
+    QCOMPARE(pane->pathField->text(), volume_);
+  }
+
+  void theToolbarCannotSwitchPanesWhileAnOperationRuns() {
+    RecordingProxy holder;  // keeps the helper's answer back until release()
+    QLAppManager::shared().setProxy(&holder);
+    QLMainWindowController window;
+    window.show();
+    QCOMPARE(window.outletMainToolbar->actions().size(), 5);
+    QCOMPARE(window.contentViewController()->objectName(), QStringLiteral("QLSBIDInstallation"));
+    window.outletToolbarItemMaintenance->trigger();
+    auto* pane = qobject_cast<QLMaintenanceViewController*>(window.contentViewController());
+    QVERIFY(pane);
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    pane->outletButtonRepairDiskPermissions->click();  // caches only
+    pane->executeButton->click();
+    QCOMPARE(holder.requests(), QStringList{"rebuildCaches " + volume_});
+    QVERIFY(!window.isPaneSwitchingEnabled());
+
+    window.outletToolbarItemSIPConfig->trigger();
+    window.switchViewController(window.outletToolbarItemInstallation);
+    QCOMPARE(window.contentViewController(), pane);
+
+    holder.release();
+    QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, kGenerousMs);
+    QVERIFY(window.isPaneSwitchingEnabled());
+    closeMessageBoxes();
+    window.outletToolbarItemSIPConfig->trigger();
+    QCOMPARE(window.contentViewController()->objectName(), QStringLiteral("QLSBIDSIPConfig"));
+  }
+
+  void preferencesOfferTheThreadsAndSendTheChoice() {
+    RecordingProxy holder;
+    QLAppManager::shared().setProxy(&holder);
+    QLPreferences& preferences = QLAppManager::shared().preferences();
+    preferences.setRepairPermissionsMaximumThreadsNumber(16);
+    QLMainPreferenceViewController pane(8);
+    pane.loadView();
+    QComboBox* threads = pane.outletButtonRepairPermissionsMaximumThreads;
+    QCOMPARE(threads->count(), 8);
+    QCOMPARE(threads->itemText(0), QStringLiteral("1"));
+    QCOMPARE(threads->itemText(7), QStringLiteral("8"));
+    QCOMPARE(threads->currentIndex(), -1);  // 16 is not offered
+
+    threads->setCurrentIndex(3);
+    pane.actionButtonRepairPermissionsMaximumThreads();
+    QCOMPARE(preferences.repairPermissionsMaximumThreadsNumber().value_or(0), 4);
+    QCOMPARE(QLCPU::shared().maxthread(), 4);
+    QCOMPARE(holder.requests(), QStringList{"changeMaximumThreadsNumber 4"});
+  }
+
+  void preferencesRefuseAFolderTheUserCannotWriteTo() {
+    QLPreferences& preferences = QLAppManager::shared().preferences();
+    QTemporaryDir chosen;
+    QLMainPreferenceViewController pane(2);
+    pane.loadView();
+    QVERIFY(pane.chooseKextsBackupFolder(chosen.path()));
+    const auto stored = preferences.preferredKextsBackupFolderURL();
+    QCOMPARE(QString::fromStdString(stored.value_or("")), QUrl::fromLocalFile(chosen.path() + "/").toString());
+    QCOMPARE(pane.outletFieldKextsBackupFolder->text(), chosen.path() + "/");
+    QVERIFY(pane.outletFieldKextsBackupFolder->isReadOnly());
+
+    // /proc is read-only to everyone, root included.
+    QVERIFY(!pane.chooseKextsBackupFolder(QStringLiteral("/proc/self")));
+    QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+    QCOMPARE(visibleMessageBoxes().first()->informativeText(),
+             QLLocalizedString("kQLMainPreferenceVCSelectedDirectoryIsNotWritable"));
+    QCOMPARE(preferences.preferredKextsBackupFolderURL(), stored);
+  }
+
+  void resetRemovesEveryPreferenceAndQuits() {
+    QLPreferences& preferences = QLAppManager::shared().preferences();
+    preferences.setEnableEZInstallationMode(false);
+    preferences.setSilenceSIPWarning(true);
+    QLMainPreferenceViewController pane(4);
+    pane.loadView();
+    pane.show();
+    QVERIFY(!pane.outletButtonEnableEZMode->isChecked());
+    const int before = terminations_;
+    pane.outletButtonResetPreferences->click();
+    QMessageBox* confirmation = nullptr;
+    QTRY_VERIFY((confirmation = pane.findChild<QMessageBox*>(QStringLiteral("resetConfirmation"))));
+    QCOMPARE(confirmation->text(), QLLocalizedString("kQLMainPreferenceVCAreYouSureToResetAllPreferences"));
+    QPushButton* reset = nullptr;
+    for (QAbstractButton* button : confirmation->buttons())
+      if (button->text() == QLLocalizedString("kQLMainPreferenceVCReset")) reset = qobject_cast<QPushButton*>(button);
+    QVERIFY(reset);
+    reset->click();
+    QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+    QVERIFY(!QLAppManager::shared().store().value("QLEnableEZInstallationMode"));
+    QVERIFY(!QLAppManager::shared().store().value("QLSilenceSIPWarning"));
+    QCOMPARE(terminations_, before);  // after the message is dismissed
+    closeMessageBoxes();
+    QCOMPARE(terminations_, before + 1);
+  }
+
+  void launchBesideTheEZInstallerAlertsAndStops() {
+    QLApplicationLock ezInstaller{QLatin1String(kQLEZInstallerIdentifier)};
+    QVERIFY(ezInstaller.tryLock());
+    QString alertTitle;
+    QTimer dismiss;
+    connect(&dismiss, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        alertTitle = box->text();
+        box->done(QMessageBox::Ok);
+      }
+    });
+    dismiss.start(20);
+    AppDelegate delegate(*qApp);
+    QVERIFY(!delegate.applicationWillFinishLaunching());
+    QCOMPARE(alertTitle, QLLocalizedString("kQLAppMainEZIsRunning"));
+    QVERIFY(!QLApplicationLock::isHeld(QLatin1String(kQLTarnixIdentifier)));
+  }
+
+  void aSecondLaunchKeepsTheUsersChoices() {
+    QLPreferences& preferences = QLAppManager::shared().preferences();
+    QLAppManager::shared().store().removeAll();
+    {
+      AppDelegate first(*qApp);
+      QVERIFY(first.applicationWillFinishLaunching());
+      QVERIFY(QLApplicationLock::isHeld(QLatin1String(kQLTarnixIdentifier)));
+      // The menu is titled through its tags.
+      QAction* about = first.mainMenu()->actions().first()->menu()->actions().first();
+      QCOMPARE(about->text(), QLLocalizedString("kQLAppMainAboutTarnix"));
+    }
+    QVERIFY(preferences.enableEZInstallationMode());
+    QVERIFY(!preferences.silenceSIPWarning());
+    QVERIFY(preferences.preferredKextsBackupFolderURL().value_or("").ends_with("/Tarnix/Kexts/"));
+    preferences.setPreferredKextsBackupFolderURL("file:///srv/backups/");
+    preferences.setRepairPermissionsMaximumThreadsNumber(1);
+    preferences.setEnableEZInstallationMode(false);
+    AppDelegate second(*qApp);
+    QVERIFY(second.applicationWillFinishLaunching());
+    QCOMPARE(preferences.preferredKextsBackupFolderURL().value_or(""), std::string("file:///srv/backups/"));
+    QCOMPARE(preferences.repairPermissionsMaximumThreadsNumber().value_or(0), 1);
+    QVERIFY(!preferences.enableEZInstallationMode());
+  }
+
+  void sipWarningNamesEachRestrictiveFlag_data() {
+    QTest::addColumn<qlonglong>("word");
+    QTest::addColumn<QStringList>("keys");
+    QTest::newRow("both unset") << 0LL << QStringList{"kQLAppMainFoundSIPB0Disabled", "kQLAppMainFoundSIPB1Disabled"};
+    QTest::newRow("only B1 unset") << 1LL << QStringList{"kQLAppMainFoundSIPB1Disabled"};
+    QTest::newRow("only B0 unset") << 2LL << QStringList{"kQLAppMainFoundSIPB0Disabled"};
+    QTest::newRow("both set") << 0x67LL << QStringList{};
+  }
+  void sipWarningNamesEachRestrictiveFlag() {
+    QFETCH(qlonglong, word);
+    QFETCH(QStringList, keys);
+    platform::FakeFirmwareVariables variables;
+    QLSIPConfig config(variables);
+    config.setDecimalValue(word);
+    QStringList lines;
+    for (const QString& key : keys) lines << QLLocalizedString(key.toStdString());
+    // One line each, no line feed after the last.
+    QCOMPARE(AppDelegate::sipWarningMessage(config), lines.join(QLatin1Char('\n')));
+  }
+
+ private:
+  QTemporaryDir home_;
+  test::HelperDaemonProcess daemon_;
+  QString volume_;
+  int terminations_ = 0;
+};
+
+QTEST_MAIN(AppGuiTest)
+#include "AppGuiTest.moc"

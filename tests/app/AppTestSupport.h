@@ -1,0 +1,183 @@
+#pragma once
+// The real helper daemon on a socket in a temporary folder, and a proxy that records what
+// the panes send and can hold replies back.
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <deque>
+#include <mutex>
+
+#include "helper/protocol/QLXPCTarnixHelperProtocol.h"
+
+namespace tarnix::test {
+
+constexpr int kGenerousMs = 120000;
+
+class HelperDaemonProcess {
+ public:
+  HelperDaemonProcess() {
+    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                           QFileDevice::ReadGroup | QFileDevice::ExeGroup |
+                                           QFileDevice::ReadOther | QFileDevice::ExeOther);
+    QDir().mkpath(path("root"));
+    // kextcache and the other tools the helper runs only record their arguments.
+    for (const char* tool : {"kextcache", "nvram", "killall"}) {
+      QFile script(path(tool));
+      script.open(QIODevice::WriteOnly);
+      script.write(QStringLiteral("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '%1.calls'; done\n"
+                                  "echo -- >> '%1.calls'\nexit 0\n")
+                       .arg(path(tool))
+                       .toUtf8());
+      script.close();
+      script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    QProcessEnvironment environment;
+    environment.insert("PATH", "/usr/bin:/bin");
+    environment.insert("TARNIX_ROOT_PREFIX", path("root"));
+    environment.insert("TARNIX_KEXTCACHE", path("kextcache"));
+    environment.insert("TARNIX_NVRAM", path("nvram"));
+    environment.insert("TARNIX_KILLALL", path("killall"));
+    environment.insert("TARNIX_ADMIN_GROUPS", "tarnix-no-such-group");
+    process_.setProcessEnvironment(environment);
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.setStandardOutputFile(path("helper.log"));
+    process_.start(QStringLiteral(TARNIX_BINARY_DIR "/helper/local.quillon.tarnix.helper"),
+                   {QStringLiteral("--listen"), socket()});
+  }
+  ~HelperDaemonProcess() {
+    process_.kill();
+    process_.waitForFinished(kGenerousMs);
+  }
+
+  QString path(const QString& name) const { return dir_.path() + QLatin1Char('/') + name; }
+  QString socket() const { return path("helper.sock"); }
+  QString log() const { return read(path("helper.log")); }
+  QString calls(const QString& tool) const { return read(path(tool + ".calls")); }
+  bool waitUntilListening() {
+    return QTest::qWaitFor([&] { return log().contains("Listening."); }, kGenerousMs);
+  }
+
+ private:
+  static QString read(const QString& file) {
+    QFile in(file);
+    return in.open(QIODevice::ReadOnly) ? QString::fromUtf8(in.readAll()) : QString();
+  }
+  QTemporaryDir dir_;
+  QProcess process_;
+};
+
+// Forwards to `inner` when there is one, recording each request (and each reply as it comes
+// back); without `inner` it keeps the replies until release().
+class RecordingProxy final : public QLXPCTarnixHelperProtocol {
+ public:
+  explicit RecordingProxy(QLXPCTarnixHelperProtocol* innerProxy = nullptr) : inner(innerProxy) {}
+  QLXPCTarnixHelperProtocol* inner;
+
+  QStringList requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+  }
+  int replies() const {
+    std::lock_guard lock(mutex_);
+    return replies_;
+  }
+  std::vector<QLRepairPermissionsRepresentableResult> repairReply() const {
+    std::lock_guard lock(mutex_);
+    return repairReply_;
+  }
+  // Answers every held request: true, or an empty list.
+  void release() {
+    std::deque<std::function<void()>> held;
+    {
+      std::lock_guard lock(mutex_);
+      held.swap(held_);
+    }
+    for (auto& answer : held) answer();
+  }
+
+  void test(QLReply<std::int64_t> reply) override { inner->test(std::move(reply)); }
+  void terminate() override {
+    record("terminate");
+    if (inner) inner->terminate();
+  }
+  void uninstall(QLReply<bool> reply) override { inner->uninstall(std::move(reply)); }
+  void getVersion(QLReply<std::string> reply) override { inner->getVersion(std::move(reply)); }
+  void test2(QLReply<std::int64_t> reply) override { inner->test2(std::move(reply)); }
+
+  void repairWithFolder(std::string folder, QLOSVolume volume, QLReply<bool> reply) override {
+    record("repairWithFolder " + folder);
+    if (inner) return inner->repairWithFolder(std::move(folder), std::move(volume), counted(std::move(reply)));
+    hold(std::move(reply), true);
+  }
+  void repairDiskPermissionsOnTargetVolume(
+      QLOSVolume volume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>> reply) override {
+    record("repairDiskPermissions " + volume.mountPoint);
+    auto keep = [this, reply = std::move(reply)](std::vector<QLRepairPermissionsRepresentableResult> results) {
+      {
+        std::lock_guard lock(mutex_);
+        repairReply_ = results;
+        ++replies_;
+      }
+      reply(std::move(results));
+    };
+    if (inner) return inner->repairDiskPermissionsOnTargetVolume(std::move(volume), std::move(keep));
+    hold(QLReply<std::vector<QLRepairPermissionsRepresentableResult>>(std::move(keep)),
+         std::vector<QLRepairPermissionsRepresentableResult>{});
+  }
+  void rebuildCachesOnTargetVolume(QLOSVolume volume, QLReply<bool> reply) override {
+    record("rebuildCaches " + volume.mountPoint);
+    if (inner) return inner->rebuildCachesOnTargetVolume(std::move(volume), counted(std::move(reply)));
+    hold(std::move(reply), true);
+  }
+  void installWithKernelExtensions(std::vector<QLKernelExtension>, std::string, QLOSVolume,
+                                   QLReply<std::vector<QLKernelExtension>>) override {
+    record("installWithKernelExtensions");
+  }
+  void backupWithKernelExtensions(std::vector<QLKernelExtension>, std::string, QLOSVolume, std::string,
+                                  QLReply<std::vector<QLKernelExtension>>) override {
+    record("backupWithKernelExtensions");
+  }
+  void changeMaximumThreadsNumber(std::int64_t number, QLReply<bool> reply) override {
+    record("changeMaximumThreadsNumber " + std::to_string(number));
+    if (inner) inner->changeMaximumThreadsNumber(number, std::move(reply));
+  }
+  void installBrambleFromSourcePath(std::string, std::string, QLReply<bool>) override { record("installBramble"); }
+  void uninstallBrambleFromPath(std::string, QLReply<bool>) override { record("uninstallBramble"); }
+  void applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t, QLReply<bool>) override { record("applyBooter"); }
+
+ private:
+  void record(const std::string& request) {
+    std::lock_guard lock(mutex_);
+    requests_ << QString::fromStdString(request);
+  }
+  template <typename T>
+  QLReply<T> counted(QLReply<T> reply) {
+    return [this, reply = std::move(reply)](T value) {
+      {
+        std::lock_guard lock(mutex_);
+        ++replies_;
+      }
+      reply(std::move(value));
+    };
+  }
+  template <typename T>
+  void hold(QLReply<T> reply, T value) {
+    std::lock_guard lock(mutex_);
+    held_.push_back([this, reply = std::move(reply), value = std::move(value)] {
+      {
+        std::lock_guard again(mutex_);
+        ++replies_;
+      }
+      reply(value);
+    });
+  }
+
+  mutable std::mutex mutex_;
+  QStringList requests_;
+  int replies_ = 0;
+  std::vector<QLRepairPermissionsRepresentableResult> repairReply_;
+  std::deque<std::function<void()>> held_;
+};
+
+}  // namespace tarnix::test
