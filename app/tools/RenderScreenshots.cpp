@@ -1,12 +1,13 @@
 // Renders each built pane, the placeholder and the results window into PNG files, offscreen,
-// with made-up data: tarnix-screenshots OUTPUT_FOLDER [VOLUME]. A VOLUME (a sample volume)
-// is shown as the Maintenance pane's target.
+// with made-up data (a volume as udisks would mount it, a few results):
+// tarnix-screenshots OUTPUT_FOLDER.
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
 #include <QToolBar>
 #include <cstdio>
 
+#include "app/QLAppManager.h"
 #include "app/QLDetailedResultsViewController.h"
 #include "app/QLMainWindowController.h"
 #include "app/QLMaintenanceViewController.h"
@@ -41,7 +42,7 @@ std::vector<QLRepairPermissionsRepresentableResult> sampleResults() {
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: tarnix-screenshots OUTPUT_FOLDER [VOLUME]\n");
+    std::fprintf(stderr, "usage: tarnix-screenshots OUTPUT_FOLDER\n");
     return 2;
   }
   // Nothing of the user's settings is read or written.
@@ -49,7 +50,13 @@ int main(int argc, char** argv) {
   QLInstallStringTable(application);
   const QString folder = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(folder);
-  if (argc > 2) QLOSVolumeManager::shared().setSelected(QLOSVolume::initWithMountPoint(argv[2]));
+  QLOSVolumeManager::shared().setSelected(QLOSVolume::fromArchive(
+      "/media/user/Macintosh HD", QLOSVersion::fromArchive(10, 13, 6, "10.13.6", "17G65")));
+
+  QLPreferences& preferences = QLAppManager::shared().preferences();
+  preferences.resetAll();
+  preferences.registerDefaults("/home/user/.local/share/Tarnix", 4);
+  preferences.setRepairPermissionsMaximumThreadsNumber(2);
 
   bool ok = true;
   QLMainWindowController window;

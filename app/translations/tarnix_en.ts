@@ -128,8 +128,8 @@
         <translation>Made by Quillon</translation>
     </message>
     <message id="kQLMainAboutVCCompatibility">
-        <source>Repairs macOS 10.6 to 10.15 system volumes of Clover and Chameleon PCs, from Linux.</source>
-        <translation>Repairs macOS 10.6 to 10.15 system volumes of Clover and Chameleon PCs, from Linux.</translation>
+        <source>For the macOS system volumes of Intel PCs that boot through Clover or Chameleon.</source>
+        <translation>For the macOS system volumes of Intel PCs that boot through Clover or Chameleon.</translation>
     </message>
     <message id="kQLMainAboutVCClose">
         <source>Close</source>
