@@ -337,6 +337,14 @@ class AppGuiTest : public QObject {
     QVERIFY(!preferences.enableEZInstallationMode());
   }
 
+  void quittingTellsTheHelperToEnd() {
+    RecordingProxy holder;
+    QLAppManager::shared().setProxy(&holder);
+    AppDelegate delegate(*qApp);
+    delegate.applicationWillTerminate();
+    QCOMPARE(holder.requests(), QStringList{"terminate"});
+  }
+
   void sipWarningNamesEachRestrictiveFlag_data() {
     QTest::addColumn<qlonglong>("word");
     QTest::addColumn<QStringList>("keys");
