@@ -15,7 +15,6 @@
 #include "model/QLOSVolumeManager.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
-#include "platform/Mounts.h"
 #include "platform/Terminal.h"
 
 #ifndef TARNIX_VERSION
@@ -262,22 +261,11 @@ int runVolumes(const std::vector<std::string>& arguments) {
     return kExitClean;
   }
   if (arguments.size() != 1) return usageError("volumes takes no arguments", "volumes");
-  auto mounts = platform::mountedFileSystems();
-  const auto rank = [](const platform::Mount& mount) {
-    return mount.fileSystemType == "hfsplus" || mount.fileSystemType == "apfs" ? 0 : 1;
-  };
-  std::stable_sort(mounts.begin(), mounts.end(),
-                   [&](const platform::Mount& a, const platform::Mount& b) { return rank(a) < rank(b); });
-  std::size_t found = 0;
-  for (const auto& mount : mounts) {
-    // Quietly pass over mounts without the file rather than print a diagnostic for each.
-    if (!platform::existsBeneath(mount.mountPoint, "/System/Library/CoreServices/SystemVersion.plist")) continue;
-    const auto volume = QLOSVolume::initWithMountPoint(mount.mountPoint);
-    if (!volume) continue;
-    std::printf("%s\t%s\t%s%s\n", volume->mountPoint.c_str(), mount.fileSystemType.c_str(),
-                volume->osVersion.getOSVersionString().c_str(), mount.readOnly ? "\t(read-only)" : "");
-    ++found;
-  }
+  const auto volumes = QLOSVolumeManager::mountedVolumes();
+  for (const auto& entry : volumes)
+    std::printf("%s\t%s\t%s%s\n", entry.volume.mountPoint.c_str(), entry.fileSystemType.c_str(),
+                entry.volume.osVersion.getOSVersionString().c_str(), entry.readOnly ? "\t(read-only)" : "");
+  const std::size_t found = volumes.size();
   if (found == 0) std::fprintf(stderr, "No mounted macOS volume found.\n");
   return kExitClean;
 }

@@ -5,6 +5,7 @@
 #include "model/QLCPU.h"
 #include "model/QLOSVersion.h"
 #include "model/QLOSVolume.h"
+#include "model/QLOSVolumeManager.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 
@@ -157,6 +158,32 @@ TEST(QLBootEnvironment, FromProbes) {
   EXPECT_EQ(bootEnvironmentFor(true, true), QLBootEnvironmentType::SingleUserRecovery);
   EXPECT_EQ(rawValue(QLBootEnvironmentType::SingleUserRecovery), "Single User Recovery/PE");
   EXPECT_EQ(rawValue(QLBootEnvironmentType::Recovery), "Recovery/PE");
+}
+
+TEST(QLOSVolumeManager, OffersMountedMacOSVolumesHFSAndAPFSFirst) {
+  TempDir dir;
+  makeVolume(dir / "ext", versionPlist("10.12.6", "16G29"));
+  makeVolume(dir / "hfs", versionPlist("10.13.6", "17G65"));
+  makeVolume(dir / "apfs", versionPlist("10.14", "18A391"));
+  ASSERT_EQ(platform::makeDirectories(dir / "linux/etc"), 0);
+  // A volume whose SystemVersion.plist is not a property list is no macOS volume.
+  makeVolume(dir / "broken", "not a plist");
+  const std::vector<platform::Mount> mounts{{dir / "linux", "ext4", false},
+                                            {dir / "ext", "ext4", false},
+                                            {dir / "broken", "hfsplus", false},
+                                            {dir / "hfs", "hfsplus", true},
+                                            {dir / "missing", "apfs", false},
+                                            {dir / "apfs", "apfs", false}};
+  platform::setLogSink(platform::LogSink::discard);
+  const auto volumes = QLOSVolumeManager::mountedVolumes(mounts);
+  platform::setLogSink(platform::LogSink::standardOutput);
+  ASSERT_EQ(volumes.size(), 3u);
+  EXPECT_EQ(volumes[0].volume.mountPoint, dir / "hfs");
+  EXPECT_TRUE(volumes[0].readOnly);
+  EXPECT_EQ(volumes[1].volume.mountPoint, dir / "apfs");
+  EXPECT_EQ(volumes[1].volume.osVersion.buildVersion, "18A391");
+  EXPECT_EQ(volumes[2].volume.mountPoint, dir / "ext");
+  EXPECT_EQ(volumes[2].fileSystemType, "ext4");
 }
 
 }  // namespace
