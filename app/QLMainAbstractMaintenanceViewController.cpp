@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/QLAppManager.h"
@@ -114,13 +115,21 @@ void QLMainAbstractMaintenanceViewController::updateRepairPermissionsProgress(co
 
 void QLMainAbstractMaintenanceViewController::selectVolume() {
   QLInterfaceHelpers::start(circularIndicator);
-  auto* panel = new QFileDialog(window(), QString(), volumeChooserDirectory());
+  // The mounted macOS volumes are offered in the dialog's side bar, and it opens in the first
+  // of them, so that Select takes it at once; the user need not know where it is mounted.
+  const auto volumes = QLOSVolumeManager::mountedVolumes();
+  QList<QUrl> places;
+  for (const auto& entry : volumes) places << QUrl::fromLocalFile(QString::fromStdString(entry.volume.mountPoint));
+  const QString start = volumes.empty() ? volumeChooserDirectory() : places.first().toLocalFile();
+  places << QUrl::fromLocalFile(volumeChooserDirectory()) << QUrl::fromLocalFile(QDir::homePath());
+  auto* panel = new QFileDialog(window(), QString(), start);
   panel->setObjectName(QStringLiteral("volumeChooser"));
   panel->setAttribute(Qt::WA_DeleteOnClose);
   panel->setFileMode(QFileDialog::Directory);
   panel->setOption(QFileDialog::ShowDirsOnly);
   panel->setOption(QFileDialog::DontUseNativeDialog);
   panel->setLabelText(QFileDialog::Accept, QLLocalizedString("kQLMainAbstractVCSelect"));
+  panel->setSidebarUrls(places);
   panel->setWindowModality(Qt::WindowModal);
   QPointer<QLMainAbstractMaintenanceViewController> self(this);
   connect(panel, &QFileDialog::finished, panel, [self, panel](int outcome) {
