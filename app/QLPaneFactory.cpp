@@ -1,5 +1,6 @@
 #include "app/QLPaneFactory.h"
 
+#include "app/QLInstallationViewController.h"
 #include "app/QLMainAboutViewController.h"
 #include "app/QLMainPreferenceViewController.h"
 #include "app/QLMaintenanceViewController.h"
@@ -27,6 +28,7 @@ const char* labelKey(const QString& identifier) {
 QLMainAbstractViewController* instantiate(const QString& identifier) {
   QLMainAbstractViewController* pane = nullptr;
   if (identifier == QLatin1String(kQLSBIDMaintenance)) pane = new QLMaintenanceViewController;
+  else if (identifier == QLatin1String(kQLSBIDInstallation)) pane = new QLInstallationViewController;
   else if (identifier == QLatin1String(kQLSBIDPreferences)) pane = new QLMainPreferenceViewController;
   else if (identifier == QLatin1String(kQLSBIDAbout)) pane = new QLMainAboutViewController;
   else if (toolbarIdentifiers().contains(identifier))

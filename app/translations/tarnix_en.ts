@@ -563,5 +563,97 @@
         <source>Install UI (0x100)</source>
         <translation>Install UI (0x100)</translation>
     </message>
+    <message id="kQLInstallationVCInstallKexts">
+        <source>Install kexts</source>
+        <translation>Install kexts</translation>
+    </message>
+    <message id="kQLInstallationVCSelectKexts">
+        <source>Drop kexts on the table or select them:</source>
+        <translation>Drop kexts on the table or select them:</translation>
+    </message>
+    <message id="kQLInstallationVCClear">
+        <source>Clear</source>
+        <translation>Clear</translation>
+    </message>
+    <message id="kQLInstallationVCSelect">
+        <source>Select…</source>
+        <translation>Select…</translation>
+    </message>
+    <message id="kQLInstallationVCKextName">
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message id="kQLInstallationVCKextPath">
+        <source>Path</source>
+        <translation>Path</translation>
+    </message>
+    <message id="kQLInstallationVCKextVersion">
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message id="kQLInstallationVCPreference">
+        <source>Installation preferences</source>
+        <translation>Installation preferences</translation>
+    </message>
+    <message id="kQLInstallationVCBackupKexts">
+        <source>Back up the kexts they replace</source>
+        <translation>Back up the kexts they replace</translation>
+    </message>
+    <message id="kQLInstallationVCInstallKexts2SLE">
+        <source>Install into /System/Library/Extensions/</source>
+        <translation>Install into /System/Library/Extensions/</translation>
+    </message>
+    <message id="kQLInstallationVCInstallKexts2LE">
+        <source>Install into /Library/Extensions/</source>
+        <translation>Install into /Library/Extensions/</translation>
+    </message>
+    <message id="kQLInstallationVCInstallKexts2EE">
+        <source>Install into /Extra/Extensions/</source>
+        <translation>Install into /Extra/Extensions/</translation>
+    </message>
+    <message id="kQLMainAbstractBackingUpKexts">
+        <source>Backing up kexts…</source>
+        <translation>Backing up kexts…</translation>
+    </message>
+    <message id="kQLMainAbstractInstallingKexts">
+        <source>Installing kexts…</source>
+        <translation>Installing kexts…</translation>
+    </message>
+    <message id="kQLInstallationVCFailedToBackupKexts">
+        <source>These kexts could not be backed up: </source>
+        <translation>These kexts could not be backed up: </translation>
+    </message>
+    <message id="kQLInstallationVCFailedToInstallKexts">
+        <source>These kexts could not be installed: </source>
+        <translation>These kexts could not be installed: </translation>
+    </message>
+    <message id="kQLInstallationVCSelectedKextsInstalledOperationsAllFinished">
+        <source>The kexts have been installed, the disk permissions repaired and the kext caches rebuilt.</source>
+        <translation>The kexts have been installed, the disk permissions repaired and the kext caches rebuilt.</translation>
+    </message>
+    <message id="kQLInstallationVCEZModeEnabledSuccessfully">
+        <source>EZ installation mode is on.</source>
+        <translation>EZ installation mode is on.</translation>
+    </message>
+    <message id="kQLInstallationVCEZModeEnabled">
+        <source>EZ installation mode</source>
+        <translation>EZ installation mode</translation>
+    </message>
+    <message id="kQLInstallationVCDrag2Install">
+        <source>Drop kexts here to install them</source>
+        <translation>Drop kexts here to install them</translation>
+    </message>
+    <message id="kQLInstallationVCPreparingKexts">
+        <source>Preparing kexts…</source>
+        <translation>Preparing kexts…</translation>
+    </message>
+    <message id="kQLInstallationVCNoKextsSelected">
+        <source>There are no kexts to install. Add .kext bundles first.</source>
+        <translation>There are no kexts to install. Add .kext bundles first.</translation>
+    </message>
+    <message id="kQLInstallationVCNoBackupFolder">
+        <source>No kext backup folder is set. Choose one in Preferences, or turn the backup off.</source>
+        <translation>No kext backup folder is set. Choose one in Preferences, or turn the backup off.</translation>
+    </message>
 </context>
 </TS>

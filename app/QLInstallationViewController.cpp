@@ -1,0 +1,555 @@
+#include "app/QLInstallationViewController.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QGraphicsColorizeEffect>
+#include <QGraphicsOpacityEffect>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QProgressBar>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/QLAppManager.h"
+#include "app/QLEZView.h"
+#include "app/QLInterfaceHelpers.h"
+#include "app/QLKextTableModel.h"
+#include "app/core/QLLocalization.h"
+#include "app/core/QLNotificationCenter.h"
+#include "model/QLKernelExtensionsManager.h"
+
+namespace tarnix {
+namespace {
+
+constexpr const char* kDidConnectToHelper = "local.quillon.xpc.manager.didConnectToHelper";
+constexpr const char* kDidReceiveHelperContext = "local.quillon.xpc.manager.didReceiveHelperContext";
+constexpr int kSLERow = 0;
+constexpr int kLERow = 1;
+constexpr int kExtraRow = 2;
+
+QLKernelExtensionsManager& kexts() { return QLKernelExtensionsManager::shared(); }
+
+QString statusText(const char* key) {
+  return QLLocalizedString("kQLMainAbstractMaintenanceVCStatus", "Status: ") + QLLocalizedString(key);
+}
+
+QString renderedNames(const std::optional<std::vector<QLKernelExtension>>& list) {
+  QStringList names;
+  if (list)
+    for (const auto& kext : *list) names << QString::fromStdString(kext.name());
+  return names.join(QLatin1Char(' '));
+}
+
+QString expandedHome(const std::string& directory) {
+  QString path = QString::fromStdString(directory);
+  if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/"))) path.replace(0, 1, QDir::homePath());
+  return path;
+}
+
+}  // namespace
+
+QString QLInstallationViewController::failureText(const std::optional<std::vector<QLKernelExtension>>& backupFailed,
+                                                  const std::optional<std::vector<QLKernelExtension>>& installFailed) {
+  QString text;
+  const QString backup = renderedNames(backupFailed);
+  const QString install = renderedNames(installFailed);
+  if (!backup.isEmpty()) text += QLLocalizedString("kQLInstallationVCFailedToBackupKexts") + backup + QLatin1Char('\n');
+  if (!install.isEmpty()) text += QLLocalizedString("kQLInstallationVCFailedToInstallKexts") + install;
+  return text;
+}
+
+QLInstallationViewController::QLInstallationViewController(QWidget* parent)
+    : QLMainAbstractMaintenanceViewController(parent) {
+  setObjectName(QLatin1String(kIdentifier));
+
+  boxInstallKexts = new QGroupBox(this);
+  outletFieldSelectKexts = new QLabel(boxInstallKexts);
+  outletButtonClear = new QPushButton(boxInstallKexts);
+  outletButtonSelect = new QPushButton(boxInstallKexts);
+  tableViewKexts = new QTableView(boxInstallKexts);
+  tableViewKexts->setObjectName(QStringLiteral("tableViewKexts"));
+  model_ = new QLKextTableModel(kexts(), this);
+  tableViewKexts->setModel(model_);
+  tableViewKexts->verticalHeader()->hide();
+  tableViewKexts->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tableViewKexts->horizontalHeader()->setStretchLastSection(true);
+  tableViewKexts->horizontalHeader()->setSectionResizeMode(QLKextTableModel::QLIDKextPath, QHeaderView::Stretch);
+  tableViewKexts->setDragDropMode(QAbstractItemView::DropOnly);
+  tableViewKexts->setDefaultDropAction(Qt::CopyAction);
+  tableViewKexts->setDropIndicatorShown(false);
+  tableViewKexts->setMinimumHeight(160);
+  // A white table at alpha 0.9 over a transparent scroll area.
+  QPalette tablePalette = tableViewKexts->palette();
+  tablePalette.setColor(QPalette::Base, QColor(255, 255, 255, 230));
+  tableViewKexts->setPalette(tablePalette);
+  tableViewKexts->viewport()->setAutoFillBackground(true);
+  tableViewKexts->setFrameShape(QFrame::NoFrame);
+
+  auto* selectRow = new QHBoxLayout;
+  selectRow->addWidget(outletFieldSelectKexts, 1);
+  selectRow->addWidget(outletButtonClear);
+  selectRow->addWidget(outletButtonSelect);
+  auto* install = new QVBoxLayout(boxInstallKexts);
+  install->addLayout(selectRow);
+  install->addWidget(tableViewKexts, 1);
+  QSizePolicy keepSpace = boxInstallKexts->sizePolicy();
+  keepSpace.setRetainSizeWhenHidden(true);
+  boxInstallKexts->setSizePolicy(keepSpace);
+
+  boxPreference = new QGroupBox(this);
+  outletButtonBackupKexts = new QCheckBox(boxPreference);
+  outletButtonBackupKexts->setChecked(true);
+  matrixView_ = new QWidget(boxPreference);
+  matrixView_->setObjectName(QStringLiteral("outletMatrixInstallKexts"));
+  outletMatrixInstallKexts = new QButtonGroup(this);
+  auto* rows = new QVBoxLayout(matrixView_);
+  rows->setContentsMargins(0, 0, 0, 0);
+  for (int row = kSLERow; row <= kExtraRow; ++row) {
+    auto* button = new QRadioButton(matrixView_);
+    outletMatrixInstallKexts->addButton(button, row);
+    rows->addWidget(button);
+  }
+  auto* preference = new QHBoxLayout(boxPreference);
+  preference->addWidget(outletButtonBackupKexts, 0, Qt::AlignTop);
+  preference->addStretch();
+  preference->addWidget(matrixView_);
+
+  // The EZ overlay lies over the kext box: picture, then the rounded box with the kext
+  // picture, the indicator and the status text.
+  outletEZView = new QLEZView(this);
+  outletEZBackgroundBox = new QLEZBox(outletEZView);
+  outletEZKextImageView = new QLabel(outletEZBackgroundBox);
+  outletEZKextImageView->setObjectName(QStringLiteral("outletEZKextImageView"));
+  outletEZKextImageView->setPixmap(QLEZView::kextImage(QSize(112, 104)));
+  outletEZKextImageView->setAlignment(Qt::AlignCenter);
+  outletEZCircularIndicator = new QProgressBar(outletEZBackgroundBox);
+  outletEZCircularIndicator->setObjectName(QStringLiteral("outletEZCircularIndicator"));
+  outletEZCircularIndicator->setTextVisible(false);
+  outletEZCircularIndicator->setFixedWidth(180);
+  outletEZStatusField = new QLabel(outletEZBackgroundBox);
+  outletEZStatusField->setObjectName(QStringLiteral("outletEZStatusField"));
+  outletEZStatusField->setAlignment(Qt::AlignCenter);
+  outletEZStatusField->setWordWrap(true);
+  auto* ezBox = new QVBoxLayout(outletEZBackgroundBox);
+  ezBox->addStretch();
+  ezBox->addWidget(outletEZKextImageView, 0, Qt::AlignHCenter);
+  ezBox->addWidget(outletEZCircularIndicator, 0, Qt::AlignHCenter);
+  ezBox->addWidget(outletEZStatusField);
+  ezBox->addStretch();
+  auto* ezView = new QVBoxLayout(outletEZView);
+  ezView->setContentsMargins(12, 12, 12, 12);
+  ezView->addWidget(outletEZBackgroundBox);
+
+  auto* area = new QGridLayout;
+  area->addWidget(boxInstallKexts, 0, 0);
+  area->addWidget(outletEZView, 0, 0);
+  outletEZView->raise();
+  contentLayout()->addLayout(area, 1);
+  contentLayout()->addWidget(boxPreference);
+  setMinimumWidth(640);
+
+  ezTimer = new QTimer(this);
+  ezTimer->setInterval(kEZAnimationIntervalMs);
+  connect(ezTimer, &QTimer::timeout, this, &QLInstallationViewController::performEZAnimation);
+
+  connect(outletButtonClear, &QPushButton::clicked, this, &QLInstallationViewController::clearKexts);
+  connect(outletButtonSelect, &QPushButton::clicked, this, &QLInstallationViewController::selectKexts);
+  connect(outletMatrixInstallKexts, &QButtonGroup::idClicked, this,
+          &QLInstallationViewController::selectInstallationFolder);
+}
+
+QRadioButton* QLInstallationViewController::matrixRow(int row) const {
+  return qobject_cast<QRadioButton*>(outletMatrixInstallKexts->button(row));
+}
+
+void QLInstallationViewController::renderLocalizedOutlets() {
+  QLMainAbstractMaintenanceViewController::renderLocalizedOutlets();
+  boxInstallKexts->setTitle(QLLocalizedString("kQLInstallationVCInstallKexts"));
+  outletFieldSelectKexts->setText(QLLocalizedString("kQLInstallationVCSelectKexts"));
+  outletButtonClear->setText(QLLocalizedString("kQLInstallationVCClear"));
+  outletButtonSelect->setText(QLLocalizedString("kQLInstallationVCSelect"));
+  boxPreference->setTitle(QLLocalizedString("kQLInstallationVCPreference"));
+  outletButtonBackupKexts->setText(QLLocalizedString("kQLInstallationVCBackupKexts"));
+  matrixRow(kSLERow)->setText(QLLocalizedString("kQLInstallationVCInstallKexts2SLE"));
+  matrixRow(kLERow)->setText(QLLocalizedString("kQLInstallationVCInstallKexts2LE"));
+  matrixRow(kExtraRow)->setText(QLLocalizedString("kQLInstallationVCInstallKexts2EE"));
+}
+
+void QLInstallationViewController::viewDidLoad() {
+  delegate = this;
+  QLMainAbstractMaintenanceViewController::viewDidLoad();
+  outletEZBackgroundBox->setFillColor(Qt::transparent);
+  auto& center = QLNotificationCenter::defaultCenter();
+  center.observe(this, QLatin1String(kDidConnectToHelper), [this](const QVariant&) { didConnectToHelper(); });
+  center.observe(this, QLatin1String(kQLNotificationDidSelectAValidOSVolume),
+                 [this](const QVariant& extra) { updateExtraCellStatus(extra); });
+  center.observe(this, QLatin1String(kQLNotificationEZDidDragOperation),
+                 [this](const QVariant& dropped) { prepareEZInstallation(dropped); });
+  center.observe(this, QLatin1String(kQLNotificationDidChangeEZInstallationModeStatus),
+                 [this](const QVariant&) { renderEZView(); });
+  center.observe(this, QLatin1String(kDidReceiveHelperContext),
+                 [this](const QVariant& context) { updateEZProgress(context); });
+
+  // The list is shared by every instance of the pane, the folder too: the matrix's first
+  // choice is also the manager's, so what is shown is where the kexts go.
+  matrixRow(kLERow)->setChecked(true);
+  kexts().installationFolder = QLKernelExtensionFolder::LibraryExtensions;
+  updateExtraCellStatus(targetVolume && targetVolume->hasExtraFolder());
+  tableViewKexts->setAcceptDrops(true);
+  outletEZView->setAcceptDrops(true);
+  QLInterfaceHelpers::stop(outletEZCircularIndicator);
+  showEZIdleLook();
+  renderEZView();
+}
+
+// Every call asks the application manager for the current proxy, so there is nothing to keep.
+void QLInstallationViewController::didConnectToHelper() {}
+
+void QLInstallationViewController::updateExtraCellStatus(const QVariant& hasExtraFolder) {
+  const bool enabled = hasExtraFolder.toBool();
+  matrixRow(kExtraRow)->setEnabled(enabled);
+  // A folder the volume lacks must not stay chosen behind a disabled row.
+  if (!enabled && matrixRow(kExtraRow)->isChecked()) {
+    matrixRow(kLERow)->setChecked(true);
+    selectInstallationFolder(kLERow);
+  }
+}
+
+void QLInstallationViewController::selectInstallationFolder(int row) {
+  switch (row) {
+    case kSLERow: kexts().installationFolder = QLKernelExtensionFolder::SystemLibraryExtensions; return;
+    case kLERow: kexts().installationFolder = QLKernelExtensionFolder::LibraryExtensions; return;
+    case kExtraRow: kexts().installationFolder = QLKernelExtensionFolder::ExtraExtensions; return;
+    default:
+      std::printf("QLInstallationVC::selectInstallationFolder: You should never reach at here.\n");
+      std::fflush(stdout);
+      std::abort();
+  }
+}
+
+void QLInstallationViewController::reset() {
+  QLMainAbstractMaintenanceViewController::reset();
+  updateExtraCellStatus(targetVolume && targetVolume->hasExtraFolder());
+}
+
+void QLInstallationViewController::selectKexts() {
+  QLInterfaceHelpers::start(circularIndicator);
+  const QString start = expandedHome(QLAppManager::shared().preferences().openPanelDirectory());
+  auto* panel = new QFileDialog(window(), QString(), start);
+  panel->setObjectName(QStringLiteral("kextChooser"));
+  panel->setAttribute(Qt::WA_DeleteOnClose);
+  panel->setOption(QFileDialog::DontUseNativeDialog);
+  // Kext bundles are folders here: the panel picks folders, several at once, and only those
+  // named ".kext" are taken.
+  panel->setFileMode(QFileDialog::Directory);
+  panel->setNameFilter(QStringLiteral("*.kext"));
+  for (auto* view : panel->findChildren<QListView*>()) view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  for (auto* view : panel->findChildren<QTreeView*>()) view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  panel->setLabelText(QFileDialog::Accept, QLLocalizedString("kQLInstallationVCChoose"));
+  panel->setWindowModality(Qt::WindowModal);
+  QPointer<QLInstallationViewController> self(this);
+  connect(panel, &QFileDialog::finished, panel, [self, panel](int outcome) {
+    if (!self) return;
+    if (outcome == QDialog::Accepted) {
+      std::vector<std::string> paths;
+      for (const QString& file : panel->selectedFiles()) paths.push_back(QLKextTableModel::kextPath(file));
+      kexts().addKextsFromPaths(paths);
+    }
+    self->model_->reloadData();
+    QLInterfaceHelpers::stop(self->circularIndicator);
+  });
+  panel->open();
+}
+
+void QLInstallationViewController::clearKexts() {
+  kexts().kextsTBI.clear();
+  model_->reloadData();
+}
+
+void QLInstallationViewController::lockInstallationControls() {
+  tableViewKexts->setAcceptDrops(false);
+  outletEZView->setAcceptDrops(false);
+  for (QWidget* control : {static_cast<QWidget*>(outletButtonClear), static_cast<QWidget*>(outletButtonSelect),
+                           static_cast<QWidget*>(outletButtonBackupKexts), matrixView_,
+                           static_cast<QWidget*>(executeButton), static_cast<QWidget*>(resetButton),
+                           static_cast<QWidget*>(imageButton)})
+    control->setEnabled(false);
+  QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidExecute), false);
+}
+
+void QLInstallationViewController::unlockInstallationControls() {
+  tableViewKexts->setAcceptDrops(true);
+  outletEZView->setAcceptDrops(true);
+  for (QWidget* control : {static_cast<QWidget*>(outletButtonClear), static_cast<QWidget*>(outletButtonBackupKexts),
+                           matrixView_, static_cast<QWidget*>(resetButton), static_cast<QWidget*>(imageButton)})
+    control->setEnabled(true);
+  outletButtonSelect->setEnabled(!enableEZMode);
+  executeButton->setEnabled(!enableEZMode);
+  QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidExecute), true);
+  if (renderPending_ && !running_) {
+    renderPending_ = false;
+    renderEZView();
+  }
+}
+
+void QLInstallationViewController::execute() {
+  if (running_) return;
+  auto& manager = kexts();
+  if (!canCallHelper()) return cancelRun();
+  if (manager.kextsTBI.empty()) {
+    QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
+                                  QLLocalizedString("kQLInstallationVCNoKextsSelected"));
+    return cancelRun();
+  }
+  const bool backup = outletButtonBackupKexts->isChecked();
+  QString destination;
+  if (backup) {
+    // The stored folder URL is decoded whole: a name with an escape other than "%20" is
+    // still the folder the user chose.
+    const auto url = QLAppManager::shared().preferences().preferredKextsBackupFolderURL();
+    if (url) destination = QUrl(QString::fromStdString(*url)).toLocalFile();
+    if (destination.isEmpty()) {
+      QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
+                                    QLLocalizedString("kQLInstallationVCNoBackupFolder"));
+      return cancelRun();
+    }
+    // The helper puts the dated folder right after this text.
+    if (!destination.endsWith(QLatin1Char('/'))) destination += QLatin1Char('/');
+  }
+
+  lockInstallationControls();
+  running_ = true;
+  backupFailed.reset();
+  installFailed.reset();
+  repairPermissionsResults.reset();
+  if (!enableEZMode) QLInterfaceHelpers::start(circularIndicator);
+  if (!backup) return callInstall();
+
+  manager.kextsTBB = manager.kextsToBackUp(targetVolume->mountPoint);
+  willBackupKexts();
+  proxy()->backupWithKernelExtensions(
+      manager.kextsTBB, std::string(rawValue(manager.installationFolder)), *targetVolume, destination.toStdString(),
+      replyOnMain<std::vector<QLKernelExtension>>(
+          [this](std::vector<QLKernelExtension> failed) { didBackupKexts(std::move(failed)); }));
+}
+
+void QLInstallationViewController::cancelRun() {
+  running_ = false;
+  QLInterfaceHelpers::stop(circularIndicator);
+  if (!enableEZMode) return;
+  // Back to the waiting overlay; the dropped kexts are not kept.
+  QLInterfaceHelpers::stop(outletEZCircularIndicator);
+  showEZIdleLook();
+  renderEZView();
+}
+
+void QLInstallationViewController::callInstall() {
+  auto& manager = kexts();
+  willInstallKexts();
+  if (!proxy()) return didInstallKexts(manager.kextsTBI);  // the helper went away: nothing was installed
+  proxy()->installWithKernelExtensions(
+      manager.kextsTBI, std::string(rawValue(manager.installationFolder)), *targetVolume,
+      replyOnMain<std::vector<QLKernelExtension>>(
+          [this](std::vector<QLKernelExtension> failed) { didInstallKexts(std::move(failed)); }));
+}
+
+void QLInstallationViewController::showStepStatus(const char* key) {
+  if (enableEZMode) outletEZStatusField->setText(statusText(key));
+  else updateStatusWithLocalizedString(QLLocalizedString(key));
+}
+
+void QLInstallationViewController::willBackupKexts() { showStepStatus("kQLMainAbstractBackingUpKexts"); }
+
+void QLInstallationViewController::didBackupKexts(std::vector<QLKernelExtension> failed) {
+  backupFailed = std::move(failed);
+  callInstall();
+}
+
+void QLInstallationViewController::willInstallKexts() { showStepStatus("kQLMainAbstractInstallingKexts"); }
+
+void QLInstallationViewController::didInstallKexts(std::vector<QLKernelExtension> failed) {
+  installFailed = std::move(failed);
+  if (!enableEZMode) return finishNormalMode();
+  if (!proxy()) {
+    repairPermissionsResults.emplace();
+    return finishEZMode();
+  }
+  callRepairDiskPermissions();
+}
+
+void QLInstallationViewController::willRepairDiskPermissions() {
+  showStepStatus("kQLMainAbstractRepairingPermissions");
+  QLInterfaceHelpers::setDeterminate(outletEZCircularIndicator, 0);
+}
+
+void QLInstallationViewController::didRepairDiskPermissionsWithResults(
+    std::vector<QLRepairPermissionsRepresentableResult> results) {
+  repairPermissionsResults = std::move(results);
+  if (!proxy()) return finishEZMode();
+  callRebuidCaches();
+}
+
+void QLInstallationViewController::willRebuildCaches() {
+  showStepStatus("kQLMainAbstractVCRebuildingCaches");
+  QLInterfaceHelpers::start(outletEZCircularIndicator);
+}
+
+void QLInstallationViewController::didRebuildCaches() { finishEZMode(); }
+
+void QLInstallationViewController::updateEZProgress(const QVariant& context) {
+  if (!enableEZMode) return;
+  const QVariantMap values = context.toMap();
+  if (!values.contains(QStringLiteral("progress"))) return;
+  QLInterfaceHelpers::setDeterminate(outletEZCircularIndicator, values.value(QStringLiteral("progress")).toDouble());
+}
+
+void QLInstallationViewController::finishNormalMode() {
+  QString failures = failureText(backupFailed, installFailed);
+  if (!failures.isEmpty()) failures.prepend(QStringLiteral("\n\n"));
+  QLInterfaceHelpers::stop(circularIndicator);
+  QLInterfaceHelpers::showMessage(this, QLLocalizedString("kQLMainAbstractVCFinished"),
+                                  QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished") + failures);
+  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractMaintenanceVCReady"));
+  running_ = false;
+  unlockInstallationControls();
+}
+
+void QLInstallationViewController::finishEZMode() {
+  auto& manager = kexts();
+  manager.kextsTBI.clear();
+  manager.kextsTBB.clear();
+  const QString failures = failureText(backupFailed, installFailed);
+  result = std::make_shared<QLDetailedRepresentableResult>(
+      QStringLiteral("QLUIMain"), QLLocalizedString("kQLMainAbstractVCFinished"),
+      failures.isEmpty() ? QLLocalizedString("kQLInstallationVCSelectedKextsInstalledOperationsAllFinished") : failures,
+      repairPermissionsResults.value_or(std::vector<QLRepairPermissionsRepresentableResult>{}));
+  model_->reloadData();
+  QLInterfaceHelpers::stop(outletEZCircularIndicator);
+  showEZIdleLook();
+  QTimer::singleShot(kEZPreparingPauseMs, this, [this] {
+    if (enableEZMode && !ezTimer->isActive()) ezTimer->start();
+  });
+  performSegue(QStringLiteral("QLSBSegueIDInstallation2DetailedResults"));
+  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractMaintenanceVCReady"));
+  running_ = false;
+  unlockInstallationControls();
+}
+
+void QLInstallationViewController::showEZIdleLook() {
+  outletEZKextImageView->show();
+  outletEZBackgroundBox->setFillColor(Qt::transparent);
+  outletEZView->setBackgroundBlurRadius(0);
+  QPalette palette = outletEZStatusField->palette();
+  palette.setColor(QPalette::WindowText, Qt::black);
+  outletEZStatusField->setPalette(palette);
+  QFont font = QApplication::font();
+  font.setPointSizeF(14);
+  outletEZStatusField->setFont(font);
+}
+
+void QLInstallationViewController::stopEZAnimation() {
+  ++animationGeneration_;
+  for (auto* animation : outletEZStatusField->findChildren<QPropertyAnimation*>()) animation->stop();
+  if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(outletEZStatusField->graphicsEffect()))
+    effect->setOpacity(1.0);
+  ezTimer->stop();
+}
+
+void QLInstallationViewController::renderEZView() {
+  // Switched while an installation runs: the chain still needs its list and its mode.
+  if (running_) {
+    renderPending_ = true;
+    return;
+  }
+  stopEZAnimation();
+  enableEZMode = QLAppManager::shared().preferences().enableEZInstallationMode();
+  outletEZView->setVisible(enableEZMode);
+  boxInstallKexts->setVisible(!enableEZMode);
+  outletEZKextImageView->setVisible(enableEZMode);
+  outletEZStatusField->setVisible(enableEZMode);
+  QLInterfaceHelpers::stop(outletEZCircularIndicator);
+  executeButton->setEnabled(!enableEZMode);
+  outletButtonSelect->setEnabled(!enableEZMode);
+  if (!enableEZMode) return;
+  outletEZStatusField->setText(QLLocalizedString("kQLInstallationVCEZModeEnabledSuccessfully"));
+  if (!ezTimer->isActive()) ezTimer->start();
+  QTimer::singleShot(0, this, [this] {
+    kexts().kextsTBI.clear();
+    model_->reloadData();
+  });
+}
+
+void QLInstallationViewController::performEZAnimation() {
+  const int generation = animationGeneration_;
+  QLabel* field = outletEZStatusField;
+  const double fade = kEZFadeMs / 1000.0;
+  auto alive = [this, generation] { return generation == animationGeneration_; };
+  QLInterfaceHelpers::fadeOut(field, fade, [=] {
+    if (!alive()) return;
+    field->setText(QLLocalizedString("kQLInstallationVCEZModeEnabled"));
+    QLInterfaceHelpers::fadeIn(field, fade, [=] {
+      if (!alive()) return;
+      QLInterfaceHelpers::fadeOut(field, fade, [=] {
+        if (!alive()) return;
+        field->setText(QLLocalizedString("kQLInstallationVCDrag2Install"));
+        QLInterfaceHelpers::fadeIn(field, fade);
+      });
+    });
+  });
+}
+
+void QLInstallationViewController::prepareEZInstallation(const QVariant& dropped) {
+  // Drops are refused while a chain runs; those made during the pause join it.
+  if (running_ && !preparing_) return;
+  pendingDrops_ += dropped.toStringList();
+  if (preparing_) return;
+  preparing_ = true;
+  running_ = true;
+  stopEZAnimation();
+  outletEZKextImageView->hide();
+  QLInterfaceHelpers::start(outletEZCircularIndicator);
+  outletEZView->setBackgroundBlurRadius(1.5);
+  QTimer::singleShot(kEZPreparingPauseMs, this, [this] {
+    // Inverted, then brightened: a white indicator on the dark box.
+    auto* white = new QGraphicsColorizeEffect(outletEZCircularIndicator);
+    white->setColor(Qt::white);
+    white->setStrength(1.0);
+    outletEZCircularIndicator->setGraphicsEffect(white);
+    QPalette palette = outletEZStatusField->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    outletEZStatusField->setPalette(palette);
+    QFont font = QApplication::font();
+    font.setPointSizeF(14);
+    font.setWeight(QFont::Bold);
+    outletEZStatusField->setFont(font);
+    outletEZBackgroundBox->setFillColor(QColor(0, 0, 0, 128));
+    outletEZStatusField->setText(statusText("kQLInstallationVCPreparingKexts"));
+
+    std::vector<std::string> paths;
+    for (const QString& path : pendingDrops_) paths.push_back(QLKextTableModel::kextPath(path));
+    pendingDrops_.clear();
+    kexts().addKextsFromPaths(paths);
+    model_->reloadData();
+    preparing_ = false;
+    running_ = false;
+    execute();
+  });
+}
+
+}  // namespace tarnix

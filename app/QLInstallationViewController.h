@@ -1,0 +1,119 @@
+#pragma once
+// The Installation pane: kexts chosen by the user go into one of the three kext folders of the
+// target volume, optionally after a backup of the versions they replace. In EZ mode a drop
+// target covers the table; a drop runs backup, install, disk permissions and caches at once
+// and ends with the detailed results.
+#include <QVariant>
+#include <optional>
+#include <vector>
+
+#include "app/QLMainAbstractMaintenanceViewController.h"
+#include "model/QLKernelExtensionFolder.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QRadioButton;
+class QTableView;
+class QTimer;
+
+namespace tarnix {
+
+class QLEZBox;
+class QLEZView;
+class QLKextTableModel;
+
+class QLInstallationViewController final : public QLMainAbstractMaintenanceViewController,
+                                           public QLAbstractMaintenaceDelegate {
+  Q_OBJECT
+ public:
+  static constexpr const char* kIdentifier = "QLSBIDInstallation";
+  // The pause between an EZ drop and the start of the installation, and the animation tick.
+  static constexpr int kEZPreparingPauseMs = 3000;
+  static constexpr int kEZAnimationIntervalMs = 3000;
+  static constexpr int kEZFadeMs = 750;
+
+  // The names of the failed kexts after the backup and install keys, as the final message
+  // and the EZ results carry them; empty when nothing failed.
+  static QString failureText(const std::optional<std::vector<QLKernelExtension>>& backupFailed,
+                             const std::optional<std::vector<QLKernelExtension>>& installFailed);
+
+  explicit QLInstallationViewController(QWidget* parent = nullptr);
+
+  bool enableEZMode = false;
+  std::optional<std::vector<QLRepairPermissionsRepresentableResult>> repairPermissionsResults;
+  std::optional<std::vector<QLKernelExtension>> backupFailed;
+  std::optional<std::vector<QLKernelExtension>> installFailed;
+  QTimer* ezTimer = nullptr;
+
+  QGroupBox* boxInstallKexts = nullptr;
+  QLabel* outletFieldSelectKexts = nullptr;
+  QPushButton* outletButtonClear = nullptr;
+  QPushButton* outletButtonSelect = nullptr;
+  QTableView* tableViewKexts = nullptr;
+  QGroupBox* boxPreference = nullptr;
+  QCheckBox* outletButtonBackupKexts = nullptr;
+  // Rows 0 to 2: /System/Library/Extensions/, /Library/Extensions/, /Extra/Extensions/.
+  QButtonGroup* outletMatrixInstallKexts = nullptr;
+  QLEZView* outletEZView = nullptr;
+  QProgressBar* outletEZCircularIndicator = nullptr;
+  QLabel* outletEZStatusField = nullptr;
+  QLabel* outletEZKextImageView = nullptr;
+  QLEZBox* outletEZBackgroundBox = nullptr;
+
+  QLKextTableModel* kextTableModel() const { return model_; }
+  QRadioButton* matrixRow(int row) const;
+  // Whether an installation chain (or the pause before it) is under way.
+  bool isInstalling() const { return running_; }
+
+ public slots:
+  void execute() override;
+  void reset() override;
+  void selectKexts();
+  void clearKexts();
+  void selectInstallationFolder(int row);
+  void updateExtraCellStatus(const QVariant& hasExtraFolder);
+  void prepareEZInstallation(const QVariant& dropped);
+  void renderEZView();
+  void performEZAnimation();
+  void didConnectToHelper();
+
+ public:
+  void willRepairDiskPermissions() override;
+  void didRepairDiskPermissionsWithResults(std::vector<QLRepairPermissionsRepresentableResult> results) override;
+  void willRebuildCaches() override;
+  void didRebuildCaches() override;
+  void willBackupKexts() override;
+  void didBackupKexts(std::vector<QLKernelExtension> failed) override;
+  void willInstallKexts() override;
+  void didInstallKexts(std::vector<QLKernelExtension> failed) override;
+
+ protected:
+  void viewDidLoad() override;
+  void renderLocalizedOutlets() override;
+
+ private:
+  void lockInstallationControls();
+  void unlockInstallationControls();
+  void callInstall();
+  void showStepStatus(const char* key);
+  void stopEZAnimation();
+  // The overlay's idle look: kext picture, dark text, clear box, sharp picture.
+  void showEZIdleLook();
+  void finishNormalMode();
+  void finishEZMode();
+  void cancelRun();
+  void updateEZProgress(const QVariant& context);
+
+  QLKextTableModel* model_ = nullptr;
+  QWidget* matrixView_ = nullptr;
+  bool running_ = false;
+  bool renderPending_ = false;
+  // Paths of the drops that arrived during the preparing pause; installed in one run.
+  QStringList pendingDrops_;
+  bool preparing_ = false;
+  // Ends the fades of an animation tick that was stopped.
+  int animationGeneration_ = 0;
+};
+
+}  // namespace tarnix

@@ -1,0 +1,90 @@
+#include "app/QLKextTableModel.h"
+
+#include <QMimeData>
+#include <QUrl>
+
+#include "app/core/QLLocalization.h"
+#include "model/QLKernelExtensionsManager.h"
+
+namespace tarnix {
+
+std::string QLKextTableModel::kextPath(QString path) {
+  // One spelling per bundle, so a kext dropped twice (with and without "/") is listed once.
+  while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
+  return path.toStdString();
+}
+
+const QStringList& QLKextTableModel::columnIdentifiers() {
+  static const QStringList identifiers{QStringLiteral("QLIDKextName"), QStringLiteral("QLIDKextPath"),
+                                       QStringLiteral("QLIDKextVersion")};
+  return identifiers;
+}
+
+QLKextTableModel::QLKextTableModel(QLKernelExtensionsManager& manager, QObject* parent)
+    : QAbstractTableModel(parent), manager_(manager) {
+  reloadData();
+}
+
+void QLKextTableModel::reloadData() {
+  beginResetModel();
+  rows_.clear();
+  rows_.reserve(manager_.kextsTBI.size());
+  for (const auto& kext : manager_.kextsTBI) {
+    const auto version = kext.version();
+    rows_.push_back({QString::fromStdString(kext.name()), QString::fromStdString(kext.path()),
+                     version ? QString::fromStdString(*version) : QStringLiteral("N/A")});
+  }
+  endResetModel();
+}
+
+int QLKextTableModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int QLKextTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QVariant QLKextTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    return {};
+  const Row& row = rows_[static_cast<std::size_t>(index.row())];
+  switch (index.column()) {
+    case QLIDKextName: return row.name;
+    case QLIDKextPath: return row.path;
+    case QLIDKextVersion: return row.version;
+    default: return {};
+  }
+}
+
+QVariant QLKextTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  switch (section) {
+    case QLIDKextName: return QLLocalizedString("kQLInstallationVCKextName");
+    case QLIDKextPath: return QLLocalizedString("kQLInstallationVCKextPath");
+    case QLIDKextVersion: return QLLocalizedString("kQLInstallationVCKextVersion");
+    default: return {};
+  }
+}
+
+Qt::ItemFlags QLKextTableModel::flags(const QModelIndex& index) const {
+  // Drops land on the table as a whole, wherever they are released.
+  if (!index.isValid()) return Qt::ItemIsDropEnabled;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled;
+}
+
+QStringList QLKextTableModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+
+bool QLKextTableModel::canDropMimeData(const QMimeData*, Qt::DropAction, int, int, const QModelIndex&) const {
+  return true;
+}
+
+bool QLKextTableModel::dropMimeData(const QMimeData* data, Qt::DropAction, int, int, const QModelIndex&) {
+  std::vector<std::string> paths;
+  if (data)
+    for (const QUrl& url : data->urls())
+      if (url.isLocalFile()) paths.push_back(kextPath(url.toLocalFile()));
+  manager_.addKextsFromPaths(paths);
+  reloadData();
+  return true;
+}
+
+}  // namespace tarnix

@@ -1,0 +1,545 @@
+// The Installation pane offscreen: normal and EZ installs against the real helper daemon on
+// sample volumes, the folder matrix, the EZ overlay, and the checks made before a run.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDirIterator>
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "AppTestSupport.h"
+#include "app/QLAppManager.h"
+#include "app/QLEZView.h"
+#include "app/QLInstallationViewController.h"
+#include "app/QLKextTableModel.h"
+#include "app/QLPaneFactory.h"
+#include "app/core/QLLocalization.h"
+#include "app/core/QLNotificationCenter.h"
+#include "cli/SampleVolume.h"
+#include "model/QLKernelExtensionsManager.h"
+#include "model/QLOSVolumeManager.h"
+
+using namespace tarnix;
+using test::kGenerousMs;
+
+namespace {
+
+QList<QMessageBox*> visibleMessageBoxes() {
+  QList<QMessageBox*> boxes;
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) boxes << box;
+  return boxes;
+}
+
+void closeMessageBoxes() {
+  for (QMessageBox* box : visibleMessageBoxes()) box->done(QMessageBox::Ok);
+  QCoreApplication::processEvents();
+}
+
+QString names(const std::vector<QLKernelExtension>& kexts) {
+  QStringList list;
+  for (const auto& kext : kexts) list << QString::fromStdString(kext.name());
+  return list.join(QLatin1Char(','));
+}
+
+// Forwards everything to the real helper's proxy, writing down the kext calls as
+// "backup NAMES FOLDER DESTINATION" and "install NAMES FOLDER"; with `hold` set it keeps the
+// kext calls' replies (nothing failed) until release().
+class KextProxy final : public QLXPCTarnixHelperProtocol {
+ public:
+  explicit KextProxy(QLXPCTarnixHelperProtocol* innerProxy) : inner(innerProxy) {}
+  QLXPCTarnixHelperProtocol* inner;
+  bool hold = false;
+
+  QStringList requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+  }
+  void release() {
+    std::vector<std::function<void()>> held;
+    {
+      std::lock_guard lock(mutex_);
+      held.swap(held_);
+    }
+    for (auto& answer : held) answer();
+  }
+
+  void test(QLReply<std::int64_t> reply) override { inner->test(std::move(reply)); }
+  void terminate() override { inner->terminate(); }
+  void uninstall(QLReply<bool> reply) override { inner->uninstall(std::move(reply)); }
+  void getVersion(QLReply<std::string> reply) override { inner->getVersion(std::move(reply)); }
+  void test2(QLReply<std::int64_t> reply) override { inner->test2(std::move(reply)); }
+  void repairWithFolder(std::string folder, QLOSVolume volume, QLReply<bool> reply) override {
+    record("repairWithFolder " + folder);
+    inner->repairWithFolder(std::move(folder), std::move(volume), std::move(reply));
+  }
+  void repairDiskPermissionsOnTargetVolume(
+      QLOSVolume volume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>> reply) override {
+    record("repairDiskPermissions");
+    inner->repairDiskPermissionsOnTargetVolume(
+        std::move(volume), [this, reply = std::move(reply)](std::vector<QLRepairPermissionsRepresentableResult> results) {
+          {
+            std::lock_guard lock(mutex_);
+            repairResults = results.size();
+          }
+          reply(std::move(results));
+        });
+  }
+  void rebuildCachesOnTargetVolume(QLOSVolume volume, QLReply<bool> reply) override {
+    record("rebuildCaches");
+    inner->rebuildCachesOnTargetVolume(std::move(volume), std::move(reply));
+  }
+  void installWithKernelExtensions(std::vector<QLKernelExtension> kexts, std::string folder, QLOSVolume volume,
+                                   QLReply<std::vector<QLKernelExtension>> reply) override {
+    record("install " + names(kexts).toStdString() + " " + folder);
+    if (hold) return keep(std::move(reply));
+    inner->installWithKernelExtensions(std::move(kexts), std::move(folder), std::move(volume), std::move(reply));
+  }
+  void backupWithKernelExtensions(std::vector<QLKernelExtension> kexts, std::string folder, QLOSVolume volume,
+                                  std::string destination, QLReply<std::vector<QLKernelExtension>> reply) override {
+    record("backup " + names(kexts).toStdString() + " " + folder + " " + destination);
+    if (hold) return keep(std::move(reply));
+    inner->backupWithKernelExtensions(std::move(kexts), std::move(folder), std::move(volume), std::move(destination),
+                                      std::move(reply));
+  }
+  void changeMaximumThreadsNumber(std::int64_t number, QLReply<bool> reply) override {
+    inner->changeMaximumThreadsNumber(number, std::move(reply));
+  }
+  void installBrambleFromSourcePath(std::string source, std::string destination, QLReply<bool> reply) override {
+    inner->installBrambleFromSourcePath(std::move(source), std::move(destination), std::move(reply));
+  }
+  void uninstallBrambleFromPath(std::string path, QLReply<bool> reply) override {
+    inner->uninstallBrambleFromPath(std::move(path), std::move(reply));
+  }
+  void applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t value, QLReply<bool> reply) override {
+    inner->applyBooterConfigViaNVRAMWithNewBooterConfig(value, std::move(reply));
+  }
+
+  std::size_t repairResults = 0;
+
+ private:
+  void record(const std::string& request) {
+    std::lock_guard lock(mutex_);
+    requests_ << QString::fromStdString(request);
+  }
+  void keep(QLReply<std::vector<QLKernelExtension>> reply) {
+    std::lock_guard lock(mutex_);
+    held_.push_back([reply = std::move(reply)] { reply({}); });
+  }
+  mutable std::mutex mutex_;
+  QStringList requests_;
+  std::vector<std::function<void()>> held_;
+};
+
+// A kext bundle owned by 1234:1234 with modes that are not 0755, carrying `marker` in its
+// binary; `version` empty: no version anywhere.
+void makeKext(const QString& path, const QString& version, const QByteArray& marker) {
+  QDir().mkpath(path + "/Contents/MacOS");
+  QFile info(path + "/Contents/Info.plist");
+  QVERIFY(info.open(QIODevice::WriteOnly));
+  QByteArray body = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                    "<key>CFBundleIdentifier</key><string>org.example.kext</string>";
+  if (!version.isEmpty()) body += "<key>CFBundleShortVersionString</key><string>" + version.toUtf8() + "</string>";
+  info.write(body + "</dict></plist>\n");
+  info.close();
+  const QString binary = path + "/Contents/MacOS/" + QFileInfo(path).completeBaseName();
+  QFile file(binary);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(marker);
+  file.close();
+  QDirIterator items(path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+  QStringList all{path};
+  while (items.hasNext()) all << items.next();
+  for (const QString& item : all) {
+    const QByteArray native = QFile::encodeName(item);
+    QVERIFY(::chmod(native.constData(), QFileInfo(item).isDir() ? 0700 : 0600) == 0);
+    QVERIFY(::lchown(native.constData(), 1234, 1234) == 0);
+  }
+}
+
+// Every item of the tree, the top included, owned by 0:0 with mode 0755.
+QString rootOwned0755(const QString& path) {
+  QDirIterator items(path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+  QStringList all{path};
+  while (items.hasNext()) all << items.next();
+  for (const QString& item : all) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(item).constData(), &info) != 0) return item + " is missing";
+    if (info.st_uid != 0 || info.st_gid != 0 || (info.st_mode & 07777) != 0755)
+      return QStringLiteral("%1 is %2:%3 %4").arg(item).arg(info.st_uid).arg(info.st_gid).arg(info.st_mode & 07777, 0, 8);
+  }
+  return {};
+}
+
+QByteArray contents(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The drag-and-drop road a user takes: enter, move, drop, with local file URLs.
+bool dropFiles(QWidget* target, const QStringList& paths) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+  data.setUrls(urls);
+  const QPointF at(target->width() / 2.0, target->height() / 2.0);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDragMoveEvent move(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &move);
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &drop);
+  return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+}
+
+std::unique_ptr<QLInstallationViewController> makePane() {
+  auto* pane = qobject_cast<QLInstallationViewController*>(
+      QLPaneFactory::instantiate(QLatin1String(QLPaneFactory::kQLSBIDInstallation)));
+  pane->show();
+  QCoreApplication::processEvents();
+  return std::unique_ptr<QLInstallationViewController>(pane);
+}
+
+void setEZMode(bool on) {
+  QLAppManager::shared().preferences().setEnableEZInstallationMode(on);
+  QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidChangeEZInstallationModeStatus));
+}
+
+}  // namespace
+
+class InstallationGuiTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(home_.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.path() + "/config"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home_.path() + "/data"));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home_.path()));
+    QVERIFY(QLInstallStringTable(*QCoreApplication::instance()));
+    if (::geteuid() != 0) QSKIP("installed kexts are owned by root: run as root");
+
+    QVERIFY2(daemon_.waitUntilListening(), qPrintable(daemon_.log()));
+    qputenv("TARNIX_HELPER_SOCKET", QFile::encodeName(daemon_.socket()));
+    QSignalSpy connected(&QLAppManager::shared().bridge(), &QLHelperNotificationBridge::didConnect);
+    QLAppManager::shared().xpcManager().installAndConnect();
+    QTRY_VERIFY_WITH_TIMEOUT(connected.count() == 1, kGenerousMs);
+    QVERIFY(QLAppManager::shared().proxy());
+
+    for (QString* volume : {&volume_, &extraVolume_}) {
+      cli::SampleVolumeSummary summary;
+      std::string error;
+      *volume = daemon_.path(volume == &volume_ ? "volume" : "extra volume");
+      QVERIFY2(cli::makeSampleVolume({volume->toStdString(), 20}, summary, error), error.c_str());
+      QVERIFY(QDir().mkpath(*volume + "/Library/Extensions"));
+    }
+    QVERIFY(QDir().mkpath(extraVolume_ + "/Extra/Extensions"));
+    QVERIFY(QDir(volume_ + "/Extra").exists() == false);
+  }
+
+  void init() {
+    QLKernelExtensionsManager::shared().kextsTBI.clear();
+    QLAppManager::shared().preferences().setEnableEZInstallationMode(false);
+    QLAppManager::shared().preferences().setPreferredKextsBackupFolderURL(
+        QUrl::fromLocalFile(kexts_.path() + "/Kext Backups #1/").toString().toStdString());
+  }
+
+  void cleanup() {
+    closeMessageBoxes();
+    QLAppManager::shared().setProxy(nullptr);
+  }
+
+  void failureTextNamesEachListOnce_data() {
+    QTest::addColumn<QStringList>("backup");
+    QTest::addColumn<QStringList>("install");
+    QTest::addColumn<QString>("expected");
+    const QString backupKey = QLLocalizedString("kQLInstallationVCFailedToBackupKexts");
+    const QString installKey = QLLocalizedString("kQLInstallationVCFailedToInstallKexts");
+    QTest::newRow("nothing failed") << QStringList{} << QStringList{} << QString();
+    QTest::newRow("two installs") << QStringList{} << QStringList{"/a/A.kext", "/b/B.kext"}
+                                  << installKey + "A.kext B.kext";
+    QTest::newRow("one backup") << QStringList{"/a/X.kext"} << QStringList{} << backupKey + "X.kext\n";
+    QTest::newRow("both") << QStringList{"/a/X.kext"} << QStringList{"/a/A.kext"}
+                          << backupKey + "X.kext\n" + installKey + "A.kext";
+  }
+  void failureTextNamesEachListOnce() {
+    QFETCH(QStringList, backup);
+    QFETCH(QStringList, install);
+    QFETCH(QString, expected);
+    auto list = [](const QStringList& paths) {
+      std::vector<QLKernelExtension> kexts;
+      for (const QString& path : paths) kexts.push_back(QLKernelExtension::fromPath(path.toStdString()));
+      return kexts;
+    };
+    QCOMPARE(QLInstallationViewController::failureText(list(backup), list(install)), expected);
+    if (backup.isEmpty() && install.isEmpty())
+      QCOMPARE(QLInstallationViewController::failureText(std::nullopt, std::nullopt), QString());
+  }
+
+  void normalInstallBacksUpTheReplacedKextAndInstallsBothAsRoot() {
+    KextProxy recorder(QLAppManager::shared().proxy());
+    QLAppManager::shared().setProxy(&recorder);
+    const QString source = kexts_.path() + "/normal";
+    makeKext(source + "/New.kext", QString(), "new");
+    makeKext(source + "/Old.kext", QStringLiteral("2.0"), "old 2.0");
+    QVERIFY(QDir().mkpath(source + "/Notes"));
+    const QString installed = volume_ + "/Library/Extensions/";
+    makeKext(installed + "Old.kext", QStringLiteral("1.0"), "old 1.0");
+
+    auto pane = makePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    QVERIFY(!pane->outletEZView->isVisible());
+    QVERIFY(pane->outletButtonBackupKexts->isChecked());
+    // A folder, and a kext dropped a second time with a trailing "/", are not added.
+    QVERIFY(dropFiles(pane->tableViewKexts->viewport(),
+                      {source + "/New.kext", source + "/Old.kext", source + "/Notes", source + "/New.kext/"}));
+    QLKextTableModel* table = pane->kextTableModel();
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->index(0, QLKextTableModel::QLIDKextName).data().toString(), QStringLiteral("New.kext"));
+    QCOMPARE(table->index(0, QLKextTableModel::QLIDKextPath).data().toString(), source + "/New.kext");
+    QCOMPARE(table->index(0, QLKextTableModel::QLIDKextVersion).data().toString(), QStringLiteral("N/A"));
+    QCOMPARE(table->index(1, QLKextTableModel::QLIDKextVersion).data().toString(), QStringLiteral("2.0"));
+
+    QList<bool> idle;
+    QLNotificationCenter::defaultCenter().observe(pane.get(), QLatin1String(kQLNotificationDidExecute),
+                                                  [&](const QVariant& value) { idle << value.toBool(); });
+    pane->executeButton->click();
+    QVERIFY(!pane->executeButton->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, kGenerousMs);
+    QCOMPARE(visibleMessageBoxes().first()->icon(), QMessageBox::Information);
+    QCOMPARE(visibleMessageBoxes().first()->text(), QLLocalizedString("kQLMainAbstractVCFinished"));
+    QCOMPARE(visibleMessageBoxes().first()->informativeText(),
+             QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished"));
+    QCOMPARE(idle, (QList<bool>{false, true}));
+    QVERIFY(pane->executeButton->isEnabled());
+    QCOMPARE(pane->kextTableModel()->rowCount(), 2);
+
+    // Only the installed kext is backed up; the escaped backup folder is the one chosen.
+    const QString backupRoot = kexts_.path() + "/Kext Backups #1/";
+    QCOMPARE(recorder.requests(), (QStringList{"backup Old.kext /Library/Extensions/ " + backupRoot,
+                                               "install New.kext,Old.kext /Library/Extensions/"}));
+    for (const char* name : {"New.kext", "Old.kext"}) {
+      const QString problem = rootOwned0755(installed + name);
+      QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+    QCOMPARE(contents(installed + "Old.kext/Contents/MacOS/Old"), QByteArray("old 2.0"));
+    const QStringList dated = QDir(backupRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(dated.size(), 1);
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\d{8}_\\d{6}$")).match(dated.first()).hasMatch(),
+             qPrintable(dated.first()));
+    QCOMPARE(QDir(backupRoot + dated.first()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"Old.kext"});
+    QCOMPARE(contents(backupRoot + dated.first() + "/Old.kext/Contents/MacOS/Old"), QByteArray("old 1.0"));
+  }
+
+  void aKextThatFailsIsNamedAfterTheFinishMessage() {
+    KextProxy recorder(QLAppManager::shared().proxy());
+    QLAppManager::shared().setProxy(&recorder);
+    const QString source = kexts_.path() + "/failing";
+    makeKext(source + "/Gone.kext", QString(), "gone");
+    makeKext(source + "/Here.kext", QString(), "here");
+    auto pane = makePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    pane->outletButtonBackupKexts->setChecked(false);
+    QLKernelExtensionsManager::shared().addKextsFromPaths({(source + "/Gone.kext").toStdString(),
+                                                          (source + "/Here.kext").toStdString()});
+    QVERIFY(QDir(source + "/Gone.kext").removeRecursively());
+    pane->executeButton->click();
+    QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, kGenerousMs);
+    QCOMPARE(visibleMessageBoxes().first()->informativeText(),
+             QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished") + "\n\n" +
+                 QLLocalizedString("kQLInstallationVCFailedToInstallKexts") + "Gone.kext");
+    QCOMPARE(recorder.requests(), QStringList{"install Gone.kext,Here.kext /Library/Extensions/"});
+    QVERIFY(QFileInfo::exists(volume_ + "/Library/Extensions/Here.kext"));
+  }
+
+  void anEZDropOfAFolderAndAKextInstallsOnlyTheKext() {
+    KextProxy recorder(QLAppManager::shared().proxy());
+    QLAppManager::shared().setProxy(&recorder);
+    const QString source = kexts_.path() + "/ez";
+    makeKext(source + "/Dropped.kext", QStringLiteral("3.1"), "dropped");
+    QVERIFY(QDir().mkpath(source + "/Folder"));
+    QLAppManager::shared().preferences().setEnableEZInstallationMode(true);
+    auto pane = makePane();
+    QVERIFY(pane->enableEZMode);
+    QVERIFY(pane->outletEZView->isVisible());
+    QVERIFY(!pane->executeButton->isEnabled());
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+
+    // How the overlay looks when the run starts, after the pause.
+    QColor runningFill;
+    bool dropsWhileRunning = true;
+    QLNotificationCenter::defaultCenter().observe(pane.get(), QLatin1String(kQLNotificationDidExecute),
+                                                  [&](const QVariant& idle) {
+                                                    if (idle.toBool()) return;
+                                                    runningFill = pane->outletEZBackgroundBox->fillColor();
+                                                    dropsWhileRunning = pane->outletEZView->acceptDrops();
+                                                  });
+    QVERIFY(dropFiles(pane->outletEZView, {source + "/Folder", source + "/Dropped.kext"}));
+    // The preparing pause: blurred picture, indicator instead of the kext picture.
+    QVERIFY(pane->outletEZKextImageView->isHidden());
+    QVERIFY(pane->outletEZCircularIndicator->isVisible());
+    QCOMPARE(pane->outletEZView->backgroundBlurRadius(), 1.5);
+    QVERIFY(recorder.requests().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(pane->presentedResults(), kGenerousMs);
+    QCOMPARE(runningFill, QColor(0, 0, 0, 128));
+    QVERIFY(!dropsWhileRunning);
+    // Nothing of the kext was installed before, so the backup list is empty.
+    QCOMPARE(recorder.requests(),
+             (QStringList{"backup  /Library/Extensions/ " + kexts_.path() + "/Kext Backups #1/",
+                          "install Dropped.kext /Library/Extensions/", "repairDiskPermissions", "rebuildCaches"}));
+    QVERIFY(rootOwned0755(volume_ + "/Library/Extensions/Dropped.kext").isEmpty());
+    QVERIFY(!QFileInfo::exists(volume_ + "/Library/Extensions/Folder"));
+    QLDetailedResultsViewController* results = pane->presentedResults();
+    QCOMPARE(results->descriptionField->text(),
+             QLLocalizedString("kQLInstallationVCSelectedKextsInstalledOperationsAllFinished"));
+    QCOMPARE(results->model()->rowCount(), static_cast<int>(recorder.repairResults));
+    QCOMPARE(pane->kextTableModel()->rowCount(), 0);
+    QVERIFY(QLKernelExtensionsManager::shared().kextsTBI.empty());
+    QVERIFY(pane->outletEZKextImageView->isVisible());
+    QVERIFY(pane->outletEZView->acceptDrops());
+    QCOMPARE(pane->outletEZView->backgroundBlurRadius(), 0.0);
+    // The animation comes back after its pause.
+    QVERIFY(!pane->ezTimer->isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(pane->ezTimer->isActive(), kGenerousMs);
+  }
+
+  void theExtraRowFollowsTheVolume() {
+    auto pane = makePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    QVERIFY(pane->matrixRow(1)->isChecked());
+    QVERIFY(!pane->matrixRow(2)->isEnabled());
+    QVERIFY(pane->chooseVolumeAtPath(extraVolume_));
+    QVERIFY(pane->matrixRow(2)->isEnabled());
+    pane->matrixRow(2)->click();
+    QCOMPARE(QLKernelExtensionsManager::shared().installationFolder, QLKernelExtensionFolder::ExtraExtensions);
+    pane->matrixRow(0)->click();
+    QCOMPARE(QLKernelExtensionsManager::shared().installationFolder,
+             QLKernelExtensionFolder::SystemLibraryExtensions);
+    pane->matrixRow(2)->click();
+    // Back on a volume without the folder, the choice falls back to /Library/Extensions/.
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    QVERIFY(!pane->matrixRow(2)->isEnabled());
+    QVERIFY(pane->matrixRow(1)->isChecked());
+    QCOMPARE(QLKernelExtensionsManager::shared().installationFolder, QLKernelExtensionFolder::LibraryExtensions);
+    // A new pane shows the folder the kexts go to.
+    pane->matrixRow(0)->click();
+    auto again = makePane();
+    QVERIFY(again->matrixRow(1)->isChecked());
+    QCOMPARE(QLKernelExtensionsManager::shared().installationFolder, QLKernelExtensionFolder::LibraryExtensions);
+  }
+
+  void switchingEZModeRendersTheOverlayAndItsAnimation() {
+    auto pane = makePane();
+    QVERIFY(!pane->outletEZView->isVisible());
+    QVERIFY(pane->executeButton->isEnabled() && pane->outletButtonSelect->isEnabled());
+    QVERIFY(!pane->ezTimer->isActive());
+    QLKernelExtensionsManager::shared().addKextsFromPaths({"/k/A.kext"});
+
+    setEZMode(true);
+    QVERIFY(pane->outletEZView->isVisible());
+    QVERIFY(!pane->executeButton->isEnabled() && !pane->outletButtonSelect->isEnabled());
+    QVERIFY(pane->ezTimer->isActive());
+    QCOMPARE(pane->ezTimer->interval(), 3000);
+    QCOMPARE(pane->outletEZStatusField->text(), QLLocalizedString("kQLInstallationVCEZModeEnabledSuccessfully"));
+    QTRY_VERIFY(QLKernelExtensionsManager::shared().kextsTBI.empty());
+
+    pane->performEZAnimation();
+    QTRY_COMPARE_WITH_TIMEOUT(pane->outletEZStatusField->text(), QLLocalizedString("kQLInstallationVCEZModeEnabled"),
+                              kGenerousMs);
+    QTRY_COMPARE_WITH_TIMEOUT(pane->outletEZStatusField->text(), QLLocalizedString("kQLInstallationVCDrag2Install"),
+                              kGenerousMs);
+
+    setEZMode(false);
+    QVERIFY(!pane->outletEZView->isVisible());
+    QVERIFY(!pane->ezTimer->isActive());
+    QVERIFY(pane->executeButton->isEnabled() && pane->outletButtonSelect->isEnabled());
+    // A stopped tick leaves the text readable.
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(pane->outletEZStatusField->graphicsEffect());
+    QVERIFY(!effect || effect->opacity() == 1.0);
+  }
+
+  void executeWithoutWhatItNeedsAlertsAndSendsNothing_data() {
+    QTest::addColumn<QString>("missing");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("backup folder") << "backup folder" << "kQLInstallationVCNoBackupFolder";
+    QTest::newRow("kexts") << "kexts" << "kQLInstallationVCNoKextsSelected";
+  }
+  void executeWithoutWhatItNeedsAlertsAndSendsNothing() {
+    QFETCH(QString, missing);
+    QFETCH(QString, key);
+    KextProxy recorder(QLAppManager::shared().proxy());
+    QLAppManager::shared().setProxy(&recorder);
+    auto pane = makePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    if (missing != "kexts") QLKernelExtensionsManager::shared().addKextsFromPaths({"/k/A.kext"});
+    // A value of another type counts as no folder at all.
+    if (missing == "backup folder")
+      QLAppManager::shared().store().setValue("QLPreferredKextsBackupFolderPath", std::int64_t{1});
+    pane->executeButton->click();
+    QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+    QCOMPARE(visibleMessageBoxes().first()->icon(), QMessageBox::Critical);
+    QCOMPARE(visibleMessageBoxes().first()->informativeText(), QLLocalizedString(key.toStdString()));
+    QVERIFY(recorder.requests().isEmpty());
+    QVERIFY(pane->executeButton->isEnabled());
+    QVERIFY(!pane->isInstalling());
+  }
+
+  void aRunLocksTheControlsAndKeepsItsListUntilItEnds() {
+    KextProxy holder(QLAppManager::shared().proxy());
+    holder.hold = true;
+    QLAppManager::shared().setProxy(&holder);
+    auto pane = makePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    QLKernelExtensionsManager::shared().addKextsFromPaths({"/k/A.kext"});
+    pane->kextTableModel()->reloadData();
+    pane->executeButton->click();
+    QCOMPARE(holder.requests().size(), 1);
+    const QList<QWidget*> controls{pane->outletButtonClear, pane->outletButtonSelect, pane->outletButtonBackupKexts,
+                                   pane->matrixRow(1),      pane->executeButton,      pane->resetButton,
+                                   pane->imageButton};
+    for (QWidget* control : controls)
+      QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+    QVERIFY(!pane->tableViewKexts->acceptDrops() && !pane->outletEZView->acceptDrops());
+    QVERIFY(!dropFiles(pane->outletEZView, {"/k/B.kext"}));
+
+    // Switching to EZ mode meanwhile waits for the run: the helper's next call needs the list.
+    setEZMode(true);
+    QVERIFY(!pane->enableEZMode);
+    QCOMPARE(QLKernelExtensionsManager::shared().kextsTBI.size(), std::size_t{1});
+    holder.release();  // backup: the install follows with the same list
+    QTRY_COMPARE(holder.requests().size(), 2);
+    QVERIFY(holder.requests().last().startsWith("install A.kext "));
+    holder.release();
+    QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, kGenerousMs);
+    QVERIFY(pane->enableEZMode);
+    QVERIFY(pane->outletEZView->isVisible());
+    QVERIFY(pane->tableViewKexts->acceptDrops() && pane->outletEZView->acceptDrops());
+    QVERIFY(pane->outletButtonClear->isEnabled() && pane->resetButton->isEnabled());
+    QVERIFY(!pane->executeButton->isEnabled());
+    QTRY_VERIFY(QLKernelExtensionsManager::shared().kextsTBI.empty());
+  }
+
+ private:
+  QTemporaryDir home_;
+  QTemporaryDir kexts_;
+  test::HelperDaemonProcess daemon_;
+  QString volume_;
+  QString extraVolume_;
+};
+
+QTEST_MAIN(InstallationGuiTest)
+#include "InstallationGuiTest.moc"
