@@ -88,7 +88,8 @@ QLInstallationViewController::QLInstallationViewController(QWidget* parent)
   tableViewKexts->setModel(model_);
   tableViewKexts->verticalHeader()->hide();
   tableViewKexts->setSelectionBehavior(QAbstractItemView::SelectRows);
-  tableViewKexts->horizontalHeader()->setStretchLastSection(true);
+  tableViewKexts->setWordWrap(false);
+  tableViewKexts->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   tableViewKexts->horizontalHeader()->setSectionResizeMode(QLKextTableModel::QLIDKextPath, QHeaderView::Stretch);
   tableViewKexts->setDragDropMode(QAbstractItemView::DropOnly);
   tableViewKexts->setDefaultDropAction(Qt::CopyAction);

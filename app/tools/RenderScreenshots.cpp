@@ -13,6 +13,7 @@
 #include "app/QLMaintenanceViewController.h"
 #include "app/QLPaneFactory.h"
 #include "app/core/QLLocalization.h"
+#include "model/QLKernelExtensionsManager.h"
 #include "model/QLOSVolumeManager.h"
 
 using namespace tarnix;
@@ -65,6 +66,14 @@ int main(int argc, char** argv) {
     window.switchViewController(item);
     ok = save(&window, folder + QStringLiteral("/pane-%1.png").arg(item->data().toString())) && ok;
   }
+  // The Installation pane without EZ mode, with two kexts in its table.
+  QLKernelExtensionsManager::shared().addKextsFromPaths(
+      {"/home/user/Downloads/FakeSMC-6.26/FakeSMC.kext", "/home/user/Downloads/AppleALC-1.2/AppleALC.kext"});
+  preferences.setEnableEZInstallationMode(false);
+  window.switchViewController(window.outletToolbarItemInstallation);
+  ok = save(&window, folder + QStringLiteral("/pane-QLSBIDInstallation-normal.png")) && ok;
+  preferences.setEnableEZInstallationMode(true);
+
   for (const char* identifier : {QLPaneFactory::kQLSBIDPreferences, QLPaneFactory::kQLSBIDAbout}) {
     QWidget* pane = QLPaneFactory::instantiate(QLatin1String(identifier));
     ok = save(pane, folder + QStringLiteral("/pane-%1.png").arg(QLatin1String(identifier))) && ok;
