@@ -6,6 +6,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDirIterator>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QMessageBox>
@@ -364,6 +366,36 @@ class InstallationGuiTest : public QObject {
                  QLLocalizedString("kQLInstallationVCFailedToInstallKexts") + "Gone.kext");
     QCOMPARE(recorder.requests(), QStringList{"install Gone.kext,Here.kext /Library/Extensions/"});
     QVERIFY(QFileInfo::exists(volume_ + "/Library/Extensions/Here.kext"));
+
+    // The next run names only its own failures.
+    closeMessageBoxes();
+    makeKext(source + "/Gone.kext", QString(), "back");
+    pane->executeButton->click();
+    QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, kGenerousMs);
+    QCOMPARE(visibleMessageBoxes().first()->informativeText(),
+             QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished"));
+  }
+
+  void theKextChooserAddsTheChosenBundles() {
+    const QString source = kexts_.path() + "/chosen";
+    makeKext(source + "/One.kext", QString(), "one");
+    makeKext(source + "/Two.kext", QString(), "two");
+    QVERIFY(QDir().mkpath(source + "/Other"));
+    QLAppManager::shared().store().setValue("NSNavLastRootDirectory", source.toStdString());
+    auto pane = makePane();
+    pane->outletButtonSelect->click();
+    QFileDialog* panel = nullptr;
+    QTRY_VERIFY((panel = pane->window()->findChild<QFileDialog*>(QStringLiteral("kextChooser"))));
+    QCOMPARE(panel->directory().absolutePath(), source);
+    QCOMPARE(panel->labelText(QFileDialog::Accept), QLLocalizedString("kQLInstallationVCChoose"));
+    QVERIFY(pane->circularIndicator->isVisible());
+    auto* name = panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(name);
+    name->setText(QStringLiteral("\"One.kext\" \"Other\" \"Two.kext\""));
+    QVERIFY(QMetaObject::invokeMethod(panel, "accept"));
+    QTRY_COMPARE(pane->kextTableModel()->rowCount(), 2);
+    QCOMPARE(pane->kextTableModel()->index(1, QLKextTableModel::QLIDKextPath).data().toString(), source + "/Two.kext");
+    QVERIFY(!pane->circularIndicator->isVisible());
   }
 
   void anEZDropOfAFolderAndAKextInstallsOnlyTheKext() {
@@ -371,6 +403,7 @@ class InstallationGuiTest : public QObject {
     QLAppManager::shared().setProxy(&recorder);
     const QString source = kexts_.path() + "/ez";
     makeKext(source + "/Dropped.kext", QStringLiteral("3.1"), "dropped");
+    makeKext(source + "/Second.kext", QString(), "second");
     QVERIFY(QDir().mkpath(source + "/Folder"));
     QLAppManager::shared().preferences().setEnableEZInstallationMode(true);
     auto pane = makePane();
@@ -389,6 +422,8 @@ class InstallationGuiTest : public QObject {
                                                     dropsWhileRunning = pane->outletEZView->acceptDrops();
                                                   });
     QVERIFY(dropFiles(pane->outletEZView, {source + "/Folder", source + "/Dropped.kext"}));
+    // A second drop during the pause joins the same run.
+    QVERIFY(dropFiles(pane->outletEZView, {source + "/Second.kext"}));
     // The preparing pause: blurred picture, indicator instead of the kext picture.
     QVERIFY(pane->outletEZKextImageView->isHidden());
     QVERIFY(pane->outletEZCircularIndicator->isVisible());
@@ -400,7 +435,7 @@ class InstallationGuiTest : public QObject {
     // Nothing of the kext was installed before, so the backup list is empty.
     QCOMPARE(recorder.requests(),
              (QStringList{"backup  /Library/Extensions/ " + kexts_.path() + "/Kext Backups #1/",
-                          "install Dropped.kext /Library/Extensions/", "repairDiskPermissions", "rebuildCaches"}));
+                          "install Dropped.kext,Second.kext /Library/Extensions/", "repairDiskPermissions", "rebuildCaches"}));
     QVERIFY(rootOwned0755(volume_ + "/Library/Extensions/Dropped.kext").isEmpty());
     QVERIFY(!QFileInfo::exists(volume_ + "/Library/Extensions/Folder"));
     QLDetailedResultsViewController* results = pane->presentedResults();
