@@ -38,10 +38,9 @@ std::optional<std::vector<std::string>> dictStringArray(plist_t dict, const char
   plist_t value = plist_dict_get_item(dict, key);
   if (!value || plist_get_node_type(value) != PLIST_ARRAY) return std::nullopt;
   std::vector<std::string> result;
-  const std::uint32_t size = plist_array_get_size(value);
-  result.reserve(size);
-  for (std::uint32_t i = 0; i < size; ++i) {
-    plist_t item = plist_array_get_item(value, i);
+  const auto items = arrayItems(value);
+  result.reserve(items.size());
+  for (plist_t item : items) {
     if (!item || plist_get_node_type(item) != PLIST_STRING) return std::nullopt;
     std::uint64_t length = 0;
     const char* text = plist_get_string_ptr(item, &length);
@@ -49,6 +48,22 @@ std::optional<std::vector<std::string>> dictStringArray(plist_t dict, const char
     result.emplace_back(text, static_cast<std::size_t>(length));
   }
   return result;
+}
+
+std::vector<plist_t> arrayItems(plist_t array) {
+  std::vector<plist_t> items;
+  if (!array || plist_get_node_type(array) != PLIST_ARRAY) return items;
+  items.reserve(plist_array_get_size(array));
+  plist_array_iter iterator = nullptr;
+  plist_array_new_iter(array, &iterator);
+  if (!iterator) return items;
+  for (plist_t item = nullptr;;) {
+    plist_array_next_item(array, iterator, &item);
+    if (!item) break;
+    items.push_back(item);
+  }
+  std::free(iterator);
+  return items;
 }
 
 std::optional<std::int64_t> dictInteger(plist_t dict, const char* key) {

@@ -25,6 +25,9 @@ bool isDictionary(plist_t node);
 // Borrowed look-ups; nothing when the key is absent or holds another type.
 std::optional<std::string> dictString(plist_t dict, const char* key);
 std::optional<std::vector<std::string>> dictStringArray(plist_t dict, const char* key);
+// The items of an array in order, borrowed from it. One pass: in an array that libplist parsed,
+// finding an item by index walks the list, so indexing in a loop is quadratic.
+std::vector<plist_t> arrayItems(plist_t array);
 std::optional<std::int64_t> dictInteger(plist_t dict, const char* key);
 
 std::string toBinary(plist_t node);

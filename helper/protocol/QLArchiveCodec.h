@@ -55,8 +55,8 @@ struct Codec<std::vector<T>> {
     if (count > kMaxArrayCount) return std::nullopt;
     std::vector<T> values;
     values.reserve(count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-      auto value = Codec<T>::decode(plist_array_get_item(node, i));
+    for (plist_t item : platform::arrayItems(node)) {
+      auto value = Codec<T>::decode(item);
       if (!value) return std::nullopt;
       values.push_back(std::move(*value));
     }
