@@ -38,7 +38,13 @@ QLDetailedResultsViewController::QLDetailedResultsViewController(
   outletResultsTableView->verticalHeader()->hide();
   outletResultsTableView->setWordWrap(false);
   outletResultsTableView->setFocusPolicy(Qt::NoFocus);
-  outletResultsTableView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // Widths from the first rows only, once: measuring every row of a large repair would hold
+  // the GUI thread for seconds.
+  outletResultsTableView->horizontalHeader()->setResizeContentsPrecision(100);
+  outletResultsTableView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  outletResultsTableView->verticalHeader()->setDefaultSectionSize(
+      outletResultsTableView->verticalHeader()->minimumSectionSize() + 6);
+  outletResultsTableView->resizeColumnsToContents();
   outletResultsTableView->horizontalHeader()->setStretchLastSection(true);
   outletButtonOK = new QPushButton(QLLocalizedString("kQLDetailedResultsVCOK"), this);
   outletButtonOK->setDefault(true);
