@@ -313,11 +313,6 @@ void QLInstallationViewController::execute() {
   if (running_) return;
   auto& manager = kexts();
   if (!canCallHelper()) return cancelRun();
-  if (manager.kextsTBI.empty()) {
-    QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
-                                  QLLocalizedString("kQLInstallationVCNoKextsSelected"));
-    return cancelRun();
-  }
   const bool backup = outletButtonBackupKexts->isChecked();
   QString destination;
   if (backup) {

@@ -647,10 +647,6 @@
         <source>Preparing kexts…</source>
         <translation>Preparing kexts…</translation>
     </message>
-    <message id="kQLInstallationVCNoKextsSelected">
-        <source>There are no kexts to install. Add .kext bundles first.</source>
-        <translation>There are no kexts to install. Add .kext bundles first.</translation>
-    </message>
     <message id="kQLInstallationVCNoBackupFolder">
         <source>No kext backup folder is set. Choose one in Preferences, or turn the backup off.</source>
         <translation>No kext backup folder is set. Choose one in Preferences, or turn the backup off.</translation>

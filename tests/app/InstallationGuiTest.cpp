@@ -511,7 +511,6 @@ class InstallationGuiTest : public QObject {
     QTest::addColumn<QString>("missing");
     QTest::addColumn<QString>("key");
     QTest::newRow("backup folder") << "backup folder" << "kQLInstallationVCNoBackupFolder";
-    QTest::newRow("kexts") << "kexts" << "kQLInstallationVCNoKextsSelected";
   }
   void executeWithoutWhatItNeedsAlertsAndSendsNothing() {
     QFETCH(QString, missing);
