@@ -1,10 +1,13 @@
 #include "app/QLPaneFactory.h"
 
 #include "app/QLInstallationViewController.h"
+#include "app/QLBooterConfigViewController.h"
 #include "app/QLMainAboutViewController.h"
+#include "app/QLMainCommandLineToolsViewController.h"
 #include "app/QLMainPreferenceViewController.h"
 #include "app/QLMaintenanceViewController.h"
 #include "app/QLPlaceholderViewController.h"
+#include "app/QLSIPConfigViewController.h"
 #include "app/core/QLLocalization.h"
 
 namespace tarnix::QLPaneFactory {
@@ -29,6 +32,9 @@ QLMainAbstractViewController* instantiate(const QString& identifier) {
   QLMainAbstractViewController* pane = nullptr;
   if (identifier == QLatin1String(kQLSBIDMaintenance)) pane = new QLMaintenanceViewController;
   else if (identifier == QLatin1String(kQLSBIDInstallation)) pane = new QLInstallationViewController;
+  else if (identifier == QLatin1String(kQLSBIDSIPConfig)) pane = new QLSIPConfigViewController;
+  else if (identifier == QLatin1String(kQLSBIDBooterConfig)) pane = new QLBooterConfigViewController;
+  else if (identifier == QLatin1String(kQLSBIDCommandLineTools)) pane = new QLMainCommandLineToolsViewController;
   else if (identifier == QLatin1String(kQLSBIDPreferences)) pane = new QLMainPreferenceViewController;
   else if (identifier == QLatin1String(kQLSBIDAbout)) pane = new QLMainAboutViewController;
   else if (toolbarIdentifiers().contains(identifier))

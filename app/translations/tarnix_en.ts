@@ -651,5 +651,85 @@
         <source>No kext backup folder is set. Choose one in Preferences, or turn the backup off.</source>
         <translation>No kext backup folder is set. Choose one in Preferences, or turn the backup off.</translation>
     </message>
+    <message id="kQLMainCommandLineToolsVCIntegratedCommandLineToolStatus">
+        <source>Integrated Command Line Tool</source>
+        <translation>Integrated Command Line Tool</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCLocalCommandLineToolStatus">
+        <source>Installed Command Line Tool</source>
+        <translation>Installed Command Line Tool</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCRemoteCommandLineToolStatus">
+        <source>Remote Command Line Tool</source>
+        <translation>Remote Command Line Tool</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCInstall">
+        <source>Install</source>
+        <translation>Install</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCUpgrade">
+        <source>Upgrade</source>
+        <translation>Upgrade</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCUninstall">
+        <source>Uninstall</source>
+        <translation>Uninstall</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCCurrentVersion">
+        <source>Current version: </source>
+        <translation>Current version: </translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCInstalledVersion">
+        <source>Installed version: </source>
+        <translation>Installed version: </translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCLatestVersion">
+        <source>Latest version: </source>
+        <translation>Latest version: </translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCChecking">
+        <source>Checking…</source>
+        <translation>Checking…</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCBrambleInstalled">
+        <source>The command line tool has been installed at /usr/local/bin/Bramble.</source>
+        <translation>The command line tool has been installed at /usr/local/bin/Bramble.</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCBrambleUpgraded">
+        <source>The command line tool has been upgraded to the latest version.</source>
+        <translation>The command line tool has been upgraded to the latest version.</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCBrambleUninstalled">
+        <source>The command line tool has been uninstalled.</source>
+        <translation>The command line tool has been uninstalled.</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCBrambleFailedToInstall">
+        <source>The command line tool could not be installed.</source>
+        <translation>The command line tool could not be installed.</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCBrambleFailedToUpgrade">
+        <source>The command line tool could not be upgraded.</source>
+        <translation>The command line tool could not be upgraded.</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCBrambleFailedToUninstall">
+        <source>The command line tool could not be uninstalled: it is not installed, or it could not be removed.</source>
+        <translation>The command line tool could not be uninstalled: it is not installed, or it could not be removed.</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCFailedToFetchURLFromRemoteServer">
+        <source>The remote server did not announce where to download it.</source>
+        <translation>The remote server did not announce where to download it.</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCFailedToReadDownloadedData">
+        <source>The download failed or could not be read.</source>
+        <translation>The download failed or could not be read.</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCFailedToSaveDownloadedData">
+        <source>The download could not be saved into the Updates folder.</source>
+        <translation>The download could not be saved into the Updates folder.</translation>
+    </message>
+    <message id="kQLMainCommandLineToolsVCFailedToUnzipDownloadedData">
+        <source>The downloaded archive could not be unpacked, or it holds no command line tool.</source>
+        <translation>The downloaded archive could not be unpacked, or it holds no command line tool.</translation>
+    </message>
 </context>
 </TS>
