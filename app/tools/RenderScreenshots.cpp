@@ -3,8 +3,12 @@
 // tarnix-screenshots OUTPUT_FOLDER.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QToolBar>
+#include <QUrl>
 #include <cstdio>
 
 #include "app/QLAppManager.h"
@@ -22,7 +26,10 @@ namespace {
 
 bool save(QWidget* widget, const QString& path) {
   widget->show();
-  QApplication::processEvents();
+  // Long enough for the panes' background reads (tool versions, the feed) to be shown.
+  QElapsedTimer shown;
+  shown.start();
+  while (shown.elapsed() < 500) QApplication::processEvents(QEventLoop::AllEvents, 50);
   const bool saved = widget->grab().save(path);
   std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
   return saved;
@@ -58,6 +65,16 @@ int main(int argc, char** argv) {
   preferences.resetAll();
   preferences.registerDefaults("/home/user/.local/share/Tarnix", 4);
   preferences.setRepairPermissionsMaximumThreadsNumber(2);
+
+  // A feed announcing a newer command-line tool, read from a local file.
+  QTemporaryDir feedFolder;
+  QFile feed(feedFolder.path() + QStringLiteral("/bramble.plist"));
+  if (feed.open(QIODevice::WriteOnly)) {
+    feed.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Version</key><string>1.1.0</string>"
+               "<key>URL</key><string>https://quillon.pl/tarnix/Bramble-1.1.0.zip</string></dict></plist>");
+    feed.close();
+  }
+  application.setProperty("QLBrambleRSS", QUrl::fromLocalFile(feed.fileName()).toString());
 
   bool ok = true;
   QLMainWindowController window;
