@@ -340,16 +340,24 @@ void QLMainCommandLineToolsViewController::didFinishDownloading(QNetworkReply* r
       file.write(downloaded) != downloaded.size() || !file.commit())
     return upgradeFailed("kQLMainCommandLineToolsVCFailedToSaveDownloadedData");
   QLInterfaceHelpers::setDeterminate(outletCircularIndicator, 0);
-  const auto unpacked = QLCommandLineToolArchive::unpack(archive, updates, QLCommandLineTool::fileName(),
-                                                         [this](double done) {
-                                                           QLInterfaceHelpers::setDeterminate(outletCircularIndicator,
-                                                                                              100.0 * done);
-                                                         });
-  if (!unpacked.toolPath) {
-    std::printf("QLMainCommandLineToolsVC::didFinishDownloading() Error: %s\n", qPrintable(unpacked.error));
-    return upgradeFailed("kQLMainCommandLineToolsVCFailedToUnzipDownloadedData");
-  }
-  installUpdate(archive, *unpacked.toolPath);
+  // Unpacked off the GUI thread; its progress and outcome come back to the pane while it lives.
+  QPointer<QLMainCommandLineToolsViewController> self(this);
+  runInBackground([self, archive, updates] {
+    const auto unpacked =
+        QLCommandLineToolArchive::unpack(archive, updates, QLCommandLineTool::fileName(), [self](double done) {
+          QMetaObject::invokeMethod(QCoreApplication::instance(), [self, done] {
+            if (self) QLInterfaceHelpers::setDeterminate(self->outletCircularIndicator, 100.0 * done);
+          });
+        });
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [self, archive, unpacked] {
+      if (!self) return;
+      if (!unpacked.toolPath) {
+        std::printf("QLMainCommandLineToolsVC::didFinishDownloading() Error: %s\n", qPrintable(unpacked.error));
+        return self->upgradeFailed("kQLMainCommandLineToolsVCFailedToUnzipDownloadedData");
+      }
+      self->installUpdate(archive, *unpacked.toolPath);
+    });
+  });
 }
 
 void QLMainCommandLineToolsViewController::installUpdate(const QString& archive, const QString& tool) {
