@@ -1,0 +1,269 @@
+#include "ezinstaller/QLMainEZInstallerViewController.h"
+
+#include <QGraphicsEffect>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QTimer>
+#include <QToolButton>
+
+#include "app/QLAppManager.h"
+#include "app/QLInterfaceHelpers.h"
+#include "app/core/QLLocalization.h"
+#include "app/core/QLNotificationCenter.h"
+#include "ezinstaller/AppDelegate.h"
+#include "ezinstaller/QLEZInstallerPreferences.h"
+#include "ezinstaller/QLSmartTableManager.h"
+#include "ezinstaller/QLUserNotificationCenter.h"
+#include "model/QLKernelExtensionsManager.h"
+#include "platform/Log.h"
+
+namespace tarnix::ezinstaller {
+namespace {
+
+// Draws what it covers with its colours inverted: the indicator stays visible on the dark
+// background.
+class QLInvertEffect final : public QGraphicsEffect {
+ public:
+  using QGraphicsEffect::QGraphicsEffect;
+
+ protected:
+  void draw(QPainter* painter) override {
+    QPoint offset;
+    QImage image = sourcePixmap(Qt::LogicalCoordinates, &offset).toImage();
+    image.invertPixels(QImage::InvertRgb);
+    painter->drawImage(offset, image);
+  }
+};
+
+QStringList newPaths(const QStringList& paths, const QSet<QString>& handled) {
+  QStringList fresh;
+  for (const QString& path : paths)
+    if (!handled.contains(path) && !fresh.contains(path)) fresh << path;
+  return fresh;
+}
+
+}  // namespace
+
+std::vector<QLKernelExtension>& QLMainEZInstallerViewController::failedKexts() {
+  static std::vector<QLKernelExtension> failed;
+  return failed;
+}
+
+QString QLMainEZInstallerViewController::renderedNames(const std::vector<QLKernelExtension>& kexts) {
+  QStringList names;
+  for (const auto& kext : kexts) names << QString::fromStdString(kext.name());
+  return names.join(QLatin1Char(' '));
+}
+
+QLMainEZInstallerViewController::QLMainEZInstallerViewController(QWidget* parent)
+    : QLMainAbstractMaintenanceViewController(parent) {
+  setObjectName(QLatin1String("QLSBIDMainEZInstaller"));
+  setProperty("title", QStringLiteral("QLSBTitleIDMainEZInstaller"));
+  outletVisualEffectView = new QWidget(this);
+  outletVisualEffectView->setObjectName(QStringLiteral("outletVisualEffectView"));
+  outletVisualEffectView->setAutoFillBackground(true);
+  outletVisualEffectView->lower();
+  // A drop has no volume to choose and nothing to execute: only its progress shows.
+  for (QWidget* unused : {static_cast<QWidget*>(imageButton), static_cast<QWidget*>(mainTitle),
+                          static_cast<QWidget*>(volumeInfoField), static_cast<QWidget*>(resetButton),
+                          static_cast<QWidget*>(executeButton)})
+    unused->hide();
+  setMinimumWidth(420);
+}
+
+void QLMainEZInstallerViewController::viewDidLoad() {
+  QLMainAbstractMaintenanceViewController::viewDidLoad();
+  delegate = this;
+  QLNotificationCenter::defaultCenter().observe(this, QLatin1String(kQLNotificationDidCollectAllFiles),
+                                                [this](const QVariant& object) { runWithANotification(object); });
+  QLInterfaceHelpers::start(circularIndicator);
+  updateStatusWithLocalizedString(QLLocalizedString("kQLMainEZIVCPreparing"));
+  if (const auto folder = QLEZInstallerPreferences::shared().installationFolder())
+    QLKernelExtensionsManager::shared().installationFolder = *folder;
+}
+
+void QLMainEZInstallerViewController::showEvent(QShowEvent* event) {
+  QLMainAbstractMaintenanceViewController::showEvent(event);
+  const bool dark = QLEZInstallerPreferences::shared().appearanceMode() == QLMainEZInstallerAppearanceMode::DarkMode;
+  QPalette background = outletVisualEffectView->palette();
+  background.setColor(QPalette::Window, dark ? QColor(0, 0, 0, 210) : QColor(255, 255, 255, 200));
+  outletVisualEffectView->setPalette(background);
+  for (QLabel* text : {statusField, pathField}) {
+    QPalette palette = text->palette();
+    palette.setColor(QPalette::WindowText, dark ? Qt::white : QColor(0x20, 0x20, 0x20));
+    text->setPalette(palette);
+  }
+  circularIndicator->setGraphicsEffect(dark ? new QLInvertEffect(circularIndicator) : nullptr);
+}
+
+void QLMainEZInstallerViewController::resizeEvent(QResizeEvent* event) {
+  QLMainAbstractMaintenanceViewController::resizeEvent(event);
+  outletVisualEffectView->setGeometry(rect());
+}
+
+void QLMainEZInstallerViewController::runWithANotification(const QVariant& object) {
+  const QStringList paths = object.toStringList();
+  if (running_ || (!proxy() && targetVolume)) {
+    // One run at a time: a second run would share this one's kext list and position, and
+    // the first to finish would end the application under the other. Without the helper
+    // yet, the run starts once it is connected.
+    pending_ = paths;
+    if (!running_) {
+      auto* bridge = &QLAppManager::shared().bridge();
+      auto once = std::make_shared<QMetaObject::Connection>();
+      *once = connect(bridge, &QLHelperNotificationBridge::didConnect, this, [this, once] {
+        QObject::disconnect(*once);
+        if (!running_ && pending_) {
+          const QStringList waiting = *pending_;
+          pending_.reset();
+          runWithANotification(waiting);
+        }
+      });
+    }
+    return;
+  }
+  if (!targetVolume) {
+    QLInterfaceHelpers::showAlert(nullptr, QLLocalizedString("kQLMainEZInstallerAnErrorOccured"),
+                                  QLLocalizedString("kQLMainEZInstallerNoTargetVolume"));
+    QLAppManager::shared().terminate();
+    return;
+  }
+  const QStringList fresh = newPaths(paths, handled_);
+  if (fresh.isEmpty() && !handled_.isEmpty()) return;  // the same list posted again
+  beginRun(paths);
+}
+
+void QLMainEZInstallerViewController::beginRun(const QStringList& paths) {
+  const QStringList fresh = newPaths(paths, handled_);
+  running_ = true;
+  index = 0;
+  files = paths;
+  for (const QString& path : fresh) handled_.insert(path);
+  std::vector<std::string> added;
+  for (const QString& path : fresh) added.push_back(path.toStdString());
+  QLKernelExtensionsManager& manager = QLKernelExtensionsManager::shared();
+  manager.addKextsFromPaths(added);
+  QLSmartTableManager& smartTable = QLSmartTableManager::shared();
+  if (manager.installationFolder == QLKernelExtensionFolder::UseSmartTable) smartTable.load(smartTable.localTablePath());
+  if (manager.installationFolder == QLKernelExtensionFolder::AskMeEveryTime ||
+      manager.installationFolder == QLKernelExtensionFolder::UseSmartTable) {
+    didInstallKexts({});
+    return;
+  }
+  install(manager.kextsTBI, manager.installationFolder);
+}
+
+void QLMainEZInstallerViewController::install(std::vector<QLKernelExtension> kexts, QLKernelExtensionFolder folder) {
+  attempted_ += kexts.size();
+  willInstallKexts();
+  if (!proxy()) {  // the helper went away; its client reports that
+    didInstallKexts(std::move(kexts));
+    return;
+  }
+  proxy()->installWithKernelExtensions(
+      std::move(kexts), std::string(rawValue(folder)), *targetVolume,
+      replyOnMain<std::vector<QLKernelExtension>>(
+          [this](std::vector<QLKernelExtension> failed) { didInstallKexts(std::move(failed)); }));
+}
+
+std::optional<QLKernelExtensionFolder> QLMainEZInstallerViewController::askInstallationFolder(
+    const QLKernelExtension& kext) {
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Tarnix EZInstaller"),
+                  QLLocalizedString("kQLMainEZInstallerVCSelectInstallationFolderForKext") +
+                      QString::fromStdString(kext.name()),
+                  QMessageBox::NoButton, window());
+  box.setObjectName(QStringLiteral("askInstallationFolder"));
+  box.setInformativeText(QLLocalizedString("kQLMainEZInstallerVCSelectInstallationFolderForKextDescription"));
+  // The Extra folder is not offered here.
+  QAbstractButton* le = box.addButton(QStringLiteral("/Library/Extensions/"), QMessageBox::AcceptRole);
+  QAbstractButton* sle = box.addButton(QStringLiteral("/System/Library/Extensions/"), QMessageBox::AcceptRole);
+  box.addButton(QLLocalizedString("kQLMainEZInstallerVCCancel"), QMessageBox::RejectRole);
+  box.exec();
+  if (box.clickedButton() == le) return QLKernelExtensionFolder::LibraryExtensions;
+  if (box.clickedButton() == sle) return QLKernelExtensionFolder::SystemLibraryExtensions;
+  return std::nullopt;
+}
+
+void QLMainEZInstallerViewController::willInstallKexts() {
+  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractInstallingKexts"));
+}
+
+void QLMainEZInstallerViewController::didInstallKexts(std::vector<QLKernelExtension> failed) {
+  auto& allFailed = failedKexts();
+  allFailed.insert(allFailed.end(), failed.begin(), failed.end());
+  QLKernelExtensionsManager& manager = QLKernelExtensionsManager::shared();
+  const auto count = static_cast<int>(manager.kextsTBI.size());
+  if (index < count && manager.installationFolder == QLKernelExtensionFolder::AskMeEveryTime) {
+    const QLKernelExtension kext = manager.kextsTBI[static_cast<std::size_t>(index++)];
+    // From the event loop, not inside the reply that brought us here.
+    QTimer::singleShot(0, this, [this, kext] {
+      if (const auto folder = askInstallationFolder(kext)) install({kext}, *folder);
+      else didInstallKexts({});
+    });
+    return;
+  }
+  if (index < count && manager.installationFolder == QLKernelExtensionFolder::UseSmartTable) {
+    const QLKernelExtension kext = manager.kextsTBI[static_cast<std::size_t>(index++)];
+    install({kext}, QLSmartTableManager::shared().folderForKext(kext.name()));
+    return;
+  }
+  if (!proxy()) return finish();
+  callRepairDiskPermissions();
+}
+
+void QLMainEZInstallerViewController::willRepairDiskPermissions() {
+  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractRepairingPermissions"));
+  QLInterfaceHelpers::setDeterminate(circularIndicator, 0);
+}
+
+void QLMainEZInstallerViewController::didRepairDiskPermissionsWithResults(
+    std::vector<QLRepairPermissionsRepresentableResult>) {
+  if (!proxy()) return finish();
+  callRebuidCaches();
+}
+
+void QLMainEZInstallerViewController::willRebuildCaches() {
+  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractRebuildingCaches"));
+  QLInterfaceHelpers::start(circularIndicator);
+}
+
+void QLMainEZInstallerViewController::didRebuildCaches() { finish(); }
+
+void QLMainEZInstallerViewController::finish() {
+  QLKernelExtensionsManager& manager = QLKernelExtensionsManager::shared();
+  manager.kextsTBI.clear();
+  manager.kextsTBB.clear();
+  running_ = false;
+  if (pending_) {
+    const QStringList waiting = *pending_;
+    pending_.reset();
+    if (!newPaths(waiting, handled_).isEmpty()) {
+      beginRun(waiting);
+      return;
+    }
+  }
+  QLInterfaceHelpers::stop(circularIndicator);
+  const auto& failed = failedKexts();
+  const std::size_t installed = attempted_ > failed.size() ? attempted_ - failed.size() : 0;
+  QLUserNotification notification;
+  notification.title = QStringLiteral("Tarnix EZInstaller - ") + QLLocalizedString("kQLMainEZInstallerVCFinished");
+  // The dropped paths, non-kexts among them, and what became of the kexts.
+  notification.subtitle = QLLocalizedString("kQLMainEZInstallerVCDropped") + QString::number(files.size()) +
+                          QLatin1Char(' ') + QLLocalizedString("kQLMainEZInstallerVCInstalled") +
+                          QString::number(installed) + QLatin1Char(' ') +
+                          QLLocalizedString("kQLMainEZInstallerVCFailed") + QString::number(failed.size());
+  if (!failed.empty())
+    notification.informativeText = QLLocalizedString("kQLMainEZInstallerVCFailed") + renderedNames(failed);
+  else if (installed == 0)
+    notification.informativeText = QLLocalizedString("kQLMainEZInstallerVCNoKextsInstalled");
+  else
+    notification.informativeText = QLLocalizedString("kQLMainEZInstallerVCSelectedKextsHaveBeenInstalled");
+  QLUserNotificationCenter::defaultCenter().deliver(notification);
+  QLAppManager::shared().terminate();
+}
+
+}  // namespace tarnix::ezinstaller

@@ -1,0 +1,44 @@
+#pragma once
+// The installer's one window: hidden until the delegate says which pane to show, the
+// installer pane (files came) or the preference pane (none came).
+#include <QMainWindow>
+#include <QPointer>
+#include <QVariant>
+
+#include "app/QLMainAbstractViewController.h"
+
+namespace tarnix::ezinstaller {
+
+class AppDelegate;
+
+inline constexpr const char* kQLSBIDMainEZInstaller = "QLSBIDMainEZInstaller";
+inline constexpr const char* kQLSBIDMainEZInstallerPreference = "QLSBIDMainEZInstallerPreference";
+inline constexpr const char* kQLSBTitleIDMainEZInstallerPreference = "QLSBTitleIDMainEZInstallerPreference";
+
+class QLMainEZInstallerWindowController final : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit QLMainEZInstallerWindowController(AppDelegate& delegate);
+
+  // Shows the window with the installer pane (true) or the preference pane (false). Answers
+  // the first notification only.
+  void switchViewController(const QVariant& object);
+  // Files that arrive while the preferences show: the installer pane takes the window.
+  void presentInstaller();
+
+  QLMainAbstractViewController* contentViewController() const { return content_; }
+  // The "title" of the pane showing; empty for none.
+  QString contentViewControllerTitle() const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void setContent(QLMainAbstractViewController* pane);
+
+  AppDelegate& delegate_;
+  QPointer<QLMainAbstractViewController> content_;
+  QMetaObject::Connection observer_;
+};
+
+}  // namespace tarnix::ezinstaller
