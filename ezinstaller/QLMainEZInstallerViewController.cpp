@@ -141,7 +141,9 @@ void QLMainEZInstallerViewController::beginRun(const QStringList& paths) {
   const QStringList fresh = newPaths(paths, handled_);
   running_ = true;
   index = 0;
+  // A path dropped twice is one dropped item.
   files = paths;
+  files.removeDuplicates();
   for (const QString& path : fresh) handled_.insert(path);
   std::vector<std::string> added;
   for (const QString& path : fresh) added.push_back(path.toStdString());

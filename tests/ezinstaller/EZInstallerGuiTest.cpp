@@ -212,8 +212,9 @@ class EZInstallerGuiTest : public QObject {
   void aFixedFolderTakesAllKextsInOneRequestAndNamesTheFailures() {
     ScriptedProxy proxy;
     proxy.failing = {"B.kext", "C.kext"};
+    // A.kext dropped twice is one kext and one dropped item.
     const auto outcome = run(proxy, QLKernelExtensionFolder::SystemLibraryExtensions,
-                             {kexts_ + "/A.kext", kexts_ + "/B.kext", kexts_ + "/C.kext"});
+                             {kexts_ + "/A.kext", kexts_ + "/B.kext", kexts_ + "/C.kext", kexts_ + "/A.kext"});
     QCOMPARE(proxy.requests().first(), QStringLiteral("install SLE A.kext B.kext C.kext"));
     QCOMPARE(outcome.title, QStringLiteral("Tarnix EZInstaller - ") + QLLocalizedString("kQLMainEZInstallerVCFinished"));
     QCOMPARE(outcome.subtitle, QStringLiteral("Dropped: 3 Installed: 1 Failed: 2"));
