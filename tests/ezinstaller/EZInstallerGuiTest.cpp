@@ -382,6 +382,32 @@ class EZInstallerGuiTest : public QObject {
     if (!QLOSVolume::initWithMountPoint("/")) QVERIFY(pane.outletFieldTargetVolume->text().startsWith(other));
   }
 
+  // The program itself: a second launch finds the first one's lock, hands over (here: only
+  // asks for the window) and ends at once; the first runs on.
+  void aSecondLaunchHandsOverToTheFirst() {
+    QTemporaryDir runtime;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", runtime.path());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    const QString program = QStringLiteral(TARNIX_BINARY_DIR "/ezinstaller/tarnix-ezinstaller");
+    QProcess first, second;
+    for (QProcess* launch : {&first, &second}) {
+      launch->setProcessEnvironment(environment);
+      launch->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+    first.start(program);
+    QVERIFY(first.waitForStarted(kGenerousMs));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(runtime.path() + "/local.quillon.tarnix.ezinstaller.socket"),
+                             kGenerousMs);
+    second.start(program);
+    QVERIFY(second.waitForFinished(kGenerousMs));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished(kGenerousMs);
+  }
+
   // The whole road: the smart table chooses the folders, the real helper installs, repairs
   // and rebuilds, and the notification counts what happened.
   void aRunAgainstTheRealHelperInstallsWhereTheTableSays() {
