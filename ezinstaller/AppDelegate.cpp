@@ -167,6 +167,9 @@ void AppDelegate::startInstalling() {
     return;
   }
   QLOSVolumeManager::shared().setSelected(volume);
+  QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationPresentVC), true);
+  // The window answers the first notification only; files that come while the preferences
+  // show take the window over here.
   if (mainWindow) mainWindow->presentInstaller();
   QLHelperNotificationBridge& bridge = QLAppManager::shared().bridge();
   connect(&bridge, &QLHelperNotificationBridge::didFail, this, &AppDelegate::helperDidFail, Qt::UniqueConnection);

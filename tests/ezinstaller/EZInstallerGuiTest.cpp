@@ -315,6 +315,26 @@ class EZInstallerGuiTest : public QObject {
     QTRY_COMPARE(terminations_, before + 1);
   }
 
+  // Files dropped while the preferences show would otherwise reach no installer pane.
+  void filesArrivingWhileThePreferencesShowAreInstalled() {
+    ScriptedProxy proxy;
+    QLAppManager::shared().setProxy(&proxy);
+    QLEZInstallerPreferences::shared().setInstallationFolder(QLKernelExtensionFolder::LibraryExtensions);
+    QLEZInstallerPreferences::shared().setTargetVolumePath(volume_.toStdString());
+    AppDelegate delegate(*qApp);
+    QVERIFY(delegate.applicationWillFinishLaunching());
+    delegate.applicationDidFinishLaunching();
+    std::unique_ptr<QLMainEZInstallerWindowController> window(delegate.mainWindow.data());
+    QCOMPARE(window->contentViewController()->objectName(), QLatin1String(kQLSBIDMainEZInstallerPreference));
+    const int before = terminations_;
+    delegate.applicationOpenFiles({kexts_ + "/A.kext"});
+    QTRY_COMPARE(window->contentViewController()->objectName(), QLatin1String(kQLSBIDMainEZInstaller));
+    QVERIFY(!delegate.applicationShouldTerminateAfterLastWindowClosed());
+    QTRY_COMPARE_WITH_TIMEOUT(terminations_, before + 1, kGenerousMs);
+    QCOMPARE(proxy.requests().first(), QStringLiteral("install LE A.kext"));
+    QCOMPARE(notifications_.size(), 1);
+  }
+
   void launchWithFilesButNoMacOSVolumeAlertsAndQuits() {
     if (QLOSVolume::initWithMountPoint("/")) QSKIP("this machine's / is a macOS volume");
     QLEZInstallerPreferences::shared().setTargetVolumePath("");
