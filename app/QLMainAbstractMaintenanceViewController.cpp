@@ -113,8 +113,9 @@ void QLMainAbstractMaintenanceViewController::updateRepairPermissionsProgress(co
   QLInterfaceHelpers::setDeterminate(circularIndicator, values.value(QStringLiteral("progress")).toDouble());
 }
 
-void QLMainAbstractMaintenanceViewController::selectVolume() {
-  QLInterfaceHelpers::start(circularIndicator);
+void QLMainAbstractMaintenanceViewController::openVolumeChooser(QWidget* parent,
+                                                                 std::function<void(const QString&)> chosen,
+                                                                 std::function<void()> cancelled) {
   // The mounted macOS volumes are offered in the dialog's side bar, and it opens in the first
   // of them, so that Select takes it at once; the user need not know where it is mounted.
   const auto volumes = QLOSVolumeManager::mountedVolumes();
@@ -122,7 +123,7 @@ void QLMainAbstractMaintenanceViewController::selectVolume() {
   for (const auto& entry : volumes) places << QUrl::fromLocalFile(QString::fromStdString(entry.volume.mountPoint));
   const QString start = volumes.empty() ? volumeChooserDirectory() : places.first().toLocalFile();
   places << QUrl::fromLocalFile(volumeChooserDirectory()) << QUrl::fromLocalFile(QDir::homePath());
-  auto* panel = new QFileDialog(window(), QString(), start);
+  auto* panel = new QFileDialog(parent ? parent->window() : nullptr, QString(), start);
   panel->setObjectName(QStringLiteral("volumeChooser"));
   panel->setAttribute(Qt::WA_DeleteOnClose);
   panel->setFileMode(QFileDialog::Directory);
@@ -131,34 +132,51 @@ void QLMainAbstractMaintenanceViewController::selectVolume() {
   panel->setLabelText(QFileDialog::Accept, QLLocalizedString("kQLMainAbstractVCSelect"));
   panel->setSidebarUrls(places);
   panel->setWindowModality(Qt::WindowModal);
-  QPointer<QLMainAbstractMaintenanceViewController> self(this);
-  connect(panel, &QFileDialog::finished, panel, [self, panel](int outcome) {
-    if (!self) return;
-    const auto urls = panel->selectedUrls();
-    if (outcome != QDialog::Accepted || urls.isEmpty()) {
-      QLInterfaceHelpers::stop(self->circularIndicator);
-      return;
-    }
-    // The dialog hands a local path: decoding only "%20" of its URL would turn a name with
-    // any other escaped character into a folder that does not exist.
-    self->chooseVolumeAtPath(urls.first().toLocalFile());
-  });
+  QPointer<QWidget> owner(parent);
+  connect(panel, &QFileDialog::finished, panel,
+          [owner, panel, chosen = std::move(chosen), cancelled = std::move(cancelled)](int outcome) {
+            if (!owner) return;
+            const auto urls = panel->selectedUrls();
+            if (outcome != QDialog::Accepted || urls.isEmpty()) {
+              if (cancelled) cancelled();
+              return;
+            }
+            // The dialog hands a local path: decoding only "%20" of its URL would turn a name
+            // with any other escaped character into a folder that does not exist.
+            chosen(urls.first().toLocalFile());
+          });
   panel->open();
+}
+
+std::optional<QLOSVolume> QLMainAbstractMaintenanceViewController::validTargetVolumeAtPath(QWidget* alertParent,
+                                                                                          const QString& path) {
+  auto volume = QLOSVolume::initWithMountPoint(path.toStdString());
+  const QString title = QLLocalizedString("kQLMainAbstractVCAnErrorOccured");
+  if (!volume) {
+    QLInterfaceHelpers::showAlert(alertParent, title,
+                                  QLLocalizedString("kQLMainAbstractMaintenanceVCSelectedVolumeIsNotValid"));
+    return std::nullopt;
+  }
+  if (volume->isRecovery()) {
+    QLInterfaceHelpers::showAlert(alertParent, title,
+                                  QLLocalizedString("kQLMainAbstractMaintenanceVCSelectedVolumeIsRecoveryVolume"));
+    return std::nullopt;
+  }
+  return volume;
+}
+
+void QLMainAbstractMaintenanceViewController::selectVolume() {
+  QLInterfaceHelpers::start(circularIndicator);
+  QPointer<QLMainAbstractMaintenanceViewController> self(this);
+  openVolumeChooser(
+      this, [self](const QString& path) { self->chooseVolumeAtPath(path); },
+      [self] { QLInterfaceHelpers::stop(self->circularIndicator); });
 }
 
 bool QLMainAbstractMaintenanceViewController::chooseVolumeAtPath(const QString& path) {
   QLInterfaceHelpers::stop(circularIndicator);
-  const auto volume = QLOSVolume::initWithMountPoint(path.toStdString());
-  const QString title = QLLocalizedString("kQLMainAbstractVCAnErrorOccured");
-  if (!volume) {
-    QLInterfaceHelpers::showAlert(this, title, QLLocalizedString("kQLMainAbstractMaintenanceVCSelectedVolumeIsNotValid"));
-    return false;
-  }
-  if (volume->isRecovery()) {
-    QLInterfaceHelpers::showAlert(this, title,
-                                  QLLocalizedString("kQLMainAbstractMaintenanceVCSelectedVolumeIsRecoveryVolume"));
-    return false;
-  }
+  const auto volume = validTargetVolumeAtPath(this, path);
+  if (!volume) return false;
   targetVolume = volume;
   QLOSVolumeManager::shared().setSelected(volume);
   showVolume();

@@ -4,6 +4,7 @@
 // helper's contexts, and the hand-off to the detailed results window.
 #include <QPointer>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -24,8 +25,16 @@ namespace tarnix {
 class QLMainAbstractMaintenanceViewController : public QLMainAbstractViewController {
   Q_OBJECT
  public:
-  // Where the volume chooser starts: where removable volumes are mounted.
+  // Where the volume chooser starts without a mounted macOS volume: where removable volumes
+  // are mounted.
   static QString volumeChooserDirectory();
+  // The volume chooser as a window-modal sheet over `parent`: the mounted macOS volumes in its
+  // side bar, opened in the first of them. `chosen` gets the folder, `cancelled` runs otherwise.
+  static void openVolumeChooser(QWidget* parent, std::function<void(const QString&)> chosen,
+                                std::function<void()> cancelled = {});
+  // The volume at `path` when it holds a macOS system that is not a recovery system; otherwise
+  // nothing, after an alert over `alertParent` that says why.
+  static std::optional<QLOSVolume> validTargetVolumeAtPath(QWidget* alertParent, const QString& path);
 
   explicit QLMainAbstractMaintenanceViewController(QWidget* parent = nullptr);
 

@@ -136,33 +136,14 @@ void QLMainEZInstallerPreferenceViewController::actionButtonEditDefaultTable() {
 }
 
 void QLMainEZInstallerPreferenceViewController::actionButtonSelectTargetVolume() {
-  auto* panel = new QFileDialog(window(), QString(), QLMainAbstractMaintenanceViewController::volumeChooserDirectory());
-  panel->setObjectName(QStringLiteral("volumeChooser"));
-  panel->setAttribute(Qt::WA_DeleteOnClose);
-  panel->setFileMode(QFileDialog::Directory);
-  panel->setOption(QFileDialog::ShowDirsOnly);
-  panel->setOption(QFileDialog::DontUseNativeDialog);
-  panel->setLabelText(QFileDialog::Accept, QLLocalizedString("kQLMainAbstractVCSelect"));
-  panel->setWindowModality(Qt::WindowModal);
-  connect(panel, &QFileDialog::finished, this, [this, panel](int outcome) {
-    const auto urls = panel->selectedUrls();
-    if (outcome == QDialog::Accepted && !urls.isEmpty()) chooseTargetVolumeAtPath(urls.first().toLocalFile());
-  });
-  panel->open();
+  QLMainAbstractMaintenanceViewController::openVolumeChooser(
+      this, [this](const QString& path) { chooseTargetVolumeAtPath(path); });
 }
 
 bool QLMainEZInstallerPreferenceViewController::chooseTargetVolumeAtPath(const QString& path) {
-  const auto volume = QLOSVolume::initWithMountPoint(path.toStdString());
-  const QString title = QLLocalizedString("kQLMainAbstractVCAnErrorOccured");
-  if (!volume) {
-    QLInterfaceHelpers::showAlert(this, title, QLLocalizedString("kQLMainAbstractMaintenanceVCSelectedVolumeIsNotValid"));
-    return false;
-  }
-  if (volume->isRecovery()) {
-    QLInterfaceHelpers::showAlert(this, title,
-                                  QLLocalizedString("kQLMainAbstractMaintenanceVCSelectedVolumeIsRecoveryVolume"));
-    return false;
-  }
+  // The main application's rules: a macOS system that is not a recovery system.
+  const auto volume = QLMainAbstractMaintenanceViewController::validTargetVolumeAtPath(this, path);
+  if (!volume) return false;
   QLEZInstallerPreferences::shared().setTargetVolumePath(volume->mountPoint);
   showTargetVolume();
   return true;

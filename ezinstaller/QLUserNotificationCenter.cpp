@@ -32,6 +32,8 @@ QLUserNotificationCenter::Delivery QLUserNotificationCenter::deliver(const QLUse
     // The specification has no subtitle: it leads the body.
     QString body = notification.subtitle;
     if (!notification.informativeText.isEmpty()) body += QLatin1Char('\n') + notification.informativeText;
+    // Servers that speak body markup would read a kext named "A&B" or "<x>" as markup.
+    body = body.toHtmlEscaped();
     const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("local.quillon.tarnix.ezinstaller")},
                             {QStringLiteral("sound-name"), QStringLiteral("message-new-instant")},
                             {QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(1))}};

@@ -282,15 +282,16 @@ class EZInstallerCoreTest : public QObject {
     QVERIFY(serviceSide.registerObject("/org/freedesktop/Notifications", service, QDBusConnection::ExportAllSlots));
     QVERIFY(serviceSide.registerService("org.freedesktop.Notifications"));
 
+    // Kext names may hold characters that body markup would take for tags.
     QLUserNotification notification{"Tarnix EZInstaller - Finished", "Dropped: 2 Installed: 1 Failed: 0",
-                                    "The selected kexts have been installed."};
+                                    "Installed A&B.kext <x>.kext"};
     QCOMPARE(QLUserNotificationCenter::defaultCenter().deliver(notification, clientSide),
              QLUserNotificationCenter::Delivery::desktop);
     serviceThread.quit();
     serviceThread.wait();
     QCOMPARE(service->received,
              (QStringList{"Tarnix EZInstaller", "Tarnix EZInstaller - Finished",
-                          "Dropped: 2 Installed: 1 Failed: 0\nThe selected kexts have been installed.",
+                          "Dropped: 2 Installed: 1 Failed: 0\nInstalled A&amp;B.kext &lt;x&gt;.kext",
                           "local.quillon.tarnix.ezinstaller"}));
     delete service;
     QDBusConnection::disconnectFromBus("service");
