@@ -178,20 +178,10 @@ void AppDelegate::helperDidConnect() {
 }
 
 void AppDelegate::helperDidFail(int error, const QString& information) {
-  const QString text = QLLocalizedString(messageKey(static_cast<QLXPCHelperManagerError>(error)));
-  const std::string name = QLAppManager::shared().xpcManager().helper().name();
-  std::printf("QLAppXPCManager::%s XPC Error: %s\n", name.c_str(), text.toUtf8().constData());
-  std::printf("QLAppXPCManager::%s Additional Info: %s\n", name.c_str(), information.toUtf8().constData());
-  std::fflush(stdout);
-  QLInterfaceHelpers::showAlert(mainWindow, QLLocalizedString("kQLXPCHelperManagerAnErrorOccured"), text,
-                                [] { QLAppManager::shared().terminate(); });
+  QLAppManager::shared().helperDidFail(mainWindow, error, information);
 }
 
-void AppDelegate::applicationWillTerminate() {
-  platform::diagnostic("AppDelegate::applicationWillTerminate()", "Prepare to quit. Terminating the helper...");
-  if (auto* proxy = QLAppManager::shared().proxy()) proxy->terminate();
-  platform::diagnostic("AppDelegate::applicationWillTerminate()", "Helper has been terminated. Goodbye.");
-}
+void AppDelegate::applicationWillTerminate() { QLAppManager::shared().terminateHelper(); }
 
 void AppDelegate::showPaneWindow(const char* identifier) {
   for (QWidget* window : QApplication::topLevelWidgets()) {

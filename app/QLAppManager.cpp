@@ -1,6 +1,13 @@
 #include "app/QLAppManager.h"
 
 #include <QCoreApplication>
+#include <QString>
+#include <cstdio>
+
+#include "app/QLInterfaceHelpers.h"
+#include "app/core/QLLocalization.h"
+#include "client/QLXPCHelperManagerError.h"
+#include "platform/Log.h"
 
 namespace tarnix {
 
@@ -23,6 +30,22 @@ QLXPCHelperManager& QLAppManager::xpcManager() {
 QLXPCTarnixHelperProtocol* QLAppManager::proxy() {
   if (proxyOverride_) return proxyOverride_;
   return xpcManager_ ? xpcManager_->proxy() : nullptr;
+}
+
+void QLAppManager::helperDidFail(QWidget* window, int error, const QString& information) {
+  const QString text = QLLocalizedString(messageKey(static_cast<QLXPCHelperManagerError>(error)));
+  const std::string name = xpcManager().helper().name();
+  std::printf("QLAppXPCManager::%s XPC Error: %s\n", name.c_str(), text.toUtf8().constData());
+  std::printf("QLAppXPCManager::%s Additional Info: %s\n", name.c_str(), information.toUtf8().constData());
+  std::fflush(stdout);
+  QLInterfaceHelpers::showAlert(window, QLLocalizedString("kQLXPCHelperManagerAnErrorOccured"), text,
+                                [] { QLAppManager::shared().terminate(); });
+}
+
+void QLAppManager::terminateHelper() {
+  platform::diagnostic("AppDelegate::applicationWillTerminate()", "Prepare to quit. Terminating the helper...");
+  if (auto* helper = proxy()) helper->terminate();
+  platform::diagnostic("AppDelegate::applicationWillTerminate()", "Helper has been terminated. Goodbye.");
 }
 
 }  // namespace tarnix

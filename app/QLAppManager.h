@@ -9,6 +9,9 @@
 #include "client/QLXPCHelperManager.h"
 #include "model/QLPreferences.h"
 
+class QString;
+class QWidget;
+
 namespace tarnix {
 
 class QLAppManager {
@@ -29,6 +32,13 @@ class QLAppManager {
   // Ends the application in order (the quit sequence runs); tests record the request instead.
   void terminate() { terminateHandler(); }
   std::function<void()> terminateHandler;
+
+  // What both applications do when the helper connection fails (`error` is a
+  // QLXPCHelperManagerError): two diagnostic lines, then an alert over `window` whose
+  // dismissal ends the application.
+  void helperDidFail(QWidget* window, int error, const QString& information);
+  // The quit sequence's step: tells the helper to end, when one is connected.
+  void terminateHelper();
 
  private:
   QLAppManager();
