@@ -428,6 +428,32 @@ class EZInstallerGuiTest : public QObject {
     first.waitForFinished(kGenerousMs);
   }
 
+  // Options are answered without a display, and an unknown one is refused: taken for a
+  // dropped file it would start a repair run.
+  void optionsAreNotTakenForFiles_data() {
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("help") << "--help" << 0 << "Usage: tarnix-ezinstaller";
+    QTest::newRow("version") << "--version" << 0 << "Tarnix EZInstaller ";
+    QTest::newRow("unknown") << "--repair" << 2 << "unknown option --repair";
+  }
+  void optionsAreNotTakenForFiles() {
+    QFETCH(QString, argument);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    QProcessEnvironment environment;  // no display, no session: nothing may need them
+    environment.insert("PATH", qEnvironmentVariable("PATH"));
+    QProcess launch;
+    launch.setProcessEnvironment(environment);
+    launch.setProcessChannelMode(QProcess::MergedChannels);
+    launch.start(QStringLiteral(TARNIX_BINARY_DIR "/ezinstaller/tarnix-ezinstaller"), {argument});
+    QVERIFY(launch.waitForFinished(kGenerousMs));
+    QCOMPARE(launch.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(launch.exitCode(), status);
+    QVERIFY2(QString::fromUtf8(launch.readAll()).contains(output), qPrintable(output));
+  }
+
   // The whole road: the smart table chooses the folders, the real helper installs, repairs
   // and rebuilds, and the notification counts what happened.
   void aRunAgainstTheRealHelperInstallsWhereTheTableSays() {
