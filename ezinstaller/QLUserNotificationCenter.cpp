@@ -29,7 +29,7 @@ QLUserNotificationCenter::Delivery QLUserNotificationCenter::deliver(const QLUse
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    // The specification has no subtitle: it leads the body.
+    // Desktop notifications have no subtitle field: it leads the body.
     QString body = notification.subtitle;
     if (!notification.informativeText.isEmpty()) body += QLatin1Char('\n') + notification.informativeText;
     // Servers that speak body markup would read a kext named "A&B" or "<x>" as markup.
