@@ -31,21 +31,11 @@
 
 using namespace tarnix;
 using test::kGenerousMs;
+using test::visibleMessageBoxes;
+using test::closeMessageBoxes;
 using test::RecordingProxy;
 
 namespace {
-
-QList<QMessageBox*> visibleMessageBoxes() {
-  QList<QMessageBox*> boxes;
-  for (QWidget* widget : QApplication::topLevelWidgets())
-    if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) boxes << box;
-  return boxes;
-}
-
-void closeMessageBoxes() {
-  for (QMessageBox* box : visibleMessageBoxes()) box->done(QMessageBox::Ok);
-  QCoreApplication::processEvents();
-}
 
 std::unique_ptr<QLMaintenanceViewController> makeMaintenancePane() {
   auto* pane = qobject_cast<QLMaintenanceViewController*>(
@@ -62,9 +52,7 @@ class AppGuiTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(home_.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.path() + "/config"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home_.path() + "/data"));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home_.path()));
+    test::useTemporaryUserFolders(home_.path());
     QVERIFY(QLInstallStringTable(*QCoreApplication::instance()));
     QLAppManager::shared().terminateHandler = [this] { ++terminations_; };
 

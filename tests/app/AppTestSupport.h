@@ -1,7 +1,9 @@
 #pragma once
-// The real helper daemon on a socket in a temporary folder, and a proxy that records what
-// the panes send and can hold replies back.
+// The real helper daemon on a socket in a temporary folder, a proxy that records what the
+// panes send and can hold replies back, and the small chores every window test shares.
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -13,6 +15,27 @@
 namespace tarnix::test {
 
 constexpr int kGenerousMs = 120000;
+
+// Settings, data and runtime folders of this run only, inside `home`.
+inline void useTemporaryUserFolders(const QString& home) {
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + "/config"));
+  qputenv("XDG_DATA_HOME", QFile::encodeName(home + "/data"));
+  qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home));
+}
+
+// The message boxes on screen now.
+inline QList<QMessageBox*> visibleMessageBoxes() {
+  QList<QMessageBox*> boxes;
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) boxes << box;
+  return boxes;
+}
+
+// Answers every message box on screen with OK.
+inline void closeMessageBoxes() {
+  for (QMessageBox* box : visibleMessageBoxes()) box->done(QMessageBox::Ok);
+  QCoreApplication::processEvents();
+}
 
 class HelperDaemonProcess {
  public:

@@ -25,17 +25,12 @@
 
 using namespace tarnix;
 using test::kGenerousMs;
+using test::closeMessageBoxes;
 
 namespace {
 
 const QString kClover = QStringLiteral(TARNIX_REAL_FIXTURES "/clover/config-sample.plist");
 const QString kChameleon = QStringLiteral(TARNIX_REAL_FIXTURES "/chameleon/lemu4-org.chameleon.Boot.plist");
-
-void closeMessageBoxes() {
-  for (QWidget* widget : QApplication::topLevelWidgets())
-    if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) box->done(QMessageBox::Ok);
-  QCoreApplication::processEvents();
-}
 
 platform::Plist readPlist(const QString& path) {
   const auto bytes = platform::readFile(path.toStdString());
@@ -114,8 +109,7 @@ class BootConfigPanesTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(home_.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.path() + "/config"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home_.path() + "/data"));
+    test::useTemporaryUserFolders(home_.path());
     QVERIFY(QLInstallStringTable(*QCoreApplication::instance()));
     if (!QFileInfo::exists(kClover) || !QFileInfo::exists(kChameleon)) QSKIP("the real fixtures are missing");
 

@@ -22,6 +22,7 @@
 
 using namespace tarnix;
 using test::kGenerousMs;
+using test::closeMessageBoxes;
 
 namespace {
 
@@ -78,12 +79,6 @@ QByteArray zipped(const std::vector<test::ZipEntry>& entries, const QString& scr
 
 QString label(const char* key, const QString& version) { return QLLocalizedString(key) + version; }
 
-void closeMessageBoxes() {
-  for (QWidget* widget : QApplication::topLevelWidgets())
-    if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) box->done(QMessageBox::Ok);
-  QCoreApplication::processEvents();
-}
-
 }  // namespace
 
 class CommandLineToolsTest : public QObject {
@@ -92,8 +87,7 @@ class CommandLineToolsTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(home_.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.path() + "/config"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home_.path() + "/data"));
+    test::useTemporaryUserFolders(home_.path());
     for (const char* variable : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
       qunsetenv(variable);
     // The pane looks for the installed tool where the helper puts it.

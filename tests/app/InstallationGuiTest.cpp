@@ -36,20 +36,10 @@
 
 using namespace tarnix;
 using test::kGenerousMs;
+using test::visibleMessageBoxes;
+using test::closeMessageBoxes;
 
 namespace {
-
-QList<QMessageBox*> visibleMessageBoxes() {
-  QList<QMessageBox*> boxes;
-  for (QWidget* widget : QApplication::topLevelWidgets())
-    if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) boxes << box;
-  return boxes;
-}
-
-void closeMessageBoxes() {
-  for (QMessageBox* box : visibleMessageBoxes()) box->done(QMessageBox::Ok);
-  QCoreApplication::processEvents();
-}
 
 QString names(const std::vector<QLKernelExtension>& kexts) {
   QStringList list;
@@ -229,9 +219,7 @@ class InstallationGuiTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(home_.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.path() + "/config"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home_.path() + "/data"));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home_.path()));
+    test::useTemporaryUserFolders(home_.path());
     QVERIFY(QLInstallStringTable(*QCoreApplication::instance()));
     if (::geteuid() != 0) QSKIP("installed kexts are owned by root: run as root");
 

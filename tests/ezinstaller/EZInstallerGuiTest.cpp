@@ -146,9 +146,7 @@ class EZInstallerGuiTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(home_.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.path() + "/config"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home_.path() + "/data"));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home_.path()));
+    tarnix::test::useTemporaryUserFolders(home_.path());
     // No desktop of the machine sees the test's notifications.
     qputenv("DBUS_SESSION_BUS_ADDRESS", QFile::encodeName("unix:path=" + home_.path() + "/no-bus"));
     QVERIFY(QLEZInstallStringTables(*QCoreApplication::instance()));
