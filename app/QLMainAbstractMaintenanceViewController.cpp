@@ -46,14 +46,7 @@ QLMainAbstractMaintenanceViewController::QLMainAbstractMaintenanceViewController
   volumeInfoField = new QLabel(this);
   volumeInfoField->setObjectName(QStringLiteral("volumeInfoField"));
 
-  auto* volume = new QHBoxLayout;
-  auto* texts = new QVBoxLayout;
-  texts->addWidget(mainTitle);
-  texts->addWidget(pathField);
-  texts->addWidget(volumeInfoField);
-  texts->addStretch();
-  volume->addWidget(imageButton, 0, Qt::AlignTop);
-  volume->addLayout(texts, 1);
+  QHBoxLayout* volume = headerLayout(volumeInfoField);
   contentLayout_ = new QVBoxLayout;
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(statusField, 1);

@@ -75,13 +75,7 @@ QLMainAbstractRootlessViewController::QLMainAbstractRootlessViewController(QWidg
     });
   }
 
-  auto* top = new QHBoxLayout;
-  auto* texts = new QVBoxLayout;
-  texts->addWidget(mainTitle);
-  texts->addWidget(pathField);
-  texts->addStretch();
-  top->addWidget(imageButton, 0, Qt::AlignTop);
-  top->addLayout(texts, 1);
+  QHBoxLayout* top = headerLayout();
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(circularIndicator);
   bottom->addStretch();

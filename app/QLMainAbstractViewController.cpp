@@ -1,9 +1,11 @@
 #include "app/QLMainAbstractViewController.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QShowEvent>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "app/QLInterfaceHelpers.h"
 
@@ -45,6 +47,18 @@ void QLMainAbstractViewController::showEvent(QShowEvent* event) {
     host->setPalette(palette);
     host->adjustSize();
   }
+}
+
+QHBoxLayout* QLMainAbstractViewController::headerLayout(QWidget* extraLine) {
+  auto* texts = new QVBoxLayout;
+  texts->addWidget(mainTitle);
+  texts->addWidget(pathField);
+  if (extraLine) texts->addWidget(extraLine);
+  texts->addStretch();
+  auto* header = new QHBoxLayout;
+  header->addWidget(imageButton, 0, Qt::AlignTop);
+  header->addLayout(texts, 1);
+  return header;
 }
 
 }  // namespace tarnix

@@ -3,6 +3,7 @@
 // indicator. Panes are made through QLPaneFactory, which calls loadView once.
 #include <QWidget>
 
+class QHBoxLayout;
 class QLabel;
 class QProgressBar;
 class QToolButton;
@@ -25,6 +26,9 @@ class QLMainAbstractViewController : public QWidget {
 
  protected:
   virtual void viewDidLoad();
+  // The top of every pane: the picture button beside the title, the path line and `extraLine`
+  // (when given) below it.
+  QHBoxLayout* headerLayout(QWidget* extraLine = nullptr);
   // The window takes the pane's size and the shared look each time the pane is shown.
   void showEvent(QShowEvent* event) override;
 

@@ -100,13 +100,7 @@ QLMainCommandLineToolsViewController::QLMainCommandLineToolsViewController(QWidg
   outletButtonUninstall->setObjectName(QStringLiteral("outletButtonUninstall"));
 
   imageButton->setEnabled(false);
-  auto* top = new QHBoxLayout;
-  auto* texts = new QVBoxLayout;
-  texts->addWidget(mainTitle);
-  texts->addWidget(pathField);
-  texts->addStretch();
-  top->addWidget(imageButton, 0, Qt::AlignTop);
-  top->addLayout(texts, 1);
+  QHBoxLayout* top = headerLayout();
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(outletCircularIndicator);
   bottom->addStretch();
