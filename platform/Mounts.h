@@ -10,6 +10,9 @@ struct Mount {
   std::string mountPoint;
   std::string fileSystemType;
   bool readOnly = false;
+  // What was mounted ("/dev/sda1", "tmpfs") and the device number of the file system ("8:1").
+  std::string source;
+  std::string device;
 };
 
 // Parses the text of /proc/self/mountinfo (octal escapes such as \040 decoded).
