@@ -2,6 +2,7 @@
 
 #include "bootconfig/QLChameleonConfig.h"
 #include "bootconfig/QLCloverConfig.h"
+#include "bootconfig/QLOpenCoreConfig.h"
 #include "platform/Log.h"
 
 namespace tarnix {
@@ -21,6 +22,9 @@ QLBootloaderConfigType QLBootloaderConfigManager::recognise(plist_t dictionary) 
                                                 "Devices", "Graphics", "GUI"};
   static constexpr const char* kChameleonKeys[] = {"Kernel Flags", "UseKernelCache", "Timeout"};
   if (!platform::isDictionary(dictionary)) return QLBootloaderConfigType::unsupported;
+  // OpenCore's files have sections of Clover's names too ("ACPI", "Kernel"); only OpenCore has
+  // the whole set of its own, so it is asked first.
+  if (QLOpenCoreConfig::hasSections(dictionary)) return QLBootloaderConfigType::opencore;
   // Clover's sections are dictionaries. Chameleon files carry strings, some under the same
   // names (an "SMBIOS" path to smbios.plist), so a section name alone does not make a file
   // Clover while it has Chameleon keys.
@@ -39,6 +43,7 @@ bool QLBootloaderConfigManager::loadConfig(const std::string& path) {
   switch (recognise(dictionary.get())) {
     case QLBootloaderConfigType::clover: config = QLCloverConfig::create(path); break;
     case QLBootloaderConfigType::chameleon: config = QLChameleonConfig::create(path); break;
+    case QLBootloaderConfigType::opencore: config = QLOpenCoreConfig::create(path); break;
     case QLBootloaderConfigType::unsupported: break;
   }
   if (!config) {

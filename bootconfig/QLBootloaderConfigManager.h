@@ -16,12 +16,13 @@ class QLBootloaderConfigManager {
 
   std::shared_ptr<QLBootloaderConfig> currentConfig() const;
 
-  // Which bootloader a dictionary belongs to, by its top-level keys: a Clover section holding a
-  // dictionary, else a Chameleon key, else any Clover section name.
+  // Which bootloader a dictionary belongs to, by its top-level keys: OpenCore's whole set of
+  // sections, else a Clover section holding a dictionary, else a Chameleon key, else any Clover
+  // section name.
   static QLBootloaderConfigType recognise(plist_t dictionary);
 
-  // Opens a Clover or Chameleon file and makes it current. False, with the current one kept,
-  // when the file is not a dictionary or belongs to neither.
+  // Opens a Clover, Chameleon or OpenCore file and makes it current. False, with the current one
+  // kept, when the file is not a dictionary or belongs to none of them.
   bool loadConfig(const std::string& path);
 
   // Apply the value to the current configuration and save it. False without a current

@@ -19,6 +19,7 @@ class QLSIPConfigPresenter final : public QLMainAbstractRootlessPresenter {
   void dropEdited() override { context_.rootless.dropNewSIPConfig(); }
   // B8 exists from macOS 10.12 on.
   bool flagEnabled(int bit) const override;
+  QLBootloaderWord configWord(const QLBootloaderConfig& config) const override { return config.sipWordOnDisk(); }
   bool applyEditedToConfig() override;
 
  private:
