@@ -62,8 +62,8 @@ QFileDialog* QLBootloaderFileChooser::openPanel(QWidget* parent, const QLBootloa
 void QLBootloaderFileChooser::open(QWidget* pane, QLBootloaderOpenPanel panel, Done done) {
   if (panel.search) {
     auto* chooser = new QLBootloaderFileChooser(pane, std::move(panel), std::move(done));
-    chooser->QDialog::open();
     chooser->searchAgain();
+    chooser->QDialog::open();
     return;
   }
   QFileDialog* dialog = openPanel(pane, panel);

@@ -68,15 +68,15 @@ inline constexpr QLLocalizedKey kQLBootloaderFileChooserSearchAgain{"kQLBootload
                                                                     "Search Again"};
 inline constexpr QLLocalizedKey kQLBootloaderFileChooserMountPartition{
     "kQLBootloaderFileChooserMountPartition",
-    "The EFI system partition %1 is not mounted. Mount it with: udisksctl mount -b %1"};
+    "The EFI system partition %1 is not mounted. Mount it with:\nudisksctl mount -b %1"};
 inline constexpr QLLocalizedKey kQLBootloaderFileChooserNoEfiPartition{
     "kQLBootloaderFileChooserNoEfiPartition",
-    "No EFI partition is mounted. Find it with: lsblk -o NAME,PARTTYPENAME,FSTYPE,MOUNTPOINTS — then mount it "
-    "with: udisksctl mount -b /dev/NAME"};
+    "No EFI partition is mounted. Find it with:\nlsblk -o NAME,PARTTYPENAME,FSTYPE,MOUNTPOINTS\nand mount it "
+    "with:\nudisksctl mount -b /dev/NAME"};
 inline constexpr QLLocalizedKey kQLBootloaderFileChooserUnreadable{
     "kQLBootloaderFileChooserUnreadable",
-    "Only root can read the EFI partition at %1. To work on it, unmount it (sudo umount %1) and mount it for "
-    "yourself: udisksctl mount -b %2"};
+    "Only root can read the EFI partition at %1. To work on its files, mount it for yourself:\n"
+    "sudo umount %1 && udisksctl mount -b %2"};
 inline constexpr QLLocalizedKey kQLBootloaderConfigClover{"kQLBootloaderConfigClover", "Clover"};
 inline constexpr QLLocalizedKey kQLBootloaderConfigChameleon{"kQLBootloaderConfigChameleon", "Chameleon"};
 inline constexpr QLLocalizedKey kQLBootloaderConfigOpenCore{"kQLBootloaderConfigOpenCore", "OpenCore"};

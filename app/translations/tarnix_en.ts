@@ -504,16 +504,26 @@
         <translation>Search Again</translation>
     </message>
     <message id="kQLBootloaderFileChooserMountPartition">
-        <source>The EFI system partition %1 is not mounted. Mount it with: udisksctl mount -b %1</source>
-        <translation>The EFI system partition %1 is not mounted. Mount it with: udisksctl mount -b %1</translation>
+        <source>The EFI system partition %1 is not mounted. Mount it with:
+udisksctl mount -b %1</source>
+        <translation>The EFI system partition %1 is not mounted. Mount it with:
+udisksctl mount -b %1</translation>
     </message>
     <message id="kQLBootloaderFileChooserNoEfiPartition">
-        <source>No EFI partition is mounted. Find it with: lsblk -o NAME,PARTTYPENAME,FSTYPE,MOUNTPOINTS — then mount it with: udisksctl mount -b /dev/NAME</source>
-        <translation>No EFI partition is mounted. Find it with: lsblk -o NAME,PARTTYPENAME,FSTYPE,MOUNTPOINTS — then mount it with: udisksctl mount -b /dev/NAME</translation>
+        <source>No EFI partition is mounted. Find it with:
+lsblk -o NAME,PARTTYPENAME,FSTYPE,MOUNTPOINTS
+and mount it with:
+udisksctl mount -b /dev/NAME</source>
+        <translation>No EFI partition is mounted. Find it with:
+lsblk -o NAME,PARTTYPENAME,FSTYPE,MOUNTPOINTS
+and mount it with:
+udisksctl mount -b /dev/NAME</translation>
     </message>
     <message id="kQLBootloaderFileChooserUnreadable">
-        <source>Only root can read the EFI partition at %1. To work on it, unmount it (sudo umount %1) and mount it for yourself: udisksctl mount -b %2</source>
-        <translation>Only root can read the EFI partition at %1. To work on it, unmount it (sudo umount %1) and mount it for yourself: udisksctl mount -b %2</translation>
+        <source>Only root can read the EFI partition at %1. To work on its files, mount it for yourself:
+sudo umount %1 &amp;&amp; udisksctl mount -b %2</source>
+        <translation>Only root can read the EFI partition at %1. To work on its files, mount it for yourself:
+sudo umount %1 &amp;&amp; udisksctl mount -b %2</translation>
     </message>
     <message id="kQLBootloaderConfigClover">
         <source>Clover</source>

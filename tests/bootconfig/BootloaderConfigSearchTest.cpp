@@ -91,7 +91,7 @@ TEST_F(BootloaderSearch, SaysHowToMountAnEfiPartition) {
   auto hints = QLBootloaderConfigSearch::hints(QLBootloaderConfigSearch::search(places));
   ASSERT_EQ(hints.size(), 2u);
   EXPECT_EQ(hints[1].english(),
-            "The EFI system partition /dev/sda1 is not mounted. Mount it with: udisksctl mount -b /dev/sda1");
+            "The EFI system partition /dev/sda1 is not mounted. Mount it with:\nudisksctl mount -b /dev/sda1");
 
   // One mounted (found by its device number): only the other is left to mount.
   places.mounts = platform::parseMountInfo(line(30, "259:1", "esp", "vfat", "/dev/disk/by-uuid/1234-ABCD"));
@@ -122,8 +122,8 @@ TEST_F(BootloaderSearch, APartitionOnlyRootCanReadIsNamed) {
   const auto hints = QLBootloaderConfigSearch::hints(result);
   ASSERT_EQ(hints.size(), 1u);
   EXPECT_EQ(hints[0].english(), "Only root can read the EFI partition at " + (dir_ / "esp") +
-                                    ". To work on it, unmount it (sudo umount " + (dir_ / "esp") +
-                                    ") and mount it for yourself: udisksctl mount -b /dev/sda1");
+                                    ". To work on its files, mount it for yourself:\nsudo umount " + (dir_ / "esp") +
+                                    " && udisksctl mount -b /dev/sda1");
 }
 
 TEST(FatMounts, ListsEachMountPointOnceWithTheMountOnTop) {
