@@ -61,8 +61,10 @@ std::optional<QLRootlessMessage> QLBooterConfigPresenter::refuseViaConfig() cons
   return std::nullopt;
 }
 
-bool QLBooterConfigPresenter::applyEditedToConfig() {
-  return context_.bootloader.applyBooterConfig(*context_.rootless.newBooterConfig());
+int QLBooterConfigPresenter::applyEditedToConfig() {
+  int error = 0;
+  context_.bootloader.applyBooterConfig(*context_.rootless.newBooterConfig(), &error);
+  return error;
 }
 
 }  // namespace tarnix

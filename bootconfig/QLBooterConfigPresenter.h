@@ -26,7 +26,7 @@ class QLBooterConfigPresenter final : public QLMainAbstractRootlessPresenter {
   void dropEdited() override { context_.rootless.dropNewBooterConfig(); }
   QLBootloaderWord configWord(const QLBootloaderConfig& config) const override { return config.booterWordOnDisk(); }
   std::optional<QLRootlessMessage> refuseViaConfig() const override;
-  bool applyEditedToConfig() override;
+  int applyEditedToConfig() override;
 
  private:
   void answerFromHelper(bool applied);

@@ -31,16 +31,19 @@ platform::Plist QLBootloaderConfig::loadDictionary(const std::string& path) {
 bool QLBootloaderConfig::save() { return save(platform::AtomicReplaceHooks{}); }
 
 bool QLBootloaderConfig::save(const platform::AtomicReplaceHooks& hooks) {
+  keptCopy_.clear();
+  saveError_ = 0;
   const std::string xml = platform::toXml(data_.get());
   if (xml.empty()) {
     platform::diagnostic("QLBootloaderConfig::save()", "Error: the configuration could not be written as a property list.");
+    saveError_ = EINVAL;
     return false;
   }
   // The bootloader may not start with what we write; the user needs the file that worked.
-  keptCopy_.clear();
   if (const int error = platform::keepDatedCopy(path_, std::time(nullptr), keptCopy_); error && error != ENOENT) {
     platform::diagnostic("QLBootloaderConfig::save()",
                          "Error: the previous " + path_ + " could not be kept: " + std::strerror(error));
+    saveError_ = error;
     return false;
   }
   if (const int error = platform::replaceFileAtomically(path_, xml, 0644, &hooks)) {
@@ -48,6 +51,7 @@ bool QLBootloaderConfig::save(const platform::AtomicReplaceHooks& hooks) {
     // The file is as it was: its copy would only be clutter.
     if (!keptCopy_.empty()) ::unlink(keptCopy_.c_str());
     keptCopy_.clear();
+    saveError_ = error;
     return false;
   }
   return true;

@@ -38,6 +38,8 @@ class QLBootloaderConfig {
   // Where the last save kept the previous file; empty before the first save, or when there was
   // no file to keep.
   const std::string& keptCopy() const { return keptCopy_; }
+  // Why the last save failed: an errno value, 0 after a save that succeeded.
+  int saveError() const { return saveError_; }
 
   // Put a new value into the dictionary; false when nothing was written (a value without a
   // number or too wide for the file, a bootloader that has no place for it, or a file whose
@@ -68,6 +70,7 @@ class QLBootloaderConfig {
   std::string path_;
   platform::Plist data_;
   std::string keptCopy_;
+  int saveError_ = 0;
 };
 
 }  // namespace tarnix

@@ -1,5 +1,7 @@
 #include "bootconfig/QLBootloaderConfigManager.h"
 
+#include <cerrno>
+
 #include "bootconfig/QLChameleonConfig.h"
 #include "bootconfig/QLCloverConfig.h"
 #include "bootconfig/QLOpenCoreConfig.h"
@@ -55,18 +57,28 @@ bool QLBootloaderConfigManager::loadConfig(const std::string& path) {
   return true;
 }
 
-bool QLBootloaderConfigManager::applySIPConfig(const QLRootlessConfig& newSIPConfig) {
-  const auto config = currentConfig();
-  if (!config) return false;
-  std::lock_guard lock(applying_);
-  return config->applySIPConfig(newSIPConfig) && config->save();
+bool QLBootloaderConfigManager::applySIPConfig(const QLRootlessConfig& newSIPConfig, int* error) {
+  return apply(&QLBootloaderConfig::applySIPConfig, newSIPConfig, error);
 }
 
-bool QLBootloaderConfigManager::applyBooterConfig(const QLRootlessConfig& newBooterConfig) {
-  const auto config = currentConfig();
-  if (!config) return false;
-  std::lock_guard lock(applying_);
-  return config->applyBooterConfig(newBooterConfig) && config->save();
+bool QLBootloaderConfigManager::applyBooterConfig(const QLRootlessConfig& newBooterConfig, int* error) {
+  return apply(&QLBootloaderConfig::applyBooterConfig, newBooterConfig, error);
+}
+
+bool QLBootloaderConfigManager::apply(bool (QLBootloaderConfig::*write)(const QLRootlessConfig&),
+                                      const QLRootlessConfig& value, int* error) {
+  int failure = 0;
+  if (const auto config = currentConfig(); !config) {
+    failure = ENOENT;
+  } else {
+    std::lock_guard lock(applying_);
+    if (!((*config).*write)(value))
+      failure = EINVAL;
+    else if (!config->save())
+      failure = config->saveError() ? config->saveError() : EIO;
+  }
+  if (error) *error = failure;
+  return failure == 0;
 }
 
 }  // namespace tarnix

@@ -26,11 +26,14 @@ class QLBootloaderConfigManager {
   bool loadConfig(const std::string& path);
 
   // Apply the value to the current configuration and save it. False without a current
-  // configuration, when the value cannot be applied, or when saving fails.
-  bool applySIPConfig(const QLRootlessConfig& newSIPConfig);
-  bool applyBooterConfig(const QLRootlessConfig& newBooterConfig);
+  // configuration, when the value cannot be applied, or when saving fails; `error` then tells
+  // which: ENOENT, EINVAL, or the errno value of the save.
+  bool applySIPConfig(const QLRootlessConfig& newSIPConfig, int* error = nullptr);
+  bool applyBooterConfig(const QLRootlessConfig& newBooterConfig, int* error = nullptr);
 
  private:
+  bool apply(bool (QLBootloaderConfig::*write)(const QLRootlessConfig&), const QLRootlessConfig& value, int* error);
+
   mutable std::mutex mutex_;
   std::shared_ptr<QLBootloaderConfig> currentConfig_;
   // Applying and saving edit the shared dictionary; one at a time.

@@ -1,7 +1,9 @@
 #include "bootconfig/QLMainAbstractRootlessPresenter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "bootconfig/QLRootlessLocalization.h"
 #include "model/QLBootEnvironmentManager.h"
@@ -130,13 +132,22 @@ void QLMainAbstractRootlessPresenter::actionButtonRootlessFlag(int tag, bool on)
 void QLMainAbstractRootlessPresenter::applyViaConfig() {
   if (!edited()) return present(alert(kind().newValueMissing));
   if (auto refusal = refuseViaConfig()) return present(*refusal);
-  const bool saved = applyEditedToConfig();
+  const int error = applyEditedToConfig();
   renderBootloaderConfig();
-  if (!saved) return present(alert(kind().failedToSaveViaConfig));
+  const auto config = context_.bootloader.currentConfig();
+  if (error) {
+    std::optional<QLLocalizedText> why;
+    if (!config)
+      why = std::nullopt;
+    else if (error == EINVAL)
+      why = QLLocalizedText{kQLMainAbstractRootlessVCFileInTheWay, {}};
+    else
+      why = QLLocalizedText{kQLMainAbstractRootlessVCFileNotWritten, {lastComponent(config->path()), std::strerror(error)}};
+    return present(alert(kind().failedToSaveViaConfig, std::move(why)));
+  }
   std::optional<QLLocalizedText> kept;
-  if (const auto config = context_.bootloader.currentConfig(); config && !config->keptCopy().empty())
-    kept = QLLocalizedText{kQLMainAbstractRootlessVCPreviousFileKept,
-                           {lastComponent(config->keptCopy())}};
+  if (config && !config->keptCopy().empty())
+    kept = QLLocalizedText{kQLMainAbstractRootlessVCPreviousFileKept, {lastComponent(config->keptCopy())}};
   present(message(kind().savedViaConfig, std::move(kept)));
 }
 

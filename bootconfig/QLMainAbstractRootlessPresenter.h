@@ -90,9 +90,10 @@ class QLMainAbstractRootlessPresenter {
   virtual bool flagEnabled(int bit) const;
   // The chosen file's word of the pane's kind, as it is on disk.
   virtual QLBootloaderWord configWord(const QLBootloaderConfig& config) const = 0;
-  // Applies the edited value to the chosen file; the booter pane refuses Chameleon first.
+  // Applies the edited value to the chosen file (the booter pane refuses Chameleon first): 0,
+  // or the errno value of the bootloader manager's apply.
   virtual std::optional<QLRootlessMessage> refuseViaConfig() const { return std::nullopt; }
-  virtual bool applyEditedToConfig() = 0;
+  virtual int applyEditedToConfig() = 0;
 
   void renderFlags();
   void renderValues();

@@ -34,6 +34,12 @@ inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCConfigWordUnreadable{
     "kQLMainAbstractRootlessVCConfigWordUnreadable", "not a readable value"};
 inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCConfigWordNotSupported{
     "kQLMainAbstractRootlessVCConfigWordNotSupported", "not supported by this bootloader"};
+// Why a save failed.
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCFileNotWritten{"kQLMainAbstractRootlessVCFileNotWritten",
+                                                                        "%1 could not be written: %2."};
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCFileInTheWay{
+    "kQLMainAbstractRootlessVCFileInTheWay",
+    "The file holds something else where the word belongs; it was left as it was."};
 // After a save.
 inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCPreviousFileKept{"kQLMainAbstractRootlessVCPreviousFileKept",
                                                                           "The previous file was kept as %1."};

@@ -42,8 +42,10 @@ void QLSIPConfigPresenter::applyViaNVRAM() {
   }
 }
 
-bool QLSIPConfigPresenter::applyEditedToConfig() {
-  return context_.bootloader.applySIPConfig(*context_.rootless.newSIPConfig());
+int QLSIPConfigPresenter::applyEditedToConfig() {
+  int error = 0;
+  context_.bootloader.applySIPConfig(*context_.rootless.newSIPConfig(), &error);
+  return error;
 }
 
 }  // namespace tarnix

@@ -20,7 +20,7 @@ class QLSIPConfigPresenter final : public QLMainAbstractRootlessPresenter {
   // B8 exists from macOS 10.12 on.
   bool flagEnabled(int bit) const override;
   QLBootloaderWord configWord(const QLBootloaderConfig& config) const override { return config.sipWordOnDisk(); }
-  bool applyEditedToConfig() override;
+  int applyEditedToConfig() override;
 
  private:
   const QLSIPConfig& currentSIPConfig_;

@@ -537,6 +537,14 @@ sudo umount %1 &amp;&amp; udisksctl mount -b %2</translation>
         <source>OpenCore</source>
         <translation>OpenCore</translation>
     </message>
+    <message id="kQLMainAbstractRootlessVCFileNotWritten">
+        <source>%1 could not be written: %2.</source>
+        <translation>%1 could not be written: %2.</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCFileInTheWay">
+        <source>The file holds something else where the word belongs; it was left as it was.</source>
+        <translation>The file holds something else where the word belongs; it was left as it was.</translation>
+    </message>
     <message id="kQLSIPConfigVCSIPStatusFull">
         <source>System Integrity Protection (csr-active-config)</source>
         <translation>System Integrity Protection (csr-active-config)</translation>

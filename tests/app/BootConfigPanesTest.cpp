@@ -91,8 +91,8 @@ bool chooseFile(QLMainAbstractRootlessViewController& pane, const QString& path)
   return QTest::qWaitFor([&] { return pane.circularIndicator->isHidden(); }, kGenerousMs);
 }
 
-// The message shown: its form, its text, and the text of `detail` after it (its "%1" standing
-// for any value).
+// The message shown: its form, its text, and the text of `detail` after it (its "%1", "%2"...
+// standing for any value).
 void expectPresented(QLMainAbstractRootlessViewController& pane, bool alert, const char* contents,
                      const char* detail = nullptr) {
   QTRY_VERIFY_WITH_TIMEOUT(pane.presentedMessage(), kGenerousMs);
@@ -102,7 +102,8 @@ void expectPresented(QLMainAbstractRootlessViewController& pane, bool alert, con
   QString expected = QRegularExpression::escape(QLLocalizedString(contents));
   if (detail)
     expected += QStringLiteral("\n\n") +
-                QRegularExpression::escape(QLLocalizedString(detail)).replace(QStringLiteral("\\%1"), QStringLiteral(".+"));
+                QRegularExpression::escape(QLLocalizedString(detail))
+                    .replace(QRegularExpression(QStringLiteral(R"(\\%[1-9])")), QStringLiteral(".+"));
   QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(expected)).match(box->informativeText()).hasMatch(),
            qPrintable(box->informativeText()));
 }
@@ -388,21 +389,24 @@ class BootConfigPanesTest : public QObject {
     QTest::addColumn<QString>("action");  // nvram, config, config-unsaved
     QTest::addColumn<bool>("alert");
     QTest::addColumn<QString>("contents");
+    QTest::addColumn<QString>("detail");
     const int normal = static_cast<int>(QLBootEnvironmentType::Normal);
     QTest::newRow("SIP nvram, nothing ticked") << false << normal << false << "nvram" << true
-                                               << "kQLSIPConfigVCNewSIPConfigNotExist";
+                                               << "kQLSIPConfigVCNewSIPConfigNotExist" << QString();
     QTest::newRow("SIP file, nothing ticked") << false << normal << false << "config" << true
-                                              << "kQLSIPConfigVCNewSIPConfigNotExist";
+                                              << "kQLSIPConfigVCNewSIPConfigNotExist" << QString();
     QTest::newRow("SIP nvram, normal boot") << false << normal << true << "nvram" << true
-                                            << "kQLSIPConfigVCApplySIPViaNVRAMUnsupported";
+                                            << "kQLSIPConfigVCApplySIPViaNVRAMUnsupported" << QString();
     QTest::newRow("SIP file not saved") << false << normal << true << "config-unsaved" << true
-                                        << "kQLSIPConfigVCNewSIPConfigFailedToSaveViaBootloaderConfig";
+                                        << "kQLSIPConfigVCNewSIPConfigFailedToSaveViaBootloaderConfig"
+                                        << "kQLMainAbstractRootlessVCFileNotWritten";
     QTest::newRow("booter nvram, nothing ticked") << true << normal << false << "nvram" << true
-                                                  << "kQLBooterConfigVCNewBooterConfigNotExist";
+                                                  << "kQLBooterConfigVCNewBooterConfigNotExist" << QString();
     QTest::newRow("booter file, nothing ticked") << true << normal << false << "config" << true
-                                                 << "kQLBooterConfigVCNewBooterConfigNotExist";
+                                                 << "kQLBooterConfigVCNewBooterConfigNotExist" << QString();
     QTest::newRow("booter file not saved") << true << normal << true << "config-unsaved" << true
-                                           << "kQLBooterConfigVCNewBooterConfigFailedToSaveViaBootloaderConfig";
+                                           << "kQLBooterConfigVCNewBooterConfigFailedToSaveViaBootloaderConfig"
+                                           << "kQLMainAbstractRootlessVCFileNotWritten";
   }
   void eachMessageOfThePanes() {
     QFETCH(bool, booter);
@@ -411,6 +415,7 @@ class BootConfigPanesTest : public QObject {
     QFETCH(QString, action);
     QFETCH(bool, alert);
     QFETCH(QString, contents);
+    QFETCH(QString, detail);
     Machine machine;
     machine.environment = static_cast<QLBootEnvironmentType>(environment);
     std::unique_ptr<QLMainAbstractRootlessViewController> pane;
@@ -428,7 +433,8 @@ class BootConfigPanesTest : public QObject {
     }
     if (tick) pane->outletButtonRootlessFlags[2]->click();
     (action == QLatin1String("nvram") ? pane->outletButtonApplyViaNVRAM : pane->outletButtonApplyViaConfig)->click();
-    expectPresented(*pane, alert, contents.toUtf8().constData());
+    expectPresented(*pane, alert, contents.toUtf8().constData(),
+                    detail.isEmpty() ? nullptr : detail.toUtf8().constData());
     QCOMPARE(machine.nvram.writeCount(), std::size_t{0});
   }
 

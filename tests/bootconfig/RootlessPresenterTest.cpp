@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <optional>
 
 #include "TestSupport.h"
@@ -446,6 +447,32 @@ TEST_F(Panes, TheChosenFilesOwnWordIsShown) {
   EXPECT_EQ(booterView.word->text(), "Boot.plist: not supported by this bootloader");
   sip.viewDidAppear();
   EXPECT_EQ(view_.word->text(), "Boot.plist: 0x67 (103)");
+}
+
+// A save that fails says why: the file's structure in the way, or the error of the write.
+TEST_F(Panes, AFailedSaveSaysWhy) {
+  QLSIPConfigPresenter sip(view_, context());
+  sip.actionButtonRootlessFlag(0, true);
+  const std::string inTheWay = file(
+      "config.plist", "<dict><key>Kernel</key><dict/><key>Misc</key><dict/><key>NVRAM</key><dict><key>Add</key><dict>"
+                      "</dict><key>Delete</key><string>x</string></dict><key>PlatformInfo</key><dict/><key>UEFI</key>"
+                      "<dict/></dict>");
+  const std::string before = test::slurp(inTheWay);
+  choose(sip, inTheWay);
+  sip.applyViaConfig();
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].contents, kQLSIPConfigVCNewSIPConfigFailedToSaveViaBootloaderConfig);
+  ASSERT_TRUE(view_.messages[0].detail);
+  EXPECT_EQ(view_.messages[0].detail->key, kQLMainAbstractRootlessVCFileInTheWay);
+  EXPECT_EQ(test::slurp(inTheWay), before);
+
+  choose(sip, file("Boot.plist", "<dict><key>Timeout</key><string>3</string></dict>"));
+  std::filesystem::remove_all(dir_.path());
+  sip.applyViaConfig();
+  ASSERT_EQ(view_.messages.size(), 2u);
+  ASSERT_TRUE(view_.messages[1].detail);
+  EXPECT_EQ(view_.messages[1].detail->english(), "Boot.plist could not be written: No such file or directory.");
+  EXPECT_EQ(view_.word->text(), "Boot.plist: not a readable value");
 }
 
 TEST_F(Panes, TheChooserSearchesThroughTheContext) {
