@@ -31,9 +31,9 @@ struct QLRootlessPaneContext {
   QLTaskRunner runInBackground;
   QLTaskRunner runOnMain;
   // The bootloader files of this machine that the chooser offers; nothing offered when empty.
-  std::function<QLBootloaderConfigSearchResult()> searchBootloaderConfigs;
+  std::function<QLBootloaderConfigSearchResult()> searchBootloaderConfigs{};
   // The mounted file systems, to tell why the helper could not write a variable; none when empty.
-  std::function<std::vector<platform::Mount>()> mounts;
+  std::function<std::vector<platform::Mount>()> mounts{};
 };
 
 // The shared managers, the detected boot environment and the system of the volume at "/", or

@@ -12,7 +12,7 @@ struct QLRootlessMessage {
   QLLocalizedKey title;
   QLLocalizedKey contents;
   // Said after the contents: why it failed, or what was kept.
-  std::optional<QLLocalizedText> detail;
+  std::optional<QLLocalizedText> detail{};
   friend constexpr bool operator==(const QLRootlessMessage&, const QLRootlessMessage&) = default;
 };
 

@@ -11,8 +11,9 @@ struct Mount {
   std::string fileSystemType;
   bool readOnly = false;
   // What was mounted ("/dev/sda1", "tmpfs") and the device number of the file system ("8:1").
-  std::string source;
-  std::string device;
+  // Default-initialised so that brace-initialised mounts of older callers stay whole.
+  std::string source{};
+  std::string device{};
 };
 
 // Parses the text of /proc/self/mountinfo (octal escapes such as \040 decoded).
