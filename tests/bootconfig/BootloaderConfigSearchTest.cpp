@@ -1,8 +1,11 @@
 // Finding the bootloader's file on trees shaped like EFI partitions and macOS volumes, with the
 // mounts given as /proc/self/mountinfo text and the partitions as sysfs and udev folders.
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include "TestSupport.h"
 #include "bootconfig/QLBootloaderConfigSearch.h"
@@ -109,21 +112,34 @@ TEST_F(BootloaderSearch, SaysHowToMountAnEfiPartition) {
 }
 
 TEST_F(BootloaderSearch, APartitionOnlyRootCanReadIsNamed) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder";
   file("esp/EFI/OC/config.plist");
-  ASSERT_EQ(::chmod((dir_ / "esp").c_str(), 0700), 0);
   ASSERT_EQ(::chmod((dir_ / "esp/EFI").c_str(), 0), 0);
   QLBootloaderConfigPlaces places;
   places.mounts = platform::parseMountInfo(line(20, "8:1", "esp", "vfat", "/dev/sda1"));
-  const auto result = QLBootloaderConfigSearch::search(places);
+  const std::string expected = "Only root can read the EFI partition at " + (dir_ / "esp") +
+                               ". To work on its files, mount it for yourself:\nsudo umount " + (dir_ / "esp") +
+                               " && udisksctl mount -b /dev/sda1";
+  const auto searchAsUser = [&] {
+    const auto result = QLBootloaderConfigSearch::search(places);
+    const auto hints = QLBootloaderConfigSearch::hints(result);
+    return result.found.empty() && result.unreadable.size() == 1 && hints.size() == 1 &&
+           hints[0].english() == expected;
+  };
+  if (::geteuid() != 0) {
+    EXPECT_TRUE(searchAsUser());
+  } else {
+    // Root reads every folder: the search runs in a child that has become an ordinary user.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+          if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+              ::setresuid(65534, 65534, 65534) != 0)
+            std::_Exit(2);
+          std::_Exit(searchAsUser() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+  }
   ::chmod((dir_ / "esp/EFI").c_str(), 0755);
-  EXPECT_TRUE(result.found.empty());
-  ASSERT_EQ(result.unreadable.size(), 1u);
-  const auto hints = QLBootloaderConfigSearch::hints(result);
-  ASSERT_EQ(hints.size(), 1u);
-  EXPECT_EQ(hints[0].english(), "Only root can read the EFI partition at " + (dir_ / "esp") +
-                                    ". To work on its files, mount it for yourself:\nsudo umount " + (dir_ / "esp") +
-                                    " && udisksctl mount -b /dev/sda1");
 }
 
 TEST(FatMounts, ListsEachMountPointOnceWithTheMountOnTop) {
