@@ -71,6 +71,8 @@ std::vector<BlockPartition> efiSystemPartitions(const std::string& sysClassBlock
     const auto number = readFile(sysClassBlock + "/" + name + "/dev", 64);
     if (!number) continue;
     const std::string device = trimmed(*number);
+    // "MAJOR:MINOR" and nothing else, as it becomes part of a path below.
+    if (device.empty() || device.find_first_not_of("0123456789:") != std::string::npos) continue;
     // udev keeps one file per block device, "b" and its number, with "E:KEY=value" lines.
     const auto record = readFile(udevData + "/b" + device, 1u << 20);
     if (!record) continue;
