@@ -167,7 +167,6 @@ void QLBootloaderFileChooser::showResult(const QLBootloaderConfigSearchResult& r
   outletFieldHints->setText(hints.join(QStringLiteral("\n\n")));
   outletFieldHints->setVisible(!hints.isEmpty());
   outletButtonSearchAgain->setEnabled(true);
-  emit searched();
 }
 
 void QLBootloaderFileChooser::browse() {

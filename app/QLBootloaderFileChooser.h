@@ -45,9 +45,6 @@ class QLBootloaderFileChooser final : public QDialog {
   // The open panel, on top of the chooser; its choice ends the chooser, its cancel returns to it.
   void browse();
 
- signals:
-  void searched();
-
  private:
   QLBootloaderFileChooser(QWidget* pane, QLBootloaderOpenPanel panel, Done done);
   static QFileDialog* openPanel(QWidget* parent, const QLBootloaderOpenPanel& panel);
