@@ -8,7 +8,7 @@
 namespace tarnix {
 
 QLBootloaderConfigPlaces QLBootloaderConfigSearch::systemPlaces(std::vector<std::string> macOSVolumes) {
-  return {platform::mountedFileSystems(), std::move(macOSVolumes), platform::efiSystemPartitions()};
+  return {platform::mountedFileSystemsWithEfiPartitions(), std::move(macOSVolumes), platform::efiSystemPartitions()};
 }
 
 QLBootloaderConfigSearchResult QLBootloaderConfigSearch::search(const QLBootloaderConfigPlaces& places) {

@@ -58,6 +58,19 @@ std::vector<Mount> fatMounts(const std::vector<Mount>& mounts) {
   return fat;
 }
 
+std::vector<Mount> mountedFileSystemsWithEfiPartitions() {
+  auto mounts = mountedFileSystems();
+  bool triggered = false;
+  for (const Mount& mount : mounts) {
+    if (mount.fileSystemType != "autofs") continue;
+    if (mount.mountPoint != "/efi" && mount.mountPoint != "/boot/efi" && mount.mountPoint != "/boot") continue;
+    // Opening the folder is what makes the automounter mount the partition.
+    if (DIR* dir = ::opendir(mount.mountPoint.c_str())) ::closedir(dir);
+    triggered = true;
+  }
+  return triggered ? mountedFileSystems() : mounts;
+}
+
 std::vector<BlockPartition> efiSystemPartitions(const std::string& sysClassBlock, const std::string& udevData) {
   std::vector<BlockPartition> partitions;
   DIR* dir = ::opendir(sysClassBlock.c_str());

@@ -15,6 +15,9 @@ inline constexpr std::string_view kEfiSystemPartitionType = "c12a7328-f81f-11d2-
 
 // The FAT mounts ("vfat", "msdos") among `mounts`, in mount order, each mount point once.
 std::vector<Mount> fatMounts(const std::vector<Mount>& mounts);
+// The running system's mounts, after looking into the EFI partition's usual places (/efi,
+// /boot/efi, /boot) that systemd mounts only on first access.
+std::vector<Mount> mountedFileSystemsWithEfiPartitions();
 
 struct BlockPartition {
   std::string path;    // "/dev/sda1"
