@@ -52,6 +52,8 @@ std::vector<Mount> parseMountInfo(std::string_view text) {
     mount.fileSystemType = std::string(parts[separator + 1]);
     const std::string_view options = parts[5];
     mount.readOnly = options == "ro" || options.substr(0, 3) == "ro,";
+    mount.device = std::string(parts[2]);
+    if (separator + 2 < parts.size()) mount.source = unescape(parts[separator + 2]);
     mounts.push_back(std::move(mount));
   }
   return mounts;

@@ -10,6 +10,10 @@ struct Mount {
   std::string mountPoint;
   std::string fileSystemType;
   bool readOnly = false;
+  // What was mounted ("/dev/sda1", "tmpfs") and the device number of the file system ("8:1").
+  // Default-initialised so that brace-initialised mounts of older callers stay whole.
+  std::string source{};
+  std::string device{};
 };
 
 // Parses the text of /proc/self/mountinfo (octal escapes such as \040 decoded).
