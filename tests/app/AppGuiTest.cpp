@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -240,13 +241,16 @@ class AppGuiTest : public QObject {
 
   void preferencesRefuseAFolderTheUserCannotWriteTo() {
     QLPreferences& preferences = QLAppManager::shared().preferences();
-    QTemporaryDir chosen;
+    QTemporaryDir parent;
+    // Marks a URL path holds as they are, so the field shows the name as the user wrote it.
+    const QString chosen = parent.path() + "/o'brien/Backups (old)";
+    QVERIFY(QDir().mkpath(chosen));
     QLMainPreferenceViewController pane(2);
     pane.loadView();
-    QVERIFY(pane.chooseKextsBackupFolder(chosen.path()));
+    QVERIFY(pane.chooseKextsBackupFolder(chosen));
     const auto stored = preferences.preferredKextsBackupFolderURL();
-    QCOMPARE(QString::fromStdString(stored.value_or("")), QUrl::fromLocalFile(chosen.path() + "/").toString());
-    QCOMPARE(pane.outletFieldKextsBackupFolder->text(), chosen.path() + "/");
+    QCOMPARE(QByteArray::fromStdString(stored.value_or("")), QUrl::fromLocalFile(chosen + "/").toEncoded());
+    QCOMPARE(pane.outletFieldKextsBackupFolder->text(), chosen + "/");
     QVERIFY(pane.outletFieldKextsBackupFolder->isReadOnly());
 
     // /proc is read-only to everyone, root included.
