@@ -219,6 +219,23 @@ class AppGuiTest : public QObject {
     QCOMPARE(window.contentViewController()->objectName(), QStringLiteral("QLSBIDSIPConfig"));
   }
 
+  // Each connection: a line, test2: with its reply logged, then the stored thread budget.
+  void theConnectedReportLogsAndSendsTheThreadBudget() {
+    RecordingProxy recorder(QLAppManager::shared().proxy());
+    QLAppManager::shared().setProxy(&recorder);
+    QLAppManager::shared().preferences().setRepairPermissionsMaximumThreadsNumber(3);
+    QLCPU::shared().setMaxthread(7);
+    test::CapturedStandardOutput output;
+    const QLXPCHelper& helper = QLAppManager::shared().xpcManager().helper();
+    QLAppManager::shared().bridge().helperManagerDidConnect(helper);
+    const QString where = "QLAppXPCManager::" + QString::fromStdString(helper.name());
+    QTRY_VERIFY_WITH_TIMEOUT(output.text().contains("Remote reply:"), kGenerousMs);
+    QCOMPARE(output.text(), where + " Connected to the remote helper successfully.\n" + where +
+                                " Remote reply: 9999999999\n");
+    QCOMPARE(recorder.requests(), (QStringList{"test2", "changeMaximumThreadsNumber 3"}));
+    QCOMPARE(QLCPU::shared().maxthread(), 3);
+  }
+
   void preferencesOfferTheThreadsAndSendTheChoice() {
     RecordingProxy holder;
     QLAppManager::shared().setProxy(&holder);

@@ -1,12 +1,16 @@
 #pragma once
 // The real helper daemon on a socket in a temporary folder, a proxy that records what the
 // panes send and can hold replies back, and the small chores every window test shares.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 
@@ -36,6 +40,36 @@ inline void closeMessageBoxes() {
   for (QMessageBox* box : visibleMessageBoxes()) box->done(QMessageBox::Ok);
   QCoreApplication::processEvents();
 }
+
+// This process's standard output, into a file while the object lives (diagnostics go there).
+class CapturedStandardOutput {
+ public:
+  CapturedStandardOutput() {
+    std::fflush(stdout);
+    if (file_.open()) {
+      saved_ = ::dup(STDOUT_FILENO);
+      ::dup2(file_.handle(), STDOUT_FILENO);
+    }
+  }
+  ~CapturedStandardOutput() {
+    if (saved_ < 0) return;
+    std::fflush(stdout);
+    ::dup2(saved_, STDOUT_FILENO);
+    ::close(saved_);
+  }
+  CapturedStandardOutput(const CapturedStandardOutput&) = delete;
+  CapturedStandardOutput& operator=(const CapturedStandardOutput&) = delete;
+
+  QString text() {
+    std::fflush(stdout);
+    QFile written(file_.fileName());
+    return written.open(QIODevice::ReadOnly) ? QString::fromUtf8(written.readAll()) : QString();
+  }
+
+ private:
+  QTemporaryFile file_;
+  int saved_ = -1;
+};
 
 class HelperDaemonProcess {
  public:
@@ -126,7 +160,10 @@ class RecordingProxy final : public QLXPCTarnixHelperProtocol {
   }
   void uninstall(QLReply<bool> reply) override { inner->uninstall(std::move(reply)); }
   void getVersion(QLReply<std::string> reply) override { inner->getVersion(std::move(reply)); }
-  void test2(QLReply<std::int64_t> reply) override { inner->test2(std::move(reply)); }
+  void test2(QLReply<std::int64_t> reply) override {
+    record("test2");
+    if (inner) inner->test2(std::move(reply));
+  }
 
   void repairWithFolder(std::string folder, QLOSVolume volume, QLReply<bool> reply) override {
     record("repairWithFolder " + folder);
