@@ -14,11 +14,15 @@
 #include <deque>
 #include <mutex>
 
+#include "ProcessSupport.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
 
 namespace tarnix::test {
 
-constexpr int kGenerousMs = 120000;
+// A failing QTRY waits three times its limit before it reports; three times this stays well
+// inside Qt Test's five-minute watchdog, whose abort would skip every destructor and leave the
+// helper running and the temporary folders behind.
+constexpr int kGenerousMs = 60000;
 
 // Settings, data and runtime folders of this run only, inside `home`.
 inline void useTemporaryUserFolders(const QString& home) {
@@ -98,6 +102,7 @@ class HelperDaemonProcess {
     environment.insert("TARNIX_ADMIN_GROUPS", "tarnix-no-such-group");
     process_.setProcessEnvironment(environment);
     process_.setProcessChannelMode(QProcess::MergedChannels);
+    endWithThisProcess(process_);
     process_.setStandardOutputFile(path("helper.log"));
     process_.start(QStringLiteral(TARNIX_BINARY_DIR "/helper/local.quillon.tarnix.helper"),
                    {QStringLiteral("--listen"), socket()});

@@ -413,6 +413,7 @@ class EZInstallerGuiTest : public QObject {
     for (QProcess* launch : {&first, &second}) {
       launch->setProcessEnvironment(environment);
       launch->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+      tarnix::test::endWithThisProcess(*launch);
     }
     first.start(program);
     QVERIFY(first.waitForStarted(kGenerousMs));
