@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <deque>
 #include <mutex>
+#include <optional>
 
 #include "ProcessSupport.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
@@ -23,6 +24,18 @@ namespace tarnix::test {
 // inside Qt Test's five-minute watchdog, whose abort would skip every destructor and leave the
 // helper running and the temporary folders behind.
 constexpr int kGenerousMs = 60000;
+
+// Qt makes $TMPDIR/runtime-$USER when no runtime folder is set, while it starts the application
+// and before any test can set one. This folder is set before main and removed after it.
+struct RuntimeFolderOfThisRun {
+  RuntimeFolderOfThisRun() {
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) return;
+    folder.emplace();
+    if (folder->isValid()) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder->path()));
+  }
+  std::optional<QTemporaryDir> folder;
+};
+inline RuntimeFolderOfThisRun runtimeFolderOfThisRun;
 
 // Settings, data and runtime folders of this run only, inside `home`.
 inline void useTemporaryUserFolders(const QString& home) {
