@@ -17,8 +17,6 @@
 #include "app/core/QLLocalization.h"
 #include "app/core/QLSupportFolders.h"
 #include "bootconfig/QLRootlessConfigManager.h"
-#include "model/QLCPU.h"
-#include "platform/Log.h"
 #include "platform/Processor.h"
 
 namespace tarnix {
@@ -162,19 +160,9 @@ void AppDelegate::applicationDidFinishLaunching() {
 
   QLHelperNotificationBridge& bridge = QLAppManager::shared().bridge();
   connect(&bridge, &QLHelperNotificationBridge::didFail, this, &AppDelegate::helperDidFail, Qt::UniqueConnection);
-  connect(&bridge, &QLHelperNotificationBridge::didConnect, this, &AppDelegate::helperDidConnect,
-          Qt::UniqueConnection);
   QLXPCHelperManager& helper = QLAppManager::shared().xpcManager();
   helper.prompt = QLLocalizedString("kQLAppMainRequestAuthorization").toStdString();
   helper.installAndConnect();
-}
-
-void AppDelegate::helperDidConnect() {
-  // The helper keeps the budget in memory only: it gets the stored one after every connection.
-  const auto threads = QLAppManager::shared().preferences().repairPermissionsMaximumThreadsNumber().value_or(
-      platform::onlineProcessorCount());
-  QLCPU::shared().setMaxthread(threads);
-  if (auto* proxy = QLAppManager::shared().proxy()) proxy->changeMaximumThreadsNumber(threads, [](bool) {});
 }
 
 void AppDelegate::helperDidFail(int error, const QString& information) {

@@ -43,7 +43,6 @@ class AppDelegate final : public QObject {
   void localizeMainMenu();
   void showPaneWindow(const char* identifier);
   void helperDidFail(int error, const QString& information);
-  void helperDidConnect();
 
   QApplication& application_;
   QPointer<QMenuBar> mainMenu_;  // the main window owns it once it exists

@@ -7,7 +7,9 @@
 #include "app/QLInterfaceHelpers.h"
 #include "app/core/QLLocalization.h"
 #include "client/QLXPCHelperManagerError.h"
+#include "model/QLCPU.h"
 #include "platform/Log.h"
+#include "platform/Processor.h"
 
 namespace tarnix {
 
@@ -19,7 +21,9 @@ QLAppManager& QLAppManager::shared() {
 QLAppManager::QLAppManager()
     : terminateHandler([] { QCoreApplication::quit(); }),
       store_(std::make_unique<QLSettingsPreferenceStore>()),
-      preferences_(*store_) {}
+      preferences_(*store_) {
+  QObject::connect(&bridge_, &QLHelperNotificationBridge::didConnect, &bridge_, [this] { helperDidConnect(); });
+}
 
 QLXPCHelperManager& QLAppManager::xpcManager() {
   if (!xpcManager_)
@@ -40,6 +44,20 @@ void QLAppManager::helperDidFail(QWidget* window, int error, const QString& info
   std::fflush(stdout);
   QLInterfaceHelpers::showAlert(window, QLLocalizedString("kQLXPCHelperManagerAnErrorOccured"), text,
                                 [] { QLAppManager::shared().terminate(); });
+}
+
+void QLAppManager::helperDidConnect() {
+  const std::string where = "QLAppXPCManager::" + xpcManager().helper().name();
+  platform::diagnostic(where, "Connected to the remote helper successfully.");
+  QLXPCTarnixHelperProtocol* helper = proxy();
+  if (!helper) return;
+  // The reply comes on the connection's thread, perhaps after this object is gone.
+  helper->test2([where](std::int64_t reply) { platform::diagnostic(where, "Remote reply: " + std::to_string(reply)); });
+  // The helper keeps the budget in memory only: it gets the stored one after every connection.
+  const std::int64_t threads =
+      preferences_.repairPermissionsMaximumThreadsNumber().value_or(platform::onlineProcessorCount());
+  QLCPU::shared().setMaxthread(threads);
+  helper->changeMaximumThreadsNumber(threads, [](bool) {});
 }
 
 void QLAppManager::terminateHelper() {

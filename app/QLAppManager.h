@@ -37,6 +37,10 @@ class QLAppManager {
   // QLXPCHelperManagerError): two diagnostic lines, then an alert over `window` whose
   // dismissal ends the application.
   void helperDidFail(QWidget* window, int error, const QString& information);
+  // What both applications do once the helper answers, on every didConnect of the bridge: a
+  // diagnostic line, test2: with its reply logged, then the thread budget (the stored
+  // preference, or the processor count when none is stored) set here and sent to the helper.
+  void helperDidConnect();
   // The quit sequence's step: tells the helper to end, when one is connected.
   void terminateHelper();
 

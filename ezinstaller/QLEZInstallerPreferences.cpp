@@ -29,10 +29,10 @@ std::optional<std::string> QLEZInstallerPreferences::text(std::string_view key) 
 }
 
 void QLEZInstallerPreferences::registerDefaults() {
-  if (!store_.value(kQLDefaultKextInstallationFolder))
+  if (!store_.contains(kQLDefaultKextInstallationFolder))
     store_.setValue(kQLDefaultKextInstallationFolder,
                     std::string(tarnix::rawValue(QLKernelExtensionFolder::UseSmartTable)));
-  if (!store_.value(kQLDefaultAppearanceMode))
+  if (!store_.contains(kQLDefaultAppearanceMode))
     store_.setValue(kQLDefaultAppearanceMode, std::string(rawValue(QLMainEZInstallerAppearanceMode::LightMode)));
 }
 

@@ -2,6 +2,11 @@
 
 namespace tarnix {
 
+bool QLMemoryPreferenceStore::contains(std::string_view key) const {
+  std::lock_guard lock(mutex_);
+  return values_.find(key) != values_.end();
+}
+
 std::optional<QLPreferenceValue> QLMemoryPreferenceStore::value(std::string_view key) const {
   std::lock_guard lock(mutex_);
   auto found = values_.find(key);

@@ -8,6 +8,7 @@ namespace tarnix {
 
 class QLMemoryPreferenceStore final : public QLPreferenceStore {
  public:
+  bool contains(std::string_view key) const override;
   std::optional<QLPreferenceValue> value(std::string_view key) const override;
   void setValue(std::string_view key, QLPreferenceValue value) override;
   void removeAll() override;

@@ -14,8 +14,13 @@ namespace {
 constexpr std::string_view kWhere = "QLOSVersion::init()";
 constexpr std::size_t kPlistLimit = 1u << 20;
 
+// An optional "+" or "-", then digits. from_chars takes a "-" but no "+", so a "+" is
+// dropped first, and a sign after it ("+-10") is refused.
 std::optional<std::int64_t> parseComponent(std::string_view piece) {
-  if (!piece.empty() && piece.front() == '+') piece.remove_prefix(1);
+  if (!piece.empty() && piece.front() == '+') {
+    piece.remove_prefix(1);
+    if (!piece.empty() && piece.front() == '-') return std::nullopt;
+  }
   std::int64_t value = 0;
   const auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
   if (piece.empty() || error != std::errc() || end != piece.data() + piece.size()) return std::nullopt;

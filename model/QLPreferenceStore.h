@@ -15,6 +15,8 @@ using QLPreferenceValue = std::variant<bool, std::int64_t, std::string>;
 class QLPreferenceStore {
  public:
   virtual ~QLPreferenceStore() = default;
+  // Whether the key holds anything, even a value that value() cannot read as its type.
+  virtual bool contains(std::string_view key) const = 0;
   virtual std::optional<QLPreferenceValue> value(std::string_view key) const = 0;
   virtual void setValue(std::string_view key, QLPreferenceValue value) = 0;
   // Forgets every key of the application's domain.

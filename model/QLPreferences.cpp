@@ -10,9 +10,11 @@ std::optional<T> typed(const QLPreferenceStore& store, const QLPreferenceKey& ke
   return std::get<T>(*value);
 }
 
-bool isUnreserved(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-         c == '_' || c == '~';
+// What a URL path segment holds as it is (RFC 3986 pchar: unreserved, sub-delims, ":" and "@").
+bool isPathCharacter(unsigned char c) {
+  static constexpr std::string_view kMarks = "-._~!$&'()*+,;=:@";
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+         kMarks.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 }  // namespace
@@ -22,7 +24,7 @@ std::string fileURLFromPath(std::string_view path) {
   std::string url = "file://";
   for (const char raw : path) {
     const auto c = static_cast<unsigned char>(raw);
-    if (isUnreserved(c) || c == '/') {
+    if (isPathCharacter(c) || c == '/') {
       url.push_back(raw);
     } else {
       url.push_back('%');
@@ -35,7 +37,8 @@ std::string fileURLFromPath(std::string_view path) {
 
 void QLPreferences::registerDefaults(std::string_view supportFolder, std::int64_t processorCount) {
   auto registerDefault = [this](const QLPreferenceKey& key, QLPreferenceValue value) {
-    if (!store_.value(key.name)) store_.setValue(key.name, std::move(value));
+    // A value the user's file holds in another type stays: it reads as absent, and is not lost.
+    if (!store_.contains(key.name)) store_.setValue(key.name, std::move(value));
   };
   std::string folder(supportFolder);
   if (folder.empty() || folder.back() != '/') folder.push_back('/');

@@ -38,15 +38,18 @@ inline constexpr std::string_view kQLDefaultOpenPanelDirectory = "~/Desktop/";
 // The backup folder's name inside the application's support folder.
 inline constexpr std::string_view kQLKextsBackupFolderName = "Kexts";
 
-// "file://" and the path with every byte outside the unreserved characters and "/"
-// percent-encoded, as the platform's URL classes write a local file.
+// "file://" and the path, percent-encoding only the bytes a URL path may not hold (a blank,
+// '"', "#", "%", "?", "[", "]" and the like, control and non-ASCII bytes), as the platform's URL
+// classes write a local file: "/home/o'brien/Backups (old)/" gives
+// "file:///home/o'brien/Backups%20(old)/", which the URL-to-path rule turns back whole.
 std::string fileURLFromPath(std::string_view path);
 
 class QLPreferences {
  public:
   explicit QLPreferences(QLPreferenceStore& store) : store_(store) {}
 
-  // Stores each default whose key has no value at all; stored values are never replaced.
+  // Stores each default whose key has no value at all; stored values are never replaced, not
+  // even one of another type (it reads as absent).
   // The backup folder is the Kexts subfolder of `supportFolder`, as a folder URL ending in "/".
   void registerDefaults(std::string_view supportFolder, std::int64_t processorCount);
 

@@ -36,6 +36,8 @@ std::optional<std::int64_t> asInteger(const QVariant& stored) {
 QLSettingsPreferenceStore::QLSettingsPreferenceStore(const QString& domain)
     : settings_(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("quillon"), domain) {}
 
+bool QLSettingsPreferenceStore::contains(std::string_view key) const { return settings_.contains(keyText(key)); }
+
 std::optional<QLPreferenceValue> QLSettingsPreferenceStore::value(std::string_view key) const {
   const QString name = keyText(key);
   if (!settings_.contains(name)) return std::nullopt;

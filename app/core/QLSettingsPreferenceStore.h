@@ -12,6 +12,7 @@ class QLSettingsPreferenceStore final : public QLPreferenceStore {
   // The domain is the application's identifier; the file is the user's settings file of it.
   explicit QLSettingsPreferenceStore(const QString& domain = QStringLiteral("local.quillon.tarnix"));
 
+  bool contains(std::string_view key) const override;
   std::optional<QLPreferenceValue> value(std::string_view key) const override;
   // Written through to the file at once.
   void setValue(std::string_view key, QLPreferenceValue value) override;

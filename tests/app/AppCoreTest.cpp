@@ -126,10 +126,21 @@ class AppCoreTest : public QObject {
     QVERIFY(std::holds_alternative<bool>(*store.value("QLEnableEZInstallationMode")));
     QVERIFY(std::holds_alternative<std::int64_t>(*store.value("QLRepairPermissionsMaximumThreadsNumber")));
 
-    // A value edited by hand into something its type cannot read counts as absent.
-    QSettings(store.fileName(), QSettings::IniFormat).setValue("QLRepairPermissionsMaximumThreadsNumber", "many");
+    // A value edited by hand into something its type cannot read counts as absent, and the
+    // next launch leaves it in the file: only a key with no value at all takes the default.
+    {
+      QSettings edited(store.fileName(), QSettings::IniFormat);
+      edited.setValue("QLRepairPermissionsMaximumThreadsNumber", "four");
+      edited.setValue("QLEnableEZInstallationMode", "yes");
+    }
     QLSettingsPreferenceStore reread(QStringLiteral("tarnix.test.types"));
     QVERIFY(!reread.value("QLRepairPermissionsMaximumThreadsNumber"));
+    QLPreferences(reread).registerDefaults("/home/u/.local/share/Tarnix", 8);
+    QVERIFY(!QLPreferences(reread).repairPermissionsMaximumThreadsNumber());
+    QVERIFY(QLPreferences(reread).enableEZInstallationMode());
+    QSettings file(store.fileName(), QSettings::IniFormat);
+    QCOMPARE(file.value("QLRepairPermissionsMaximumThreadsNumber").toString(), QStringLiteral("four"));
+    QCOMPARE(file.value("QLEnableEZInstallationMode").toString(), QStringLiteral("yes"));
 
     store.removeAll();
     QVERIFY(!store.value("QLSilenceSIPWarning"));

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -218,6 +219,23 @@ class AppGuiTest : public QObject {
     QCOMPARE(window.contentViewController()->objectName(), QStringLiteral("QLSBIDSIPConfig"));
   }
 
+  // Each connection: a line, test2: with its reply logged, then the stored thread budget.
+  void theConnectedReportLogsAndSendsTheThreadBudget() {
+    RecordingProxy recorder(QLAppManager::shared().proxy());
+    QLAppManager::shared().setProxy(&recorder);
+    QLAppManager::shared().preferences().setRepairPermissionsMaximumThreadsNumber(3);
+    QLCPU::shared().setMaxthread(7);
+    test::CapturedStandardOutput output;
+    const QLXPCHelper& helper = QLAppManager::shared().xpcManager().helper();
+    QLAppManager::shared().bridge().helperManagerDidConnect(helper);
+    const QString where = "QLAppXPCManager::" + QString::fromStdString(helper.name());
+    QTRY_VERIFY_WITH_TIMEOUT(output.text().contains("Remote reply:"), kGenerousMs);
+    QCOMPARE(output.text(), where + " Connected to the remote helper successfully.\n" + where +
+                                " Remote reply: 9999999999\n");
+    QCOMPARE(recorder.requests(), (QStringList{"test2", "changeMaximumThreadsNumber 3"}));
+    QCOMPARE(QLCPU::shared().maxthread(), 3);
+  }
+
   void preferencesOfferTheThreadsAndSendTheChoice() {
     RecordingProxy holder;
     QLAppManager::shared().setProxy(&holder);
@@ -240,13 +258,16 @@ class AppGuiTest : public QObject {
 
   void preferencesRefuseAFolderTheUserCannotWriteTo() {
     QLPreferences& preferences = QLAppManager::shared().preferences();
-    QTemporaryDir chosen;
+    QTemporaryDir parent;
+    // Marks a URL path holds as they are, so the field shows the name as the user wrote it.
+    const QString chosen = parent.path() + "/o'brien/Backups (old)";
+    QVERIFY(QDir().mkpath(chosen));
     QLMainPreferenceViewController pane(2);
     pane.loadView();
-    QVERIFY(pane.chooseKextsBackupFolder(chosen.path()));
+    QVERIFY(pane.chooseKextsBackupFolder(chosen));
     const auto stored = preferences.preferredKextsBackupFolderURL();
-    QCOMPARE(QString::fromStdString(stored.value_or("")), QUrl::fromLocalFile(chosen.path() + "/").toString());
-    QCOMPARE(pane.outletFieldKextsBackupFolder->text(), chosen.path() + "/");
+    QCOMPARE(QByteArray::fromStdString(stored.value_or("")), QUrl::fromLocalFile(chosen + "/").toEncoded());
+    QCOMPARE(pane.outletFieldKextsBackupFolder->text(), chosen + "/");
     QVERIFY(pane.outletFieldKextsBackupFolder->isReadOnly());
 
     // /proc is read-only to everyone, root included.

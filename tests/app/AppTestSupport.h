@@ -1,20 +1,41 @@
 #pragma once
 // The real helper daemon on a socket in a temporary folder, a proxy that records what the
 // panes send and can hold replies back, and the small chores every window test shares.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
+#include <cstdio>
 #include <deque>
 #include <mutex>
+#include <optional>
 
+#include "ProcessSupport.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
 
 namespace tarnix::test {
 
-constexpr int kGenerousMs = 120000;
+// A failing QTRY waits three times its limit before it reports; three times this stays well
+// inside Qt Test's five-minute watchdog, whose abort would skip every destructor and leave the
+// helper running and the temporary folders behind.
+constexpr int kGenerousMs = 60000;
+
+// Qt makes $TMPDIR/runtime-$USER when no runtime folder is set, while it starts the application
+// and before any test can set one. This folder is set before main and removed after it.
+struct RuntimeFolderOfThisRun {
+  RuntimeFolderOfThisRun() {
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) return;
+    folder.emplace();
+    if (folder->isValid()) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder->path()));
+  }
+  std::optional<QTemporaryDir> folder;
+};
+inline RuntimeFolderOfThisRun runtimeFolderOfThisRun;
 
 // Settings, data and runtime folders of this run only, inside `home`.
 inline void useTemporaryUserFolders(const QString& home) {
@@ -36,6 +57,36 @@ inline void closeMessageBoxes() {
   for (QMessageBox* box : visibleMessageBoxes()) box->done(QMessageBox::Ok);
   QCoreApplication::processEvents();
 }
+
+// This process's standard output, into a file while the object lives (diagnostics go there).
+class CapturedStandardOutput {
+ public:
+  CapturedStandardOutput() {
+    std::fflush(stdout);
+    if (file_.open()) {
+      saved_ = ::dup(STDOUT_FILENO);
+      ::dup2(file_.handle(), STDOUT_FILENO);
+    }
+  }
+  ~CapturedStandardOutput() {
+    if (saved_ < 0) return;
+    std::fflush(stdout);
+    ::dup2(saved_, STDOUT_FILENO);
+    ::close(saved_);
+  }
+  CapturedStandardOutput(const CapturedStandardOutput&) = delete;
+  CapturedStandardOutput& operator=(const CapturedStandardOutput&) = delete;
+
+  QString text() {
+    std::fflush(stdout);
+    QFile written(file_.fileName());
+    return written.open(QIODevice::ReadOnly) ? QString::fromUtf8(written.readAll()) : QString();
+  }
+
+ private:
+  QTemporaryFile file_;
+  int saved_ = -1;
+};
 
 class HelperDaemonProcess {
  public:
@@ -64,6 +115,7 @@ class HelperDaemonProcess {
     environment.insert("TARNIX_ADMIN_GROUPS", "tarnix-no-such-group");
     process_.setProcessEnvironment(environment);
     process_.setProcessChannelMode(QProcess::MergedChannels);
+    endWithThisProcess(process_);
     process_.setStandardOutputFile(path("helper.log"));
     process_.start(QStringLiteral(TARNIX_BINARY_DIR "/helper/local.quillon.tarnix.helper"),
                    {QStringLiteral("--listen"), socket()});
@@ -126,7 +178,10 @@ class RecordingProxy final : public QLXPCTarnixHelperProtocol {
   }
   void uninstall(QLReply<bool> reply) override { inner->uninstall(std::move(reply)); }
   void getVersion(QLReply<std::string> reply) override { inner->getVersion(std::move(reply)); }
-  void test2(QLReply<std::int64_t> reply) override { inner->test2(std::move(reply)); }
+  void test2(QLReply<std::int64_t> reply) override {
+    record("test2");
+    if (inner) inner->test2(std::move(reply));
+  }
 
   void repairWithFolder(std::string folder, QLOSVolume volume, QLReply<bool> reply) override {
     record("repairWithFolder " + folder);

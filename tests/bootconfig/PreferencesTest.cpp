@@ -40,18 +40,28 @@ TEST(Preferences, ResetBringsBackTheFactoryDefaults) {
   EXPECT_EQ(preferences.preferredKextsBackupFolderURL(), "file:///support/Kexts/");
 }
 
-TEST(Preferences, AValueOfTheWrongTypeReadsAsTheDefault) {
+TEST(Preferences, AValueOfTheWrongTypeReadsAsTheDefaultAndStays) {
   QLMemoryPreferenceStore store;
   QLPreferences preferences(store);
   store.setValue(kQLPreferenceEnableEZInstallationMode.name, std::string("no"));
   store.setValue(kQLPreferenceRepairPermissionsMaximumThreadsNumber.name, std::string("4"));
+  preferences.registerDefaults("/support", 2);
   EXPECT_TRUE(preferences.enableEZInstallationMode());
   EXPECT_FALSE(preferences.repairPermissionsMaximumThreadsNumber());
+  EXPECT_EQ(store.value(kQLPreferenceEnableEZInstallationMode.name), QLPreferenceValue(std::string("no")));
+  EXPECT_EQ(store.value(kQLPreferenceRepairPermissionsMaximumThreadsNumber.name), QLPreferenceValue(std::string("4")));
 }
 
-TEST(Preferences, FolderURLsEncodeWhatAPathMayHold) {
-  EXPECT_EQ(fileURLFromPath("/Users/me/My Kexts/"), "file:///Users/me/My%20Kexts/");
-  EXPECT_EQ(fileURLFromPath("/a/100%/é"), "file:///a/100%25/%C3%A9");
+TEST(Preferences, FolderURLsEscapeOnlyWhatAURLPathMust) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/Users/me/My Kexts/", "file:///Users/me/My%20Kexts/"},
+      {"/home/o'brien/Backups (old)/", "file:///home/o'brien/Backups%20(old)/"},
+      {"/a/100%/é", "file:///a/100%25/%C3%A9"},
+      {"/keep/-._~!$&'()*+,;=:@/", "file:///keep/-._~!$&'()*+,;=:@/"},
+      {"/escape/\"#?[]^`{|}\\<>", "file:///escape/%22%23%3F%5B%5D%5E%60%7B%7C%7D%5C%3C%3E"},
+      {"/tab\there\x7f", "file:///tab%09here%7F"},
+  };
+  for (const auto& [path, url] : cases) EXPECT_EQ(fileURLFromPath(path), url) << path;
 }
 
 }  // namespace

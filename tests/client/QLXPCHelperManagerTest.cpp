@@ -15,6 +15,14 @@ class HelperManagerInstall : public ::testing::Test {
     table.rootPrefix = dir / "root";
     table.pkexec = "/usr/bin/pkexec-fake";
   }
+  // Also after a failed check: the helper a stand-in started is no child of this process and
+  // would run on, as root, after the test and its folder are gone.
+  void TearDown() override {
+    if (const std::string pid = test::slurp(dir / "helper.pid"); !pid.empty())
+      test::endProcess(static_cast<pid_t>(std::stol(pid)), std::chrono::milliseconds(0));
+    ::unsetenv("TARNIX_ROOT_PREFIX");
+    ::unsetenv("TARNIX_SYSTEMCTL");
+  }
   test::TempDir dir;
   platform::HelperPlatformTable table;
   RecordingDelegate delegate;
@@ -63,7 +71,8 @@ TEST_F(HelperManagerInstall, AnInstalledHelperAsksForNoAuthorization) {
 
 // The whole road: pkexec (a stand-in that runs the program as root) runs the helper's own
 // install step, which copies the binary, writes the units and asks systemctl (a stand-in that
-// starts the installed helper on the socket path) to start the socket; then the client connects.
+// starts the installed helper on the socket path and notes its id) to start the socket; then
+// the client connects.
 TEST_F(HelperManagerInstall, InstallsThroughPkexecAndConnects) {
   if (::geteuid() != 0) GTEST_SKIP() << "the install step runs as root";
   const std::string built = std::string(TARNIX_BINARY_DIR) + "/helper/local.quillon.tarnix.helper";
@@ -75,7 +84,7 @@ TEST_F(HelperManagerInstall, InstallsThroughPkexecAndConnects) {
                       "#!/bin/sh\necho \"$@\" >> '" + (dir / "systemctl.calls") + "'\n"
                       "if [ \"$1\" = enable ]; then mkdir -p '" + table.installed("/run") + "'; '" +
                           table.helperBinary(helper.bundleIdentifier) + "' --listen '" + socket + "' > '" +
-                          (dir / "helper.log") + "' 2>&1 & fi\nexit 0\n",
+                          (dir / "helper.log") + "' 2>&1 & echo $! > '" + (dir / "helper.pid") + "'; fi\nexit 0\n",
                       0755);
   ::setenv("TARNIX_ROOT_PREFIX", table.rootPrefix.c_str(), 1);
   ::setenv("TARNIX_SYSTEMCTL", systemctl.c_str(), 1);
@@ -100,8 +109,6 @@ TEST_F(HelperManagerInstall, InstallsThroughPkexecAndConnects) {
   EXPECT_NE(test::slurp(table.serviceUnit(helper.bundleIdentifier)).find("--owner-uid 4321"), std::string::npos);
   ASSERT_TRUE(manager.proxy());
   manager.proxy()->terminate();
-  ::unsetenv("TARNIX_ROOT_PREFIX");
-  ::unsetenv("TARNIX_SYSTEMCTL");
 }
 
 }  // namespace

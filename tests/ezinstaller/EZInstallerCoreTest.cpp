@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "EZInstallerTestSupport.h"
+#include "ProcessSupport.h"
 #include "app/core/QLLocalization.h"
 #include "ezinstaller/QLEZInstallerPreferences.h"
 #include "ezinstaller/QLEZLocalization.h"
@@ -266,8 +267,13 @@ class EZInstallerCoreTest : public QObject {
   }
 
   void theNotificationReachesTheDesktopService() {
+    // The bus's socket goes in a folder of this test: the session configuration would put it
+    // in /tmp, where a killed bus leaves it.
+    QTemporaryDir socketFolder;
     QProcess bus;
-    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+    tarnix::test::endWithThisProcess(bus);
+    bus.start("dbus-daemon",
+              {"--session", "--nofork", "--print-address=1", "--address=unix:dir=" + socketFolder.path()});
     if (!bus.waitForStarted(5000)) QSKIP("dbus-daemon is not installed");
     QVERIFY(bus.waitForReadyRead(10000));
     const QString address = QString::fromUtf8(bus.readLine()).trimmed();
@@ -279,6 +285,12 @@ class EZInstallerCoreTest : public QObject {
     auto* service = new FakeNotificationService;
     service->moveToThread(&serviceThread);
     serviceThread.start();
+    // Also when a check below fails: destroying a running thread aborts the whole run.
+    const auto stop = qScopeGuard([&] {
+      serviceThread.quit();
+      serviceThread.wait();
+      delete service;
+    });
     QVERIFY(serviceSide.registerObject("/org/freedesktop/Notifications", service, QDBusConnection::ExportAllSlots));
     QVERIFY(serviceSide.registerService("org.freedesktop.Notifications"));
 
@@ -293,7 +305,6 @@ class EZInstallerCoreTest : public QObject {
              (QStringList{"Tarnix EZInstaller", "Tarnix EZInstaller - Finished",
                           "Dropped: 2 Installed: 1 Failed: 0\nInstalled A&amp;B.kext &lt;x&gt;.kext",
                           "local.quillon.tarnix.ezinstaller"}));
-    delete service;
     QDBusConnection::disconnectFromBus("service");
     QDBusConnection::disconnectFromBus("client");
     bus.kill();

@@ -26,6 +26,7 @@
 #include "ezinstaller/QLMainEZInstallerWindowController.h"
 #include "ezinstaller/QLSmartTableManager.h"
 #include "ezinstaller/QLUserNotificationCenter.h"
+#include "model/QLCPU.h"
 #include "model/QLKernelExtensionsManager.h"
 #include "model/QLOSVolumeManager.h"
 
@@ -412,6 +413,7 @@ class EZInstallerGuiTest : public QObject {
     for (QProcess* launch : {&first, &second}) {
       launch->setProcessEnvironment(environment);
       launch->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+      tarnix::test::endWithThisProcess(*launch);
     }
     first.start(program);
     QVERIFY(first.waitForStarted(kGenerousMs));
@@ -452,15 +454,25 @@ class EZInstallerGuiTest : public QObject {
     QVERIFY2(QString::fromUtf8(launch.readAll()).contains(output), qPrintable(output));
   }
 
-  // The whole road: the smart table chooses the folders, the real helper installs, repairs
-  // and rebuilds, and the notification counts what happened.
+  // The whole road: the connection sends the thread budget the user chose in the main
+  // application, the smart table chooses the folders, the real helper installs, repairs and
+  // rebuilds, and the notification counts what happened.
   void aRunAgainstTheRealHelperInstallsWhereTheTableSays() {
     tarnix::test::HelperDaemonProcess daemon;
     QVERIFY2(daemon.waitUntilListening(), qPrintable(daemon.log()));
     qputenv("TARNIX_HELPER_SOCKET", QFile::encodeName(daemon.socket()));
+    QLAppManager::shared().preferences().setRepairPermissionsMaximumThreadsNumber(2);
+    QLCPU::shared().setMaxthread(5);
+    tarnix::test::RecordingProxy connecting;
+    QLAppManager::shared().setProxy(&connecting);
     QSignalSpy connected(&QLAppManager::shared().bridge(), &QLHelperNotificationBridge::didConnect);
     QLAppManager::shared().xpcManager().installAndConnect();
+    // The report runs on this thread, so the real proxy is behind the recorder before it.
+    connecting.inner = QLAppManager::shared().xpcManager().proxy();
     QTRY_VERIFY_WITH_TIMEOUT(connected.count() == 1, kGenerousMs);
+    QCOMPARE(connecting.requests(), (QStringList{"test2", "changeMaximumThreadsNumber 2"}));
+    QCOMPARE(QLCPU::shared().maxthread(), 2);
+    QLAppManager::shared().setProxy(nullptr);
     QVERIFY(QLAppManager::shared().proxy());
 
     cli::SampleVolumeSummary summary;

@@ -4,8 +4,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,6 +39,22 @@ inline bool waitFor(const std::function<bool()>& condition, std::chrono::millise
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
+}
+
+// Waits up to `grace` for process `pid`, which need not be a child of this one, to end; then
+// kills it and waits again. Whether it ended by itself.
+// (Through the system calls: Debian 12's <sys/pidfd.h> does not declare them for C++.)
+inline bool endProcess(pid_t pid, std::chrono::milliseconds grace) {
+  const int process = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  if (process < 0) return true;  // gone already
+  pollfd ended{process, POLLIN, 0};
+  const bool byItself = ::poll(&ended, 1, static_cast<int>(grace.count())) > 0;
+  if (!byItself) {
+    ::syscall(SYS_pidfd_send_signal, process, SIGKILL, nullptr, 0);
+    ::poll(&ended, 1, 10000);
+  }
+  ::close(process);
+  return byItself;
 }
 
 // A script that appends its arguments (one per line, then "--") to `record` and exits with
@@ -76,13 +93,20 @@ class HelperDaemon {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    started_ = posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    started_ = started_ && waitFor([&] { return logContains("Listening."); });
+    // The daemon dies with this process, however the test ends (a crash, or the runner killing
+    // it on a timeout, skips the destructor): a root daemon never outlives its test.
+    const pid_t parent = ::getpid();
+    const char* logPath = log_.c_str();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      // Only async-signal-safe calls between fork and exec.
+      if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(127);
+      const int out = ::open(logPath, O_WRONLY | O_CREAT | O_APPEND, 0644);
+      if (out < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(out, STDERR_FILENO) < 0) ::_exit(127);
+      ::execve(binary.c_str(), argv.data(), envp.data());
+      ::_exit(127);
+    }
+    started_ = pid_ > 0 && waitFor([&] { return logContains("Listening."); });
   }
   ~HelperDaemon() {
     if (pid_ > 0 && !exited_) {

@@ -354,5 +354,35 @@ TEST_F(HelperIntegration, TerminateEndsTheDaemonWithoutAReply) {
   EXPECT_EQ(client.delegate.errors.front(), QLXPCHelperManagerError::failedToEstablishHelperConnection);
 }
 
+// A test process that dies (a crash, an abort, the runner's kill on a timeout) runs no
+// destructor: the daemon it started must end with it all the same.
+TEST(HelperHarness, TheDaemonEndsWithItsTestProcess) {
+  int report[2];
+  ASSERT_EQ(::pipe2(report, O_CLOEXEC), 0);  // the daemon must not hold the end open
+  const pid_t dying = ::fork();
+  ASSERT_GE(dying, 0);
+  if (dying == 0) {
+    ::close(report[0]);
+    const auto* daemon = new HelperDaemon;  // never destroyed
+    const std::string line = std::to_string(daemon->started() ? daemon->pid() : 0) + " " + daemon->dir().path();
+    (void)!::write(report[1], line.data(), line.size());
+    ::_exit(0);
+  }
+  ::close(report[1]);
+  std::string line;
+  char buffer[512];
+  for (ssize_t got; (got = ::read(report[0], buffer, sizeof buffer)) > 0;)
+    line.append(buffer, static_cast<std::size_t>(got));
+  ::close(report[0]);
+  ASSERT_EQ(::waitpid(dying, nullptr, 0), dying);
+  const auto blank = line.find(' ');
+  ASSERT_NE(blank, std::string::npos) << line;
+  const pid_t daemon = std::stoi(line.substr(0, blank));
+  const bool ended = daemon <= 0 || test::endProcess(daemon, std::chrono::seconds(10));
+  std::filesystem::remove_all(line.substr(blank + 1));  // the folder is the dead test's to leak
+  ASSERT_GT(daemon, 0) << "the daemon did not start";
+  EXPECT_TRUE(ended) << "the daemon outlived the test that started it";
+}
+
 }  // namespace
 }  // namespace tarnix

@@ -65,6 +65,8 @@ TEST(QLOSVersion, ParsesProductVersionStrings) {
       {"10.13", true, 10, 13, 0},   {"10.13.2", true, 10, 13, 2}, {"10.13.", true, 10, 13, 0},
       {"10..13", true, 10, 13, 0},  {"+10.-1", true, 10, -1, 0},  {"10", false, 0, 0, 0},
       {"10.13.2.1", false, 0, 0, 0}, {"10.13.beta", false, 0, 0, 0}, {"", false, 0, 0, 0},
+      {"+-10.13", false, 0, 0, 0},  {"-+10.13", false, 0, 0, 0}, {"++10.13", false, 0, 0, 0},
+      {"10.--13", false, 0, 0, 0},  {"-10.13", true, -10, 13, 0},
   };
   platform::setLogSink(platform::LogSink::discard);
   for (const auto& c : cases) {
@@ -89,6 +91,7 @@ TEST(QLOSVersion, SaysWhichStepFailed) {
       {"<plist><dict><key>ProductVersion</key><string>10.13</string></dict></plist>",
        "QLOSVersion::init() Error: Failed to find the os build version.\n"},
       {versionPlist("10", "A"), "QLOSVersion::init() Error: Invalid os version string.\n"},
+      {versionPlist("+-10.13", "A"), "QLOSVersion::init() Error: Invalid os version string.\n"},
   };
   for (const auto& [plist, message] : cases) {
     testing::internal::CaptureStdout();
