@@ -160,6 +160,15 @@ TEST(Mounts, ParsesMountInfo) {
   EXPECT_FALSE(mounts[0].readOnly);
   EXPECT_EQ(mounts[1].fileSystemType, "apfs");
   EXPECT_TRUE(mounts[1].readOnly);
+  // What the helper checks a volume with: the mount's id, its device, what of its file system
+  // is mounted there, and the mount's own options.
+  EXPECT_EQ(mounts[0].mountId, 36u);
+  EXPECT_EQ(mounts[0].deviceMajor, 98u);
+  EXPECT_EQ(mounts[1].deviceMinor, 1u);
+  EXPECT_EQ(mounts[0].root, "/");
+  EXPECT_TRUE(mounts[0].hasOption("noatime"));
+  EXPECT_FALSE(mounts[0].hasOption("atime"));
+  EXPECT_FALSE(mounts[0].hasOption("uid=0")) << "the file system's options are not the mount's";
 }
 
 }  // namespace
