@@ -28,6 +28,16 @@ int openRootDirectory(const std::string& root) {
   return ::open(root.empty() ? "/" : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+int writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return errno;
+    bytes.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return 0;
+}
+
 void splitParent(std::string_view relative, std::string_view& parent, std::string_view& leaf) {
   while (relative.size() > 1 && relative.back() == '/') relative.remove_suffix(1);
   const auto slash = relative.rfind('/');

@@ -40,6 +40,9 @@ int openRootDirectory(const std::string& root);
 // set on failure.
 int openBeneath(int rootFd, std::string_view relative, int flags, std::uint64_t resolve = 0);
 
+// Writes all of `bytes` to `fd`; 0 or the errno of the failure.
+int writeAll(int fd, std::string_view bytes);
+
 // Splits "/a/b/c" into "/a/b" and "c"; "/c" into "" and "c". An empty or "/" path has an
 // empty leaf.
 void splitParent(std::string_view relative, std::string_view& parent, std::string_view& leaf);

@@ -141,13 +141,7 @@ int copyFileData(int from, int to) {
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return errno;
     if (got == 0) return 0;
-    ssize_t done = 0;
-    while (done < got) {
-      const ssize_t put = ::write(to, buffer + done, static_cast<std::size_t>(got - done));
-      if (put < 0 && errno == EINTR) continue;
-      if (put < 0) return errno;
-      done += put;
-    }
+    if (const int rc = detail::writeAll(to, std::string_view(buffer, static_cast<std::size_t>(got)))) return rc;
   }
 }
 
@@ -340,13 +334,7 @@ int writeFileBeneath(const TreeRoot& root, std::string_view relative, std::strin
   if (!openParent(rootFd.get(), relative, parent, root.resolve())) return errno;
   Fd file(::openat(parent.fd.get(), parent.leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (file.get() < 0) return errno;
-  std::size_t done = 0;
-  while (done < contents.size()) {
-    const ssize_t put = ::write(file.get(), contents.data() + done, contents.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return errno;
-    done += static_cast<std::size_t>(put);
-  }
+  if (const int rc = detail::writeAll(file.get(), contents)) return rc;
   if (::fchmod(file.get(), mode & 07777u) != 0) return errno;
   return owner && ::fchown(file.get(), owner->uid, owner->gid) != 0 ? errno : 0;
 }

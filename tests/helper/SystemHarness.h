@@ -58,6 +58,29 @@ inline std::string missingForAuthorizationTests() {
   return {};
 }
 
+// Starts `command` (as `as` when given, with no other groups) with its standard output, and
+// its standard error when `errorsToo`, on `out`. The pid, or -1.
+inline pid_t spawnAs(const std::vector<std::string>& command, const std::vector<std::string>& environment, int out,
+                     bool errorsToo, std::optional<std::pair<uid_t, gid_t>> as) {
+  std::vector<std::string> args = command, env = environment;
+  std::vector<char*> argv, envp;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    // Only calls that are safe after fork in a threaded process until exec.
+    if (::dup2(out, STDOUT_FILENO) < 0 || (errorsToo && ::dup2(out, STDERR_FILENO) < 0)) ::_exit(126);
+    if (as && (::setgroups(1, &as->second) != 0 || ::setgid(as->second) != 0 || ::setuid(as->first) != 0 ||
+               ::chdir("/") != 0))
+      ::_exit(126);
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
 // A child process, as `uid` and `gid` when given (no other groups), its output appended to
 // `log`; stopped (SIGTERM, then SIGKILL) and reaped when the object goes away.
 class Child {
@@ -65,23 +88,9 @@ class Child {
   Child() = default;
   Child(const std::vector<std::string>& command, const std::vector<std::string>& environment, const std::string& log,
         std::optional<std::pair<uid_t, gid_t>> as = std::nullopt) {
-    std::vector<std::string> args = command, env = environment;
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
     const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (out < 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      // Only calls that are safe after fork in a threaded process until exec.
-      if (::dup2(out, STDOUT_FILENO) < 0 || ::dup2(out, STDERR_FILENO) < 0) ::_exit(126);
-      if (as && (::setgroups(1, &as->second) != 0 || ::setgid(as->second) != 0 || ::setuid(as->first) != 0))
-        ::_exit(126);
-      ::execve(argv[0], argv.data(), envp.data());
-      ::_exit(127);
-    }
+    pid_ = spawnAs(command, environment, out, true, as);
     ::close(out);
   }
   ~Child() { stop(); }
@@ -143,23 +152,9 @@ struct Ran {
 };
 inline Ran runAs(uid_t uid, gid_t gid, const std::vector<std::string>& command,
                  const std::vector<std::string>& environment) {
-  std::vector<std::string> args = command, env = environment;
-  std::vector<char*> argv, envp;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return {};
-  const pid_t child = ::fork();
-  if (child == 0) {
-    // Only calls that are safe after fork in a threaded process until exec.
-    if (::dup2(fds[1], STDOUT_FILENO) < 0 || ::setgroups(1, &gid) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0 ||
-        ::chdir("/") != 0)
-      ::_exit(126);
-    ::execve(argv[0], argv.data(), envp.data());
-    ::_exit(127);
-  }
+  const pid_t child = spawnAs(command, environment, fds[1], false, std::make_pair(uid, gid));
   ::close(fds[1]);
   Ran ran;
   char buffer[4096];
