@@ -59,6 +59,10 @@ QLMainAbstractRootlessViewController::QLMainAbstractRootlessViewController(QWidg
   outletFieldRootlessValue = new QLabel(this);
   outletFieldRootlessValue->setObjectName(QStringLiteral("outletFieldRootlessValue"));
   outletFieldRootlessValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  outletFieldBootloaderWord = new QLabel(this);
+  outletFieldBootloaderWord->setObjectName(QStringLiteral("outletFieldBootloaderWord"));
+  outletFieldBootloaderWord->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  outletFieldBootloaderWord->hide();
   imageButton->setToolTip(QLLocalizedString("kQLMainAbstractRootlessVCSelectBootloaderConfiguration"));
 
   // Two columns, bit 0 at the top left, read down then across.
@@ -85,7 +89,11 @@ QLMainAbstractRootlessViewController::QLMainAbstractRootlessViewController(QWidg
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(boxRootlessStatus);
-  layout->addWidget(outletFieldRootlessValue);
+  auto* values = new QHBoxLayout;
+  values->addWidget(outletFieldRootlessValue);
+  values->addStretch();
+  values->addWidget(outletFieldBootloaderWord);
+  layout->addLayout(values);
   layout->addLayout(bottom);
 
   connect(imageButton, &QToolButton::clicked, this, &QLMainAbstractRootlessViewController::selectBooterConfiguration);
@@ -112,9 +120,8 @@ void QLMainAbstractRootlessViewController::applyViaNVRAM() { presenter().applyVi
 void QLMainAbstractRootlessViewController::applyViaConfig() { presenter().applyViaConfig(); }
 
 void QLMainAbstractRootlessViewController::selectBooterConfiguration() {
-  const QLBootloaderOpenPanel panel = presenter().selectBooterConfiguration();
   QPointer<QLMainAbstractRootlessViewController> self(this);
-  QLBootloaderFileChooser::open(this, panel, [self](std::optional<std::string> path) {
+  QLBootloaderFileChooser::open(this, presenter().selectBooterConfiguration(), [self](std::optional<std::string> path) {
     if (self) self->presenter().didChooseBooterConfiguration(std::move(path));
   });
 }
@@ -151,12 +158,22 @@ void QLMainAbstractRootlessViewController::showBootloaderConfig(const std::strin
   imageButton->setIcon(QIcon(imagePath(image)));
 }
 
+void QLMainAbstractRootlessViewController::showBootloaderWord(const std::optional<QLBootloaderWordLine>& line) {
+  outletFieldBootloaderWord->setVisible(line.has_value());
+  outletFieldBootloaderWord->setText(
+      line ? QString::fromStdString(line->text([](std::string_view key) { return QLLocalizedString(key).toStdString(); }))
+           : QString());
+}
+
 void QLMainAbstractRootlessViewController::startProgress() { QLInterfaceHelpers::start(circularIndicator); }
 void QLMainAbstractRootlessViewController::stopProgress() { QLInterfaceHelpers::stop(circularIndicator); }
 
 void QLMainAbstractRootlessViewController::present(const QLRootlessMessage& message) {
   const QString title = localized(message.title);
-  const QString contents = localized(message.contents);
+  QString contents = localized(message.contents);
+  if (message.detail)
+    contents += QStringLiteral("\n\n") +
+                QString::fromStdString(message.detail->text(localized(message.detail->key).toStdString()));
   presentedMessage_ = message.form == QLRootlessMessage::Form::alert
                           ? QLInterfaceHelpers::showAlert(this, title, contents)
                           : QLInterfaceHelpers::showMessage(this, title, contents);

@@ -32,6 +32,8 @@ class QLMainAbstractRootlessViewController : public QLMainAbstractViewController
   // By bit number; each carries its number as the "tag" property.
   std::array<QCheckBox*, 9> outletButtonRootlessFlags{};
   QLabel* outletFieldRootlessValue = nullptr;
+  // The chosen bootloader file's own word, beside the value line; hidden until a file is chosen.
+  QLabel* outletFieldBootloaderWord = nullptr;
 
   // The alert or message shown last, while it is open.
   QMessageBox* presentedMessage() const { return presentedMessage_; }
@@ -61,6 +63,7 @@ class QLMainAbstractRootlessViewController : public QLMainAbstractViewController
   void showValueLine(const QLRootlessValueLine& line) override;
   void setApplyViaConfigEnabled(bool enabled) override;
   void showBootloaderConfig(const std::string& path, std::string_view image) override;
+  void showBootloaderWord(const std::optional<QLBootloaderWordLine>& line) override;
   void startProgress() override;
   void stopProgress() override;
   void present(const QLRootlessMessage& message) override;

@@ -1,5 +1,6 @@
 #include "bootconfig/QLBooterConfigPresenter.h"
 
+#include "bootconfig/QLNVRAMWriteFailure.h"
 #include "bootconfig/QLRootlessLocalization.h"
 
 namespace tarnix {
@@ -25,24 +26,32 @@ void QLBooterConfigPresenter::applyViaNVRAM() {
   if (!newer) return present(alert(kQLBooterConfigVCNewBooterConfigNotExist));
   switch (context_.environment) {
     case QLBootEnvironmentType::Normal: {
+      if (!helper_)
+        return present(alert(kQLBooterConfigVCBooterConfigFailedToApplyViaNVRAM,
+                             QLLocalizedText{kQLMainAbstractRootlessVCNVRAMNoHelper, {}}));
       // The reply may come on another thread, after the pane has gone.
       auto answer = [post = mainThreadPoster()](bool applied) {
         post([applied](QLMainAbstractRootlessPresenter& pane) {
-          static_cast<QLBooterConfigPresenter&>(pane).present(
-              applied ? message(kQLBooterConfigVCBooterConfigAppliedViaNVRAM)
-                      : alert(kQLBooterConfigVCBooterConfigFailedToApplyViaNVRAM));
+          static_cast<QLBooterConfigPresenter&>(pane).answerFromHelper(applied);
         });
       };
-      if (!helper_) return answer(false);
       return helper_(newer->decimalValue().value_or(0), std::move(answer));
     }
     case QLBootEnvironmentType::Recovery:
-      if (!newer->writeToNVRAM()) present(alert(kQLBooterConfigVCBooterConfigFailedToApplyViaNVRAM));
+      if (const int error = newer->writeToNVRAMStatus())
+        present(alert(kQLBooterConfigVCBooterConfigFailedToApplyViaNVRAM, QLNVRAMWriteFailureReason(error)));
       return;
     case QLBootEnvironmentType::SingleUser:
     case QLBootEnvironmentType::SingleUserRecovery:
     case QLBootEnvironmentType::Unknown: return;
   }
+}
+
+void QLBooterConfigPresenter::answerFromHelper(bool applied) {
+  if (applied) return present(message(kQLBooterConfigVCBooterConfigAppliedViaNVRAM));
+  const auto mounts = context_.mounts ? context_.mounts() : std::vector<platform::Mount>{};
+  present(alert(kQLBooterConfigVCBooterConfigFailedToApplyViaNVRAM,
+                QLHelperNVRAMWriteFailureReason(context_.rootless.variables(), mounts)));
 }
 
 std::optional<QLRootlessMessage> QLBooterConfigPresenter::refuseViaConfig() const {
@@ -52,8 +61,10 @@ std::optional<QLRootlessMessage> QLBooterConfigPresenter::refuseViaConfig() cons
   return std::nullopt;
 }
 
-bool QLBooterConfigPresenter::applyEditedToConfig() {
-  return context_.bootloader.applyBooterConfig(*context_.rootless.newBooterConfig());
+int QLBooterConfigPresenter::applyEditedToConfig() {
+  int error = 0;
+  context_.bootloader.applyBooterConfig(*context_.rootless.newBooterConfig(), &error);
+  return error;
 }
 
 }  // namespace tarnix

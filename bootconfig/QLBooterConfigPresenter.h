@@ -12,7 +12,7 @@ using QLApplyBooterConfigViaHelper = std::function<void(std::int64_t value, std:
 // The booter pane (bootercfg).
 class QLBooterConfigPresenter final : public QLMainAbstractRootlessPresenter {
  public:
-  // Without `helper` (no connection) a normal boot's apply reports a failure.
+  // Without `helper` (no connection) a normal boot's apply reports a failure, and says so.
   QLBooterConfigPresenter(QLRootlessPaneView& view, QLRootlessPaneContext context, QLApplyBooterConfigViaHelper helper);
 
   // Through the helper in a normal boot, written directly from the recovery system.
@@ -24,10 +24,12 @@ class QLBooterConfigPresenter final : public QLMainAbstractRootlessPresenter {
   const QLRootlessConfig* edited() const override { return context_.rootless.newBooterConfig(); }
   void setEditedFlag(int bit, bool on) override { context_.rootless.editBooterConfig().setFlag(bit, on); }
   void dropEdited() override { context_.rootless.dropNewBooterConfig(); }
+  QLBootloaderWord configWord(const QLBootloaderConfig& config) const override { return config.booterWordOnDisk(); }
   std::optional<QLRootlessMessage> refuseViaConfig() const override;
-  bool applyEditedToConfig() override;
+  int applyEditedToConfig() override;
 
  private:
+  void answerFromHelper(bool applied);
   const QLBooterConfig& currentBooterConfig_;
   QLApplyBooterConfigViaHelper helper_;
 };

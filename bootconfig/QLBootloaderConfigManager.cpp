@@ -1,7 +1,10 @@
 #include "bootconfig/QLBootloaderConfigManager.h"
 
+#include <cerrno>
+
 #include "bootconfig/QLChameleonConfig.h"
 #include "bootconfig/QLCloverConfig.h"
+#include "bootconfig/QLOpenCoreConfig.h"
 #include "platform/Log.h"
 
 namespace tarnix {
@@ -21,6 +24,9 @@ QLBootloaderConfigType QLBootloaderConfigManager::recognise(plist_t dictionary) 
                                                 "Devices", "Graphics", "GUI"};
   static constexpr const char* kChameleonKeys[] = {"Kernel Flags", "UseKernelCache", "Timeout"};
   if (!platform::isDictionary(dictionary)) return QLBootloaderConfigType::unsupported;
+  // OpenCore's files have sections of Clover's names too ("ACPI", "Kernel"); only OpenCore has
+  // the whole set of its own, so it is asked first.
+  if (QLOpenCoreConfig::hasSections(dictionary)) return QLBootloaderConfigType::opencore;
   // Clover's sections are dictionaries. Chameleon files carry strings, some under the same
   // names (an "SMBIOS" path to smbios.plist), so a section name alone does not make a file
   // Clover while it has Chameleon keys.
@@ -39,6 +45,7 @@ bool QLBootloaderConfigManager::loadConfig(const std::string& path) {
   switch (recognise(dictionary.get())) {
     case QLBootloaderConfigType::clover: config = QLCloverConfig::create(path); break;
     case QLBootloaderConfigType::chameleon: config = QLChameleonConfig::create(path); break;
+    case QLBootloaderConfigType::opencore: config = QLOpenCoreConfig::create(path); break;
     case QLBootloaderConfigType::unsupported: break;
   }
   if (!config) {
@@ -50,18 +57,28 @@ bool QLBootloaderConfigManager::loadConfig(const std::string& path) {
   return true;
 }
 
-bool QLBootloaderConfigManager::applySIPConfig(const QLRootlessConfig& newSIPConfig) {
-  const auto config = currentConfig();
-  if (!config) return false;
-  std::lock_guard lock(applying_);
-  return config->applySIPConfig(newSIPConfig) && config->save();
+bool QLBootloaderConfigManager::applySIPConfig(const QLRootlessConfig& newSIPConfig, int* error) {
+  return apply(&QLBootloaderConfig::applySIPConfig, newSIPConfig, error);
 }
 
-bool QLBootloaderConfigManager::applyBooterConfig(const QLRootlessConfig& newBooterConfig) {
-  const auto config = currentConfig();
-  if (!config) return false;
-  std::lock_guard lock(applying_);
-  return config->applyBooterConfig(newBooterConfig) && config->save();
+bool QLBootloaderConfigManager::applyBooterConfig(const QLRootlessConfig& newBooterConfig, int* error) {
+  return apply(&QLBootloaderConfig::applyBooterConfig, newBooterConfig, error);
+}
+
+bool QLBootloaderConfigManager::apply(bool (QLBootloaderConfig::*write)(const QLRootlessConfig&),
+                                      const QLRootlessConfig& value, int* error) {
+  int failure = 0;
+  if (const auto config = currentConfig(); !config) {
+    failure = ENOENT;
+  } else {
+    std::lock_guard lock(applying_);
+    if (!((*config).*write)(value))
+      failure = EINVAL;
+    else if (!config->save())
+      failure = config->saveError() ? config->saveError() : EIO;
+  }
+  if (error) *error = failure;
+  return failure == 0;
 }
 
 }  // namespace tarnix

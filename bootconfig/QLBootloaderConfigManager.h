@@ -16,20 +16,24 @@ class QLBootloaderConfigManager {
 
   std::shared_ptr<QLBootloaderConfig> currentConfig() const;
 
-  // Which bootloader a dictionary belongs to, by its top-level keys: a Clover section holding a
-  // dictionary, else a Chameleon key, else any Clover section name.
+  // Which bootloader a dictionary belongs to, by its top-level keys: OpenCore's whole set of
+  // sections, else a Clover section holding a dictionary, else a Chameleon key, else any Clover
+  // section name.
   static QLBootloaderConfigType recognise(plist_t dictionary);
 
-  // Opens a Clover or Chameleon file and makes it current. False, with the current one kept,
-  // when the file is not a dictionary or belongs to neither.
+  // Opens a Clover, Chameleon or OpenCore file and makes it current. False, with the current one
+  // kept, when the file is not a dictionary or belongs to none of them.
   bool loadConfig(const std::string& path);
 
   // Apply the value to the current configuration and save it. False without a current
-  // configuration, when the value cannot be applied, or when saving fails.
-  bool applySIPConfig(const QLRootlessConfig& newSIPConfig);
-  bool applyBooterConfig(const QLRootlessConfig& newBooterConfig);
+  // configuration, when the value cannot be applied, or when saving fails; `error` then tells
+  // which: ENOENT, EINVAL, or the errno value of the save.
+  bool applySIPConfig(const QLRootlessConfig& newSIPConfig, int* error = nullptr);
+  bool applyBooterConfig(const QLRootlessConfig& newBooterConfig, int* error = nullptr);
 
  private:
+  bool apply(bool (QLBootloaderConfig::*write)(const QLRootlessConfig&), const QLRootlessConfig& value, int* error);
+
   mutable std::mutex mutex_;
   std::shared_ptr<QLBootloaderConfig> currentConfig_;
   // Applying and saving edit the shared dictionary; one at a time.

@@ -2,6 +2,6 @@
 
 namespace tarnix {
 
-enum class QLBootloaderConfigType { clover, chameleon, unsupported };
+enum class QLBootloaderConfigType { clover, chameleon, opencore, unsupported };
 
 }  // namespace tarnix

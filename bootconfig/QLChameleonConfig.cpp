@@ -17,4 +17,12 @@ bool QLChameleonConfig::applySIPConfig(const QLRootlessConfig& newSIPConfig) {
 
 bool QLChameleonConfig::applyBooterConfig(const QLRootlessConfig&) { return false; }
 
+QLBootloaderWord QLChameleonConfig::readSIPWord(plist_t dictionary) const {
+  return wordFromNode(plist_dict_get_item(dictionary, kCsrActiveConfig), 4);
+}
+
+QLBootloaderWord QLChameleonConfig::readBooterWord(plist_t) const {
+  return {QLBootloaderWord::State::notSupported};
+}
+
 }  // namespace tarnix

@@ -19,6 +19,9 @@ class QLChameleonConfig final : public QLBootloaderConfig {
   bool applySIPConfig(const QLRootlessConfig& newSIPConfig) override;
   // Always false: nothing is written.
   bool applyBooterConfig(const QLRootlessConfig& newBooterConfig) override;
+  QLBootloaderWord readSIPWord(plist_t dictionary) const override;
+  // Always notSupported.
+  QLBootloaderWord readBooterWord(plist_t dictionary) const override;
 
  private:
   using QLBootloaderConfig::QLBootloaderConfig;

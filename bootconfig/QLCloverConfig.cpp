@@ -29,4 +29,12 @@ bool QLCloverConfig::applyToRtVariables(const char* key, const QLRootlessConfig&
   return true;
 }
 
+QLBootloaderWord QLCloverConfig::readSIPWord(plist_t dictionary) const {
+  return wordFromNode(plist_dict_get_item(plist_dict_get_item(dictionary, kRtVariables), kCsrActiveConfig), 4);
+}
+
+QLBootloaderWord QLCloverConfig::readBooterWord(plist_t dictionary) const {
+  return wordFromNode(plist_dict_get_item(plist_dict_get_item(dictionary, kRtVariables), kBooterConfig), 2);
+}
+
 }  // namespace tarnix

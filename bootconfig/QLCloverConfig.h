@@ -19,6 +19,8 @@ class QLCloverConfig final : public QLBootloaderConfig {
   QLBootloaderConfigType type() const override { return QLBootloaderConfigType::clover; }
   bool applySIPConfig(const QLRootlessConfig& newSIPConfig) override;
   bool applyBooterConfig(const QLRootlessConfig& newBooterConfig) override;
+  QLBootloaderWord readSIPWord(plist_t dictionary) const override;
+  QLBootloaderWord readBooterWord(plist_t dictionary) const override;
 
  private:
   using QLBootloaderConfig::QLBootloaderConfig;

@@ -1,6 +1,9 @@
 #include "bootconfig/QLMainAbstractRootlessPresenter.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "bootconfig/QLRootlessLocalization.h"
 #include "model/QLBootEnvironmentManager.h"
@@ -10,31 +13,57 @@
 
 namespace tarnix {
 
+namespace {
+
+// Where Chameleon's file may be: the selected volume first, then "/" and every other mounted
+// macOS volume.
+std::vector<std::string> macOSVolumes() {
+  std::vector<std::string> volumes;
+  auto add = [&](const std::string& mountPoint) {
+    if (std::find(volumes.begin(), volumes.end(), mountPoint) == volumes.end()) volumes.push_back(mountPoint);
+  };
+  if (auto target = QLOSVolumeManager::shared().selected()) add(target->mountPoint);
+  for (const auto& mounted : QLOSVolumeManager::mountedVolumes()) add(mounted.volume.mountPoint);
+  return volumes;
+}
+
+std::string lastComponent(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
 QLRootlessPaneContext sharedRootlessPaneContext(const QLPreferences* preferences) {
   std::optional<QLOSVersion> system;
   if (auto root = QLOSVolume::initWithMountPoint("/"))
     system = root->osVersion;
   else if (auto target = QLOSVolumeManager::shared().selected())
     system = target->osVersion;
-  return QLRootlessPaneContext{QLRootlessConfigManager::shared(),
-                               QLBootloaderConfigManager::shared(),
-                               QLBootEnvironmentManager::shared().currentEnvironment(),
-                               std::move(system),
-                               preferences,
-                               {},
-                               {}};
+  return QLRootlessPaneContext{
+      QLRootlessConfigManager::shared(),
+      QLBootloaderConfigManager::shared(),
+      QLBootEnvironmentManager::shared().currentEnvironment(),
+      std::move(system),
+      preferences,
+      {},
+      {},
+      [] { return QLBootloaderConfigSearch::search(QLBootloaderConfigSearch::systemPlaces(macOSVolumes())); },
+      [] { return platform::mountedFileSystems(); }};
 }
 
 QLMainAbstractRootlessPresenter::QLMainAbstractRootlessPresenter(QLRootlessPaneView& view,
                                                                  QLRootlessPaneContext context)
     : view_(view), context_(std::move(context)), alive_(std::make_shared<QLMainAbstractRootlessPresenter*>(this)) {}
 
-QLRootlessMessage QLMainAbstractRootlessPresenter::alert(QLLocalizedKey contents) {
-  return {QLRootlessMessage::Form::alert, kQLMainAbstractVCAnErrorOccured, contents};
+QLRootlessMessage QLMainAbstractRootlessPresenter::alert(QLLocalizedKey contents,
+                                                         std::optional<QLLocalizedText> detail) {
+  return {QLRootlessMessage::Form::alert, kQLMainAbstractVCAnErrorOccured, contents, std::move(detail)};
 }
 
-QLRootlessMessage QLMainAbstractRootlessPresenter::message(QLLocalizedKey contents) {
-  return {QLRootlessMessage::Form::message, kQLMainAbstractVCFinished, contents};
+QLRootlessMessage QLMainAbstractRootlessPresenter::message(QLLocalizedKey contents,
+                                                           std::optional<QLLocalizedText> detail) {
+  return {QLRootlessMessage::Form::message, kQLMainAbstractVCFinished, contents, std::move(detail)};
 }
 
 QLRootlessPaneOutlets QLMainAbstractRootlessPresenter::outlets() const {
@@ -53,10 +82,14 @@ void QLMainAbstractRootlessPresenter::viewDidLoad() {
   renderFlags();
 }
 
-void QLMainAbstractRootlessPresenter::viewDidAppear() {
+void QLMainAbstractRootlessPresenter::viewDidAppear() { renderBootloaderConfig(); }
+
+void QLMainAbstractRootlessPresenter::renderBootloaderConfig() {
   const auto config = context_.bootloader.currentConfig();
   view_.setApplyViaConfigEnabled(config != nullptr);
-  if (config) view_.showBootloaderConfig(config->path(), config->image());
+  if (!config) return view_.showBootloaderWord(std::nullopt);
+  view_.showBootloaderConfig(config->path(), config->image());
+  view_.showBootloaderWord(QLBootloaderWordLine::make(config->path(), configWord(*config)));
 }
 
 bool QLMainAbstractRootlessPresenter::flagEnabled(int) const { return true; }
@@ -99,14 +132,30 @@ void QLMainAbstractRootlessPresenter::actionButtonRootlessFlag(int tag, bool on)
 void QLMainAbstractRootlessPresenter::applyViaConfig() {
   if (!edited()) return present(alert(kind().newValueMissing));
   if (auto refusal = refuseViaConfig()) return present(*refusal);
-  present(applyEditedToConfig() ? message(kind().savedViaConfig) : alert(kind().failedToSaveViaConfig));
+  const int error = applyEditedToConfig();
+  renderBootloaderConfig();
+  const auto config = context_.bootloader.currentConfig();
+  if (error) {
+    std::optional<QLLocalizedText> why;
+    if (!config)
+      why = std::nullopt;
+    else if (error == EINVAL)
+      why = QLLocalizedText{kQLMainAbstractRootlessVCFileInTheWay, {}};
+    else
+      why = QLLocalizedText{kQLMainAbstractRootlessVCFileNotWritten, {lastComponent(config->path()), std::strerror(error)}};
+    return present(alert(kind().failedToSaveViaConfig, std::move(why)));
+  }
+  std::optional<QLLocalizedText> kept;
+  if (config && !config->keptCopy().empty())
+    kept = QLLocalizedText{kQLMainAbstractRootlessVCPreviousFileKept, {lastComponent(config->keptCopy())}};
+  present(message(kind().savedViaConfig, std::move(kept)));
 }
 
 QLBootloaderOpenPanel QLMainAbstractRootlessPresenter::selectBooterConfiguration() {
   view_.startProgress();
   std::string directory =
       context_.preferences ? context_.preferences->openPanelDirectory() : std::string(kQLDefaultOpenPanelDirectory);
-  return {kQLInstallationVCChoose, std::move(directory), "plist"};
+  return {kQLInstallationVCChoose, std::move(directory), "plist", context_.searchBootloaderConfigs};
 }
 
 std::function<void(QLMainAbstractRootlessPresenter::PaneTask)> QLMainAbstractRootlessPresenter::mainThreadPoster()
@@ -130,10 +179,7 @@ void QLMainAbstractRootlessPresenter::didChooseBooterConfiguration(std::optional
     const bool recognised = bootloader.loadConfig(file);
     post([recognised](QLMainAbstractRootlessPresenter& pane) {
       if (!recognised) pane.present(alert(kQLMainAbstractRootlessVCUnsupportedBootloaderConfiguration));
-      if (const auto config = pane.context_.bootloader.currentConfig()) {
-        pane.view_.showBootloaderConfig(config->path(), config->image());
-        pane.view_.setApplyViaConfigEnabled(true);
-      }
+      pane.renderBootloaderConfig();
       pane.view_.stopProgress();
     });
   };

@@ -30,11 +30,16 @@ struct QLRootlessPaneContext {
   // Run work off the main thread, and bring results back to it. Both run inline when empty.
   QLTaskRunner runInBackground;
   QLTaskRunner runOnMain;
+  // The bootloader files of this machine that the chooser offers; nothing offered when empty.
+  std::function<QLBootloaderConfigSearchResult()> searchBootloaderConfigs{};
+  // The mounted file systems, to tell why the helper could not write a variable; none when empty.
+  std::function<std::vector<platform::Mount>()> mounts{};
 };
 
 // The shared managers, the detected boot environment and the system of the volume at "/", or
-// of the selected target volume when "/" holds no macOS (a Linux rescue system). The two
-// runners are left for the application to fill.
+// of the selected target volume when "/" holds no macOS (a Linux rescue system); the search of
+// the mounted EFI partitions and of the macOS volumes (the selected one first), and the
+// system's mounts. The two runners are left for the application to fill.
 QLRootlessPaneContext sharedRootlessPaneContext(const QLPreferences* preferences);
 
 class QLMainAbstractRootlessPresenter {
@@ -46,7 +51,8 @@ class QLMainAbstractRootlessPresenter {
 
   // Stops the indicator, titles the controls and renders the check boxes and value line.
   void viewDidLoad();
-  // Enables applying through a file exactly when one has been chosen, and shows it.
+  // Enables applying through a file exactly when one has been chosen, and shows it with its
+  // own word as it is on disk now.
   void viewDidAppear();
   // Drops the value being edited and renders the current one again.
   void refresh();
@@ -82,15 +88,20 @@ class QLMainAbstractRootlessPresenter {
   virtual void setEditedFlag(int bit, bool on) = 0;
   virtual void dropEdited() = 0;
   virtual bool flagEnabled(int bit) const;
-  // Applies the edited value to the chosen file; the booter pane refuses Chameleon first.
+  // The chosen file's word of the pane's kind, as it is on disk.
+  virtual QLBootloaderWord configWord(const QLBootloaderConfig& config) const = 0;
+  // Applies the edited value to the chosen file (the booter pane refuses Chameleon first): 0,
+  // or the errno value of the bootloader manager's apply.
   virtual std::optional<QLRootlessMessage> refuseViaConfig() const { return std::nullopt; }
-  virtual bool applyEditedToConfig() = 0;
+  virtual int applyEditedToConfig() = 0;
 
   void renderFlags();
   void renderValues();
+  // The chosen file (path, picture and own word), or nothing when none is chosen.
+  void renderBootloaderConfig();
   void present(const QLRootlessMessage& message) { view_.present(message); }
-  static QLRootlessMessage alert(QLLocalizedKey contents);
-  static QLRootlessMessage message(QLLocalizedKey contents);
+  static QLRootlessMessage alert(QLLocalizedKey contents, std::optional<QLLocalizedText> detail = std::nullopt);
+  static QLRootlessMessage message(QLLocalizedKey contents, std::optional<QLLocalizedText> detail = std::nullopt);
   // Posts tasks to the main thread from any thread; a task posted after the presenter has
   // gone is dropped there.
   using PaneTask = std::function<void(QLMainAbstractRootlessPresenter&)>;

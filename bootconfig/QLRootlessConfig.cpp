@@ -1,5 +1,6 @@
 #include "bootconfig/QLRootlessConfig.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <vector>
@@ -20,15 +21,18 @@ std::size_t widthOf(const std::string& name) {
 
 }  // namespace
 
-std::optional<std::string> QLRootlessConfig::hexValue() const {
-  if (!decimalValue_) return std::nullopt;
+std::string QLHexString(std::int64_t value) {
   char text[24];
-  const std::int64_t value = *decimalValue_;
   if (value < 0)
     std::snprintf(text, sizeof text, "-0x%llx", static_cast<unsigned long long>(-(value + 1)) + 1ull);
   else
     std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
   return std::string(text);
+}
+
+std::optional<std::string> QLRootlessConfig::hexValue() const {
+  if (!decimalValue_) return std::nullopt;
+  return QLHexString(*decimalValue_);
 }
 
 std::optional<std::int64_t> QLRootlessConfig::readFromNVRAM() const {
@@ -43,27 +47,27 @@ std::optional<std::int64_t> QLRootlessConfig::readFromNVRAM() const {
   return static_cast<std::int32_t>(raw);
 }
 
-bool QLRootlessConfig::writeToNVRAM() const {
+int QLRootlessConfig::writeToNVRAMStatus() const {
   if (!decimalValue_ || !propertyName_ || !variables_) {
     platform::diagnostic("QLRootlessConfig::writeToNVRAM()", "Error: no value or no variable name.");
-    return false;
+    return EINVAL;
   }
   const std::size_t width = widthOf(*propertyName_);
-  if (width == 0) return false;
+  if (width == 0) return EINVAL;
   const std::int64_t value = *decimalValue_;
   // Either reading of the field (signed or unsigned) is accepted; anything wider would be cut.
   const std::int64_t lowest = width == 4 ? std::numeric_limits<std::int32_t>::min() : std::numeric_limits<std::int16_t>::min();
   const std::int64_t highest = width == 4 ? std::numeric_limits<std::uint32_t>::max() : std::numeric_limits<std::uint16_t>::max();
   if (value < lowest || value > highest) {
     platform::diagnostic("QLRootlessConfig::writeToNVRAM()", "Error: the value does not fit " + *propertyName_ + ".");
-    return false;
+    return ERANGE;
   }
   std::vector<std::uint8_t> bytes(width);
   const auto bits = static_cast<std::uint64_t>(value);
   for (std::size_t i = 0; i < width; ++i) bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
   const int status = variables_->write(platform::kAppleBootVariablesGuid, *propertyName_, bytes);
   platform::diagnostic("QLRootlessConfig::writeToNVRAM()", "Result: " + std::to_string(status));
-  return status == 0;
+  return status;
 }
 
 }  // namespace tarnix

@@ -11,6 +11,9 @@ namespace tarnix {
 inline constexpr std::int64_t kQLRootlessConfigMask = 0x1ff;
 inline constexpr int kQLRootlessConfigFlagCount = 9;
 
+// "0x" and lower-case hex digits without padding: "0x0", "0x67", "-0x1".
+std::string QLHexString(std::int64_t value);
+
 class QLRootlessConfig {
  public:
   // A bare word: no value, no variable name; it reads nothing and writes nothing.
@@ -30,7 +33,11 @@ class QLRootlessConfig {
   std::optional<std::int64_t> readFromNVRAM() const;
   // Stores the value in the name's width, little-endian. False without a value or name, for a
   // value that does not fit the width, or when the firmware refuses it.
-  bool writeToNVRAM() const;
+  bool writeToNVRAM() const { return writeToNVRAMStatus() == 0; }
+  // The same, answering 0 or the errno value that says why it failed: ENOTSUP without firmware
+  // variables, EACCES or EPERM when not permitted, EROFS for a read-only variable, EINVAL
+  // without a value or name, ERANGE for a value wider than the variable.
+  int writeToNVRAMStatus() const;
 
  protected:
   QLRootlessConfig(std::string propertyName, platform::FirmwareVariables& variables)

@@ -14,6 +14,9 @@ class QLRootlessConfigManager {
   static QLRootlessConfigManager& shared();
   explicit QLRootlessConfigManager(platform::FirmwareVariables& variables);
 
+  // The variables the words are read from and written to.
+  platform::FirmwareVariables& variables() { return variables_; }
+
   const QLSIPConfig& currentSIPConfig() const { return currentSIPConfig_; }
   const QLBooterConfig& currentBooterConfig() const { return currentBooterConfig_; }
 

@@ -13,7 +13,8 @@ inline constexpr QLLocalizedKey kQLInstallationVCChoose{"kQLInstallationVCChoose
 
 // The abstract rootless pane.
 inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCSelectBootloaderConfiguration{
-    "kQLMainAbstractRootlessVCSelectBootloaderConfiguration", "Select a Clover or Chameleon configuration file"};
+    "kQLMainAbstractRootlessVCSelectBootloaderConfiguration",
+    "Select a Clover, Chameleon or OpenCore configuration file"};
 inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCRefresh{"kQLMainAbstractRootlessVCRefresh", "Refresh"};
 inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCApplyViaNVRAM{"kQLMainAbstractRootlessVCApplyViaNVRAM",
                                                                        "Apply via NVRAM"};
@@ -24,7 +25,67 @@ inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCCurrentValue{"kQLMainAb
 inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCNewValue{"kQLMainAbstractRootlessVCNewValue", "New value: "};
 inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCUnsupportedBootloaderConfiguration{
     "kQLMainAbstractRootlessVCUnsupportedBootloaderConfiguration",
-    "The selected file is not a Clover or Chameleon configuration file."};
+    "The selected file is not a Clover, Chameleon or OpenCore configuration file."};
+
+// The chosen file's own word, beside the NVRAM one: "config.plist: 0xa87 (2695)".
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCConfigWordNotSet{"kQLMainAbstractRootlessVCConfigWordNotSet",
+                                                                          "not set"};
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCConfigWordUnreadable{
+    "kQLMainAbstractRootlessVCConfigWordUnreadable", "not a readable value"};
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCConfigWordNotSupported{
+    "kQLMainAbstractRootlessVCConfigWordNotSupported", "not supported by this bootloader"};
+// Why a save failed.
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCFileNotWritten{"kQLMainAbstractRootlessVCFileNotWritten",
+                                                                        "%1 could not be written: %2."};
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCFileInTheWay{
+    "kQLMainAbstractRootlessVCFileInTheWay",
+    "The file holds something else where the word belongs; it was left as it was."};
+// After a save.
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCPreviousFileKept{"kQLMainAbstractRootlessVCPreviousFileKept",
+                                                                          "The previous file was kept as %1."};
+// Why a firmware variable could not be written.
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCNVRAMUnsupported{
+    "kQLMainAbstractRootlessVCNVRAMUnsupported",
+    "This system has no firmware variables: it was not started through UEFI, or efivarfs is not mounted."};
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCNVRAMNotPermitted{
+    "kQLMainAbstractRootlessVCNVRAMNotPermitted", "Not permitted: only root may write firmware variables."};
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCNVRAMReadOnly{
+    "kQLMainAbstractRootlessVCNVRAMReadOnly",
+    "The variable is read-only: the firmware protects it, or efivarfs is mounted read-only."};
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCNVRAMFailed{"kQLMainAbstractRootlessVCNVRAMFailed",
+                                                                     "The firmware refused the value (%1)."};
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCNVRAMNoHelper{
+    "kQLMainAbstractRootlessVCNVRAMNoHelper", "Tarnix is not connected to its helper, which writes the variable."};
+inline constexpr QLLocalizedKey kQLMainAbstractRootlessVCNVRAMHelperFailed{
+    "kQLMainAbstractRootlessVCNVRAMHelperFailed",
+    "The helper could not write the variable; its log says why (journalctl -u local.quillon.tarnix.helper)."};
+
+// The bootloader file chooser.
+inline constexpr QLLocalizedKey kQLBootloaderFileChooserTitle{"kQLBootloaderFileChooserTitle",
+                                                              "Bootloader Configuration"};
+inline constexpr QLLocalizedKey kQLBootloaderFileChooserFound{
+    "kQLBootloaderFileChooserFound", "Configuration files on the mounted EFI partitions and macOS volumes:"};
+inline constexpr QLLocalizedKey kQLBootloaderFileChooserSearching{"kQLBootloaderFileChooserSearching",
+                                                                  "Searching…"};
+inline constexpr QLLocalizedKey kQLBootloaderFileChooserNothingFound{
+    "kQLBootloaderFileChooserNothingFound", "No configuration file was found. Browse for it, or mount its partition."};
+inline constexpr QLLocalizedKey kQLBootloaderFileChooserBrowse{"kQLBootloaderFileChooserBrowse", "Browse…"};
+inline constexpr QLLocalizedKey kQLBootloaderFileChooserSearchAgain{"kQLBootloaderFileChooserSearchAgain",
+                                                                    "Search Again"};
+inline constexpr QLLocalizedKey kQLBootloaderFileChooserMountPartition{
+    "kQLBootloaderFileChooserMountPartition",
+    "The EFI system partition %1 is not mounted. Mount it with:\nudisksctl mount -b %1"};
+inline constexpr QLLocalizedKey kQLBootloaderFileChooserNoEfiPartition{
+    "kQLBootloaderFileChooserNoEfiPartition",
+    "No EFI partition is mounted. Find it with:\nlsblk -o NAME,PARTTYPENAME,FSTYPE,MOUNTPOINTS\nand mount it "
+    "with:\nudisksctl mount -b /dev/NAME"};
+inline constexpr QLLocalizedKey kQLBootloaderFileChooserUnreadable{
+    "kQLBootloaderFileChooserUnreadable",
+    "Only root can read the EFI partition at %1. To work on its files, mount it for yourself:\n"
+    "sudo umount %1 && udisksctl mount -b %2"};
+inline constexpr QLLocalizedKey kQLBootloaderConfigClover{"kQLBootloaderConfigClover", "Clover"};
+inline constexpr QLLocalizedKey kQLBootloaderConfigChameleon{"kQLBootloaderConfigChameleon", "Chameleon"};
+inline constexpr QLLocalizedKey kQLBootloaderConfigOpenCore{"kQLBootloaderConfigOpenCore", "OpenCore"};
 
 // The SIP pane.
 inline constexpr QLLocalizedKey kQLSIPConfigVCSIPStatusFull{"kQLSIPConfigVCSIPStatusFull",
@@ -58,7 +119,7 @@ inline constexpr QLLocalizedKey kQLBooterConfigVCBooterConfigFailedToApplyViaNVR
     "The new booter configuration could not be written to NVRAM."};
 inline constexpr QLLocalizedKey kQLBooterConfigVCBooterConfigNotSupportedByChameleon{
     "kQLBooterConfigVCBooterConfigNotSupportedByChameleon",
-    "Chameleon has no booter configuration. Select a Clover configuration file."};
+    "Chameleon has no booter configuration. Select a Clover or OpenCore configuration file."};
 inline constexpr QLLocalizedKey kQLBooterConfigVCNewBooterConfigSavedViaBootloaderConfig{
     "kQLBooterConfigVCNewBooterConfigSavedViaBootloaderConfig",
     "The new booter configuration has been saved into the bootloader configuration file. Restart to use it."};

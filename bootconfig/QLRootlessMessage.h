@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+
 #include "bootconfig/QLLocalizedKey.h"
 
 namespace tarnix {
@@ -9,6 +11,8 @@ struct QLRootlessMessage {
   Form form;
   QLLocalizedKey title;
   QLLocalizedKey contents;
+  // Said after the contents: why it failed, or what was kept.
+  std::optional<QLLocalizedText> detail{};
   friend constexpr bool operator==(const QLRootlessMessage&, const QLRootlessMessage&) = default;
 };
 

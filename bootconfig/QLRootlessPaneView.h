@@ -1,8 +1,12 @@
 #pragma once
 // What the SIP and booter panes display; the widgets implement it, the presenters drive it.
 #include <array>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "bootconfig/QLBootloaderConfigSearch.h"
 
 #include "bootconfig/QLLocalizedKey.h"
 #include "bootconfig/QLRootlessMessage.h"
@@ -27,11 +31,13 @@ struct QLRootlessFlagBox {
 };
 
 // The open panel that chooses a bootloader configuration file: one plist file, packages not
-// entered.
+// entered; and the search that offers the files found on this machine first (none when empty).
+// The search reads the disks: it is run off the main thread.
 struct QLBootloaderOpenPanel {
   QLLocalizedKey prompt;
   std::string directory;
   std::string_view allowedType;
+  std::function<QLBootloaderConfigSearchResult()> search;
 };
 
 class QLRootlessPaneView {
@@ -43,6 +49,9 @@ class QLRootlessPaneView {
   virtual void setApplyViaConfigEnabled(bool enabled) = 0;
   // The chosen configuration file: its path in the path field, its icon on the image button.
   virtual void showBootloaderConfig(const std::string& path, std::string_view image) = 0;
+  // That file's own word of the pane's kind, beside the value line; nothing before a file is
+  // chosen.
+  virtual void showBootloaderWord(const std::optional<QLBootloaderWordLine>& line) = 0;
   virtual void startProgress() = 0;
   virtual void stopProgress() = 0;
   virtual void present(const QLRootlessMessage& message) = 0;

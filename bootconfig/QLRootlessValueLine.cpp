@@ -25,4 +25,36 @@ std::string QLRootlessValueLine::text() const {
   });
 }
 
+QLBootloaderWordLine QLBootloaderWordLine::make(std::string_view path, QLBootloaderWord word) {
+  const std::size_t slash = path.rfind('/');
+  return {std::string(slash == std::string_view::npos ? path : path.substr(slash + 1)), word};
+}
+
+std::string QLBootloaderWordLine::text(const std::function<std::string(std::string_view key)>& localized) const {
+  std::string shown;
+  switch (word.state) {
+    case QLBootloaderWord::State::value:
+      shown = QLHexString(word.value) + " (" + std::to_string(word.value) + ")";
+      break;
+    case QLBootloaderWord::State::notSet: shown = localized(kQLMainAbstractRootlessVCConfigWordNotSet.key); break;
+    case QLBootloaderWord::State::unreadable:
+      shown = localized(kQLMainAbstractRootlessVCConfigWordUnreadable.key);
+      break;
+    case QLBootloaderWord::State::notSupported:
+      shown = localized(kQLMainAbstractRootlessVCConfigWordNotSupported.key);
+      break;
+  }
+  return fileName + ": " + shown;
+}
+
+std::string QLBootloaderWordLine::text() const {
+  return text([](std::string_view key) {
+    for (const QLLocalizedKey& known : {kQLMainAbstractRootlessVCConfigWordNotSet,
+                                        kQLMainAbstractRootlessVCConfigWordUnreadable,
+                                        kQLMainAbstractRootlessVCConfigWordNotSupported})
+      if (known.key == key) return std::string(known.english);
+    return std::string(key);
+  });
+}
+
 }  // namespace tarnix

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "bootconfig/QLBootloaderWord.h"
 #include "bootconfig/QLRootlessConfig.h"
 
 namespace tarnix {
@@ -25,6 +26,22 @@ struct QLRootlessValueLine {
   std::string text() const;
 
   friend bool operator==(const QLRootlessValueLine&, const QLRootlessValueLine&) = default;
+};
+
+// The chosen bootloader file's own word, shown beside the line: "config.plist: 0xa87 (2695)".
+struct QLBootloaderWordLine {
+  std::string fileName;
+  QLBootloaderWord word;
+
+  // The word of the file at `path`, named by its last component.
+  static QLBootloaderWordLine make(std::string_view path, QLBootloaderWord word);
+
+  // The text, with the words for a missing, unreadable or unsupported value looked up by
+  // `localized`; the same with the English words.
+  std::string text(const std::function<std::string(std::string_view key)>& localized) const;
+  std::string text() const;
+
+  friend bool operator==(const QLBootloaderWordLine&, const QLBootloaderWordLine&) = default;
 };
 
 }  // namespace tarnix

@@ -1,5 +1,6 @@
 #include "bootconfig/QLSIPConfigPresenter.h"
 
+#include "bootconfig/QLNVRAMWriteFailure.h"
 #include "bootconfig/QLRootlessLocalization.h"
 
 namespace tarnix {
@@ -32,7 +33,8 @@ void QLSIPConfigPresenter::applyViaNVRAM() {
   switch (context_.environment) {
     case QLBootEnvironmentType::Normal: return present(alert(kQLSIPConfigVCApplySIPViaNVRAMUnsupported));
     case QLBootEnvironmentType::Recovery:
-      if (!newer->writeToNVRAM()) present(alert(kQLSIPConfigVCSIPConfigFailedToApplyViaNVRAM));
+      if (const int error = newer->writeToNVRAMStatus())
+        present(alert(kQLSIPConfigVCSIPConfigFailedToApplyViaNVRAM, QLNVRAMWriteFailureReason(error)));
       return;
     case QLBootEnvironmentType::SingleUser:
     case QLBootEnvironmentType::SingleUserRecovery:
@@ -40,8 +42,10 @@ void QLSIPConfigPresenter::applyViaNVRAM() {
   }
 }
 
-bool QLSIPConfigPresenter::applyEditedToConfig() {
-  return context_.bootloader.applySIPConfig(*context_.rootless.newSIPConfig());
+int QLSIPConfigPresenter::applyEditedToConfig() {
+  int error = 0;
+  context_.bootloader.applySIPConfig(*context_.rootless.newSIPConfig(), &error);
+  return error;
 }
 
 }  // namespace tarnix

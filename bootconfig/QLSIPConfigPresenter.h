@@ -19,7 +19,8 @@ class QLSIPConfigPresenter final : public QLMainAbstractRootlessPresenter {
   void dropEdited() override { context_.rootless.dropNewSIPConfig(); }
   // B8 exists from macOS 10.12 on.
   bool flagEnabled(int bit) const override;
-  bool applyEditedToConfig() override;
+  QLBootloaderWord configWord(const QLBootloaderConfig& config) const override { return config.sipWordOnDisk(); }
+  int applyEditedToConfig() override;
 
  private:
   const QLSIPConfig& currentSIPConfig_;

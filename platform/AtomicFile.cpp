@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 
 namespace tarnix::platform {
@@ -32,7 +33,74 @@ std::optional<std::string> resolveTarget(const std::string& path) {
   return std::string(resolved);
 }
 
+// "config" and ".plist"; a name without an extension (or only a leading dot) keeps it all.
+void splitExtension(const std::string& name, std::string& stem, std::string& extension) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) {
+    stem = name;
+    extension.clear();
+    return;
+  }
+  stem = name.substr(0, dot);
+  extension = name.substr(dot);
+}
+
 }  // namespace
+
+int keepDatedCopy(const std::string& path, std::time_t when, std::string& copyPath) {
+  const auto target = resolveTarget(path);
+  if (!target) return errno != 0 ? errno : ENOENT;
+  const int source = ::open(target->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (source < 0) return errno;
+  struct stat info{};
+  std::string contents;
+  int error = 0;
+  if (::fstat(source, &info) != 0) {
+    error = errno;
+  } else if (!S_ISREG(info.st_mode)) {
+    error = EISDIR;
+  } else {
+    char buffer[65536];
+    for (;;) {
+      const ssize_t got = ::read(source, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) error = errno;
+      if (got <= 0) break;
+      contents.append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(source);
+  if (error) return error;
+
+  const std::size_t slash = target->rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target->substr(0, slash + 1);
+  std::string stem, extension;
+  splitExtension(slash == std::string::npos ? *target : target->substr(slash + 1), stem, extension);
+  std::tm local{};
+  char stamp[32] = "";
+  if (!::localtime_r(&when, &local) || std::strftime(stamp, sizeof stamp, "%Y_%m_%d_%H_%M_%S", &local) == 0)
+    return EINVAL;
+  for (int attempt = 1; attempt <= 100; ++attempt) {
+    std::string name = folder + stem + "-" + stamp;
+    if (attempt > 1) name += "-" + std::to_string(attempt);
+    name += extension;
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return errno;
+    // Past the umask; a file system that keeps no modes (FAT) may refuse, which loses nothing.
+    (void)::fchmod(fd, info.st_mode & 07777);
+    error = writeAll(fd, contents);
+    if (!error && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && !error) error = errno;
+    if (error) {
+      ::unlink(name.c_str());
+      return error;
+    }
+    copyPath = std::move(name);
+    return 0;
+  }
+  return EEXIST;
+}
 
 int replaceFileAtomically(const std::string& path, std::string_view contents, std::uint32_t newFileMode,
                           const AtomicReplaceHooks* hooks) {

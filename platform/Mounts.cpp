@@ -67,12 +67,8 @@ std::vector<Mount> parseMountInfo(std::string_view text) {
     mount.readOnly = mount.hasOption("ro");
     mount.root = unescape(parts[3]);
     std::from_chars(parts[0].data(), parts[0].data() + parts[0].size(), mount.mountId);
-    const auto device = parts[2];
-    const auto colon = device.find(':');
-    if (colon != std::string_view::npos) {
-      std::from_chars(device.data(), device.data() + colon, mount.deviceMajor);
-      std::from_chars(device.data() + colon + 1, device.data() + device.size(), mount.deviceMinor);
-    }
+    mount.device = std::string(parts[2]);
+    if (separator + 2 < parts.size()) mount.source = unescape(parts[separator + 2]);
     mounts.push_back(std::move(mount));
   }
   return mounts;

@@ -1,13 +1,191 @@
 #include "platform/PropertyList.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 
 namespace tarnix::platform {
 
+namespace {
+
+// A binary property list: "bplist00", the objects, a table of their offsets, then a trailer of
+// 32 bytes (offset width, reference width, object count, root object, offset of the table).
+constexpr std::uint64_t kHeaderSize = 8;
+constexpr std::uint64_t kTrailerSize = 32;
+
+std::uint64_t bigEndian(const unsigned char* at, unsigned width) {
+  std::uint64_t value = 0;
+  for (unsigned i = 0; i < width; ++i) value = value << 8 | at[i];
+  return value;
+}
+
+// What libplist's UTF-16 conversion makes of `units` big-endian units, or more: half of a
+// surrogate pair is counted as two bytes of the four the pair becomes.
+std::uint64_t utf8Length(const unsigned char* at, std::uint64_t units) {
+  std::uint64_t length = 0;
+  for (std::uint64_t i = 0; i < units; ++i, at += 2) {
+    const unsigned unit = static_cast<unsigned>(at[0]) << 8 | at[1];
+    length += unit < 0x80 ? 1 : unit < 0x800 || (unit >= 0xd800 && unit <= 0xdfff) ? 2 : 3;
+  }
+  return length;
+}
+
+// Walks the objects as libplist will, without recursion, once per object: an object shared by
+// many containers is summed from what it grew to the first time.
+class BoundsWalk {
+ public:
+  BoundsWalk(std::string_view bytes, const PlistBounds& bounds)
+      : data_(reinterpret_cast<const unsigned char*>(bytes.data())), size_(bytes.size()), bounds_(bounds) {}
+
+  std::optional<std::string> run() {
+    if (size_ < kHeaderSize + kTrailerSize ||
+        std::string_view(reinterpret_cast<const char*>(data_), kHeaderSize) != "bplist00")
+      return "not a binary property list";
+    const unsigned char* trailer = data_ + size_ - kTrailerSize;
+    offsetWidth_ = trailer[6];
+    refWidth_ = trailer[7];
+    count_ = bigEndian(trailer + 8, 8);
+    const std::uint64_t root = bigEndian(trailer + 16, 8);
+    table_ = bigEndian(trailer + 24, 8);
+    const std::uint64_t tableEnd = size_ - kTrailerSize;
+    if (offsetWidth_ < 1 || offsetWidth_ > 8 || refWidth_ < 1 || refWidth_ > 8) return "a trailer with invalid widths";
+    if (table_ < kHeaderSize || table_ >= tableEnd || count_ > (tableEnd - table_) / offsetWidth_)
+      return "an offset table outside the data";
+    if (count_ == 0 || root >= count_) return "a root object out of range";
+    // Every object of an honest writer appears in the tree at least once.
+    if (count_ > bounds_.nodes) return tooManyNodes();
+    grown_.resize(count_);
+
+    if (auto refusal = visit(root)) return refusal;
+    while (!open_.empty()) {
+      Open& top = open_.back();
+      if (top.next == top.refs) {
+        const Grown finished{static_cast<std::uint32_t>(top.nodes), static_cast<std::uint32_t>(top.bytes),
+                             static_cast<std::uint16_t>(top.height + 1), Grown::done};
+        grown_[top.object] = finished;
+        open_.pop_back();
+        if (auto refusal = addToTop(finished)) return refusal;
+        continue;
+      }
+      const std::uint64_t child = bigEndian(data_ + top.refsAt + top.next++ * refWidth_, refWidth_);
+      if (child >= count_) return "an object reference out of range";
+      if (grown_[child].state == Grown::open) return "a reference cycle";
+      if (grown_[child].state == Grown::unseen) {
+        if (auto refusal = visit(child)) return refusal;
+        if (grown_[child].state == Grown::open) continue;  // its own references come first
+      }
+      if (auto refusal = addToTop(grown_[child])) return refusal;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  // What an object grows to; 12 bytes each, for at most bounds.nodes objects.
+  struct Grown {
+    std::uint32_t nodes = 0;
+    std::uint32_t bytes = 0;
+    std::uint16_t height = 0;  // containers on its deepest path, itself included
+    enum State : std::uint8_t { unseen, open, done } state = unseen;
+  };
+  // A container whose references are being read.
+  struct Open {
+    std::uint64_t object, refsAt, refs, next = 0;
+    std::uint64_t nodes = 1, bytes = 0, height = 0;
+  };
+
+  std::string tooManyNodes() const { return "more than " + std::to_string(bounds_.nodes) + " values once expanded"; }
+  std::string tooManyBytes() const { return "more than " + std::to_string(bounds_.bytes) + " bytes once expanded"; }
+  std::string tooDeep() const { return "containers nested deeper than " + std::to_string(bounds_.depth); }
+
+  // Reads the object at `index`: a leaf is done at once, a container is opened.
+  std::optional<std::string> visit(std::uint64_t index) {
+    std::uint64_t at = bigEndian(data_ + table_ + index * offsetWidth_, offsetWidth_);
+    if (at < kHeaderSize || at >= table_) return "an object offset out of range";
+    const unsigned type = data_[at] >> 4;
+    std::uint64_t length = data_[at] & 0x0fu;
+    ++at;
+    const bool sized = type == 0x4 || type == 0x5 || type == 0x6 || type == 0xa || type == 0xc || type == 0xd;
+    if (sized && length == 0x0f) {
+      // The length follows as an integer object of 1, 2, 4 or 8 bytes.
+      if (at >= table_ || data_[at] >> 4 != 0x1 || (data_[at] & 0x0fu) > 3) return "a malformed length";
+      const unsigned width = 1u << (data_[at] & 0x0fu);
+      if (table_ - at - 1 < width) return "a length beyond the objects";
+      length = bigEndian(data_ + at + 1, width);
+      at += 1 + width;
+    }
+    const std::uint64_t room = table_ - at;
+    switch (type) {
+      case 0x0: case 0x1: case 0x2: case 0x3: case 0x8:  // null, booleans, numbers, dates, uids
+        grown_[index] = {1, 0, 0, Grown::done};
+        return std::nullopt;
+      case 0x4: case 0x5: case 0x6: {  // data, ASCII text, UTF-16 text
+        const std::uint64_t unit = type == 0x6 ? 2 : 1;
+        if (length > room / unit) return "text or data beyond the objects";
+        const std::uint64_t held = type == 0x6 ? utf8Length(data_ + at, length) : length;
+        if (held > bounds_.bytes) return tooManyBytes();
+        grown_[index] = {1, static_cast<std::uint32_t>(held), 0, Grown::done};
+        return std::nullopt;
+      }
+      case 0xa: case 0xc: case 0xd: {  // array, set, dictionary (keys, then values)
+        const std::uint64_t perEntry = type == 0xd ? 2 : 1;
+        if (length > room / refWidth_ / perEntry) return "references beyond the objects";
+        const std::uint64_t refs = length * perEntry;
+        // Each reference read is at least one node of the tree, beside its root.
+        read_ += refs;
+        if (read_ >= bounds_.nodes) return tooManyNodes();
+        if (open_.size() >= bounds_.depth) return tooDeep();
+        grown_[index].state = Grown::open;
+        open_.push_back({index, at, refs});
+        return std::nullopt;
+      }
+      default:
+        return "an object of unknown type";
+    }
+  }
+
+  // Adds a finished object to the container reading it, at the level that container is on.
+  std::optional<std::string> addToTop(const Grown& child) {
+    if (open_.empty()) return std::nullopt;
+    Open& parent = open_.back();
+    parent.nodes += child.nodes;
+    parent.bytes += child.bytes;
+    if (parent.nodes > bounds_.nodes) return tooManyNodes();
+    if (parent.bytes > bounds_.bytes) return tooManyBytes();
+    if (open_.size() + child.height > bounds_.depth) return tooDeep();
+    parent.height = std::max<std::uint64_t>(parent.height, child.height);
+    return std::nullopt;
+  }
+
+  const unsigned char* data_;
+  std::uint64_t size_;
+  PlistBounds bounds_;
+  unsigned offsetWidth_ = 0, refWidth_ = 0;
+  std::uint64_t count_ = 0, table_ = 0, read_ = 0;
+  std::vector<Grown> grown_;
+  std::vector<Open> open_;
+};
+
+}  // namespace
+
+std::optional<std::string> binaryPlistRefusal(std::string_view bytes, const PlistBounds& bounds) {
+  return BoundsWalk(bytes, bounds).run();
+}
+
+Plist parseBinaryPropertyList(std::string_view bytes, const PlistBounds& bounds, std::string* refusal) {
+  auto why = binaryPlistRefusal(bytes, bounds);
+  if (!why && bytes.size() > std::numeric_limits<std::uint32_t>::max()) why = "too long";
+  plist_t node = nullptr;
+  if (!why) plist_from_bin(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &node);
+  if (!why && !node) why = "not a valid binary property list";
+  if (why && refusal) *refusal = std::move(*why);
+  return Plist(node);
+}
+
 Plist parsePropertyList(std::string_view bytes) {
   if (bytes.empty() || bytes.size() > std::numeric_limits<std::uint32_t>::max()) return {};
+  if (plist_is_binary(bytes.data(), static_cast<std::uint32_t>(bytes.size())))
+    return parseBinaryPropertyList(bytes, kFileBounds);
   plist_t node = nullptr;
   plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &node);
   return Plist(node);

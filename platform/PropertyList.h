@@ -16,7 +16,24 @@ struct PlistDeleter {
 };
 using Plist = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistDeleter>;
 
-// XML or binary; null when the bytes are neither, or too long for the library.
+// How far a binary property list may grow once libplist builds it. Its objects may be shared,
+// so a small file can describe a tree far larger than itself (every level referring twice to
+// the level below doubles it); the parser also recurses once per level.
+struct PlistBounds {
+  std::uint32_t nodes = 0;  // values, keys and containers, counted at every place they appear
+  std::uint16_t depth = 0;  // containers within containers; the outermost is level 1
+  std::uint32_t bytes = 0;  // text and data, counted at every place they appear
+};
+// What a configuration, receipt or bundle file may grow to: far more than any real one.
+inline constexpr PlistBounds kFileBounds{1u << 20, 64, 64u << 20};
+
+// Walks the header, trailer, offset table and object references of a binary property list
+// without building anything. Nothing when libplist may build it within `bounds`; otherwise
+// why not, in a few words. Time and memory grow with the input and the bounds, not the tree.
+std::optional<std::string> binaryPlistRefusal(std::string_view bytes, const PlistBounds& bounds);
+// A binary property list within `bounds`; null otherwise, with `refusal` (when given) set.
+Plist parseBinaryPropertyList(std::string_view bytes, const PlistBounds& bounds, std::string* refusal = nullptr);
+// XML or binary (within kFileBounds); null when the bytes are neither, or too long for the library.
 Plist parsePropertyList(std::string_view bytes);
 // Only a dictionary at the top; null otherwise.
 Plist parseDictionary(std::string_view bytes);

@@ -93,12 +93,11 @@ VolumeOpening openTrustedVolume(const std::string& path) {
   if (mount->root != "/") return refused(VolumeRefusal::notAMountRoot);
   if (holdsRunningSystem(makedev(info.stx_dev_major, info.stx_dev_minor)))
     return refused(VolumeRefusal::runningSystem);
-  if (mount->deviceMajor == 0 || info.stx_dev_major == 0) return refused(VolumeRefusal::notBlockDevice);
+  if (!mount->onBlockDevice() || info.stx_dev_major == 0) return refused(VolumeRefusal::notBlockDevice);
   // Every mount of the file system, not only this one: a set-user-id file made here must not
   // be honoured where the same file system is mounted again.
   for (const auto& other : mounts)
-    if (other.deviceMajor == mount->deviceMajor && other.deviceMinor == mount->deviceMinor &&
-        (!other.hasOption("nosuid") || !other.hasOption("nodev")))
+    if (other.device == mount->device && (!other.hasOption("nosuid") || !other.hasOption("nodev")))
       return refused(VolumeRefusal::missingNosuidNodev);
   return VolumeOpening{std::move(volume), VolumeRefusal::unreachable};
 }

@@ -2,6 +2,7 @@
 // with made-up data (a volume as udisks would mount it, a few results):
 // tarnix-screenshots OUTPUT_FOLDER.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,11 +13,14 @@
 #include <cstdio>
 
 #include "app/QLAppManager.h"
+#include "app/QLBootloaderFileChooser.h"
 #include "app/QLDetailedResultsViewController.h"
 #include "app/QLMainWindowController.h"
 #include "app/QLMaintenanceViewController.h"
 #include "app/QLPaneFactory.h"
+#include "app/QLSIPConfigViewController.h"
 #include "app/core/QLLocalization.h"
+#include "bootconfig/QLRootlessLocalization.h"
 #include "model/QLKernelExtensionsManager.h"
 #include "model/QLOSVolumeManager.h"
 
@@ -76,12 +80,47 @@ int main(int argc, char** argv) {
   }
   application.setProperty("QLBrambleRSS", QUrl::fromLocalFile(feed.fileName()).toString());
 
+  // An OpenCore configuration chosen in the SIP and Booter Config panes, on a folder shaped like
+  // an EFI partition.
+  QTemporaryDir esp(QDir::tempPath() + QStringLiteral("/ESP-XXXXXX"));
+  QDir().mkpath(esp.path() + QStringLiteral("/EFI/OC"));
+  const QString openCore = esp.path() + QStringLiteral("/EFI/OC/config.plist");
+  QFile config(openCore);
+  if (config.open(QIODevice::WriteOnly)) {
+    config.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Kernel</key><dict/><key>Misc</key><dict/>"
+                 "<key>NVRAM</key><dict><key>Add</key><dict><key>7C436110-AB2A-4BBB-A880-FE41995C9F82</key><dict>"
+                 "<key>csr-active-config</key><data>AAAAAA==</data></dict></dict></dict>"
+                 "<key>PlatformInfo</key><dict/><key>UEFI</key><dict/></dict></plist>");
+    config.close();
+  }
+  QLBootloaderConfigManager::shared().loadConfig(openCore.toStdString());
+
   bool ok = true;
   QLMainWindowController window;
   window.resize(720, 560);
   for (QAction* item : window.outletMainToolbar->actions()) {
     window.switchViewController(item);
+    // The SIP pane with a new word ticked: the words to allow unsigned kexts and to edit the system.
+    if (auto* sip = qobject_cast<QLSIPConfigViewController*>(window.contentViewController()))
+      for (int bit : {0, 1, 2, 5, 6}) sip->outletButtonRootlessFlags[static_cast<std::size_t>(bit)]->click();
     ok = save(&window, folder + QStringLiteral("/pane-%1.png").arg(item->data().toString())) && ok;
+  }
+  // The bootloader file chooser, with what a machine with two EFI partitions and Chameleon shows.
+  window.switchViewController(window.outletToolbarItemSIPConfig);
+  QLBootloaderOpenPanel panel{kQLInstallationVCChoose, "~/Desktop/", "plist", [] {
+                                QLBootloaderConfigSearchResult result;
+                                result.found = {{"/boot/efi/EFI/OC/config.plist", QLBootloaderConfigType::opencore},
+                                                {"/media/user/EFI/EFI/CLOVER/config.plist", QLBootloaderConfigType::clover},
+                                                {"/media/user/Macintosh HD/Extra/org.chameleon.Boot.plist",
+                                                 QLBootloaderConfigType::chameleon}};
+                                result.fatMountPoints = {"/boot/efi", "/media/user/EFI"};
+                                result.unmountedEfiSystemPartitions = {{"/dev/nvme1n1p1", "259:5"}};
+                                return result;
+                              }};
+  QLBootloaderFileChooser::open(window.contentViewController(), panel, [](std::optional<std::string>) {});
+  if (auto* chooser = window.findChild<QLBootloaderFileChooser*>()) {
+    ok = save(chooser, folder + QStringLiteral("/bootloader-file-chooser.png")) && ok;
+    chooser->reject();
   }
   // The Installation pane without EZ mode, with two kexts in its table.
   QLKernelExtensionsManager::shared().addKextsFromPaths(

@@ -448,8 +448,8 @@ Nothing was changed.</translation>
         <translation>Choose</translation>
     </message>
     <message id="kQLMainAbstractRootlessVCSelectBootloaderConfiguration">
-        <source>Select a Clover or Chameleon configuration file</source>
-        <translation>Select a Clover or Chameleon configuration file</translation>
+        <source>Select a Clover, Chameleon or OpenCore configuration file</source>
+        <translation>Select a Clover, Chameleon or OpenCore configuration file</translation>
     </message>
     <message id="kQLMainAbstractRootlessVCRefresh">
         <source>Refresh</source>
@@ -472,8 +472,114 @@ Nothing was changed.</translation>
         <translation>New value: </translation>
     </message>
     <message id="kQLMainAbstractRootlessVCUnsupportedBootloaderConfiguration">
-        <source>The selected file is not a Clover or Chameleon configuration file.</source>
-        <translation>The selected file is not a Clover or Chameleon configuration file.</translation>
+        <source>The selected file is not a Clover, Chameleon or OpenCore configuration file.</source>
+        <translation>The selected file is not a Clover, Chameleon or OpenCore configuration file.</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCConfigWordNotSet">
+        <source>not set</source>
+        <translation>not set</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCConfigWordUnreadable">
+        <source>not a readable value</source>
+        <translation>not a readable value</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCConfigWordNotSupported">
+        <source>not supported by this bootloader</source>
+        <translation>not supported by this bootloader</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCPreviousFileKept">
+        <source>The previous file was kept as %1.</source>
+        <translation>The previous file was kept as %1.</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCNVRAMUnsupported">
+        <source>This system has no firmware variables: it was not started through UEFI, or efivarfs is not mounted.</source>
+        <translation>This system has no firmware variables: it was not started through UEFI, or efivarfs is not mounted.</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCNVRAMNotPermitted">
+        <source>Not permitted: only root may write firmware variables.</source>
+        <translation>Not permitted: only root may write firmware variables.</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCNVRAMReadOnly">
+        <source>The variable is read-only: the firmware protects it, or efivarfs is mounted read-only.</source>
+        <translation>The variable is read-only: the firmware protects it, or efivarfs is mounted read-only.</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCNVRAMFailed">
+        <source>The firmware refused the value (%1).</source>
+        <translation>The firmware refused the value (%1).</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCNVRAMNoHelper">
+        <source>Tarnix is not connected to its helper, which writes the variable.</source>
+        <translation>Tarnix is not connected to its helper, which writes the variable.</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCNVRAMHelperFailed">
+        <source>The helper could not write the variable; its log says why (journalctl -u local.quillon.tarnix.helper).</source>
+        <translation>The helper could not write the variable; its log says why (journalctl -u local.quillon.tarnix.helper).</translation>
+    </message>
+    <message id="kQLBootloaderFileChooserTitle">
+        <source>Bootloader Configuration</source>
+        <translation>Bootloader Configuration</translation>
+    </message>
+    <message id="kQLBootloaderFileChooserFound">
+        <source>Configuration files on the mounted EFI partitions and macOS volumes:</source>
+        <translation>Configuration files on the mounted EFI partitions and macOS volumes:</translation>
+    </message>
+    <message id="kQLBootloaderFileChooserSearching">
+        <source>Searching…</source>
+        <translation>Searching…</translation>
+    </message>
+    <message id="kQLBootloaderFileChooserNothingFound">
+        <source>No configuration file was found. Browse for it, or mount its partition.</source>
+        <translation>No configuration file was found. Browse for it, or mount its partition.</translation>
+    </message>
+    <message id="kQLBootloaderFileChooserBrowse">
+        <source>Browse…</source>
+        <translation>Browse…</translation>
+    </message>
+    <message id="kQLBootloaderFileChooserSearchAgain">
+        <source>Search Again</source>
+        <translation>Search Again</translation>
+    </message>
+    <message id="kQLBootloaderFileChooserMountPartition">
+        <source>The EFI system partition %1 is not mounted. Mount it with:
+udisksctl mount -b %1</source>
+        <translation>The EFI system partition %1 is not mounted. Mount it with:
+udisksctl mount -b %1</translation>
+    </message>
+    <message id="kQLBootloaderFileChooserNoEfiPartition">
+        <source>No EFI partition is mounted. Find it with:
+lsblk -o NAME,PARTTYPENAME,FSTYPE,MOUNTPOINTS
+and mount it with:
+udisksctl mount -b /dev/NAME</source>
+        <translation>No EFI partition is mounted. Find it with:
+lsblk -o NAME,PARTTYPENAME,FSTYPE,MOUNTPOINTS
+and mount it with:
+udisksctl mount -b /dev/NAME</translation>
+    </message>
+    <message id="kQLBootloaderFileChooserUnreadable">
+        <source>Only root can read the EFI partition at %1. To work on its files, mount it for yourself:
+sudo umount %1 &amp;&amp; udisksctl mount -b %2</source>
+        <translation>Only root can read the EFI partition at %1. To work on its files, mount it for yourself:
+sudo umount %1 &amp;&amp; udisksctl mount -b %2</translation>
+    </message>
+    <message id="kQLBootloaderConfigClover">
+        <source>Clover</source>
+        <translation>Clover</translation>
+    </message>
+    <message id="kQLBootloaderConfigChameleon">
+        <source>Chameleon</source>
+        <translation>Chameleon</translation>
+    </message>
+    <message id="kQLBootloaderConfigOpenCore">
+        <source>OpenCore</source>
+        <translation>OpenCore</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCFileNotWritten">
+        <source>%1 could not be written: %2.</source>
+        <translation>%1 could not be written: %2.</translation>
+    </message>
+    <message id="kQLMainAbstractRootlessVCFileInTheWay">
+        <source>The file holds something else where the word belongs; it was left as it was.</source>
+        <translation>The file holds something else where the word belongs; it was left as it was.</translation>
     </message>
     <message id="kQLSIPConfigVCSIPStatusFull">
         <source>System Integrity Protection (csr-active-config)</source>
@@ -516,8 +622,8 @@ Nothing was changed.</translation>
         <translation>The new booter configuration could not be written to NVRAM.</translation>
     </message>
     <message id="kQLBooterConfigVCBooterConfigNotSupportedByChameleon">
-        <source>Chameleon has no booter configuration. Select a Clover configuration file.</source>
-        <translation>Chameleon has no booter configuration. Select a Clover configuration file.</translation>
+        <source>Chameleon has no booter configuration. Select a Clover or OpenCore configuration file.</source>
+        <translation>Chameleon has no booter configuration. Select a Clover or OpenCore configuration file.</translation>
     </message>
     <message id="kQLBooterConfigVCNewBooterConfigSavedViaBootloaderConfig">
         <source>The new booter configuration has been saved into the bootloader configuration file. Restart to use it.</source>

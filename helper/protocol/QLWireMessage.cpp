@@ -1,6 +1,8 @@
 #include "helper/protocol/QLWireMessage.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include "helper/protocol/QLArchiveCodec.h"
 
@@ -8,17 +10,9 @@ namespace tarnix::wire {
 namespace {
 constexpr const char* kKinds[] = {"call", "oneway", "reply"};
 constexpr std::size_t kMaxSelector = 256;
-}  // namespace
 
-std::optional<Message> decodeMessage(std::string_view body) {
-  // Only the binary form: XML would bring a second parser into the helper for nothing.
-  if (body.size() < 8 || body.size() > kMaxReplyFrame || !plist_is_binary(body.data(), static_cast<std::uint32_t>(body.size())))
-    return std::nullopt;
-  plist_t root = nullptr;
-  plist_from_bin(body.data(), static_cast<std::uint32_t>(body.size()), &root);
-  platform::Plist owned(root);
-  if (!root || plist_get_node_type(root) != PLIST_DICT) return std::nullopt;
-
+std::optional<Message> messageFrom(plist_t root) {
+  if (plist_get_node_type(root) != PLIST_DICT) return std::nullopt;
   Message message;
   const auto kind = archive::decode<std::string>(plist_dict_get_item(root, "kind"));
   if (!kind) return std::nullopt;
@@ -42,6 +36,28 @@ std::optional<Message> decodeMessage(std::string_view body) {
   if (!arguments || plist_get_node_type(arguments) != PLIST_ARRAY) return std::nullopt;
   message.arguments.reset(plist_copy(arguments));
   if (message.kind == Kind::reply) message.refusal = QLXPCHelperRefusal::decode(plist_dict_get_item(root, "refusal"));
+  return message;
+}
+}  // namespace
+
+platform::PlistBounds expansionBounds(std::size_t frameLimit) {
+  const auto capped = [](std::uint64_t n) {
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(n, std::numeric_limits<std::uint32_t>::max()));
+  };
+  return {capped(frameLimit / 8), 32, capped(std::uint64_t{frameLimit} * 4)};
+}
+
+std::optional<Message> decodeMessage(std::string_view body, std::size_t frameLimit, std::string* refusal) {
+  std::string why = "a body longer than the frame limit";
+  std::optional<Message> message;
+  if (body.size() <= frameLimit) {
+    // Only the binary form: XML would bring a second parser into the helper for nothing.
+    if (const auto root = platform::parseBinaryPropertyList(body, expansionBounds(frameLimit), &why)) {
+      message = messageFrom(root.get());
+      why = "not a message of this protocol";
+    }
+  }
+  if (!message && refusal) *refusal = std::move(why);
   return message;
 }
 

@@ -28,8 +28,15 @@ struct Message {
   std::optional<QLXPCHelperRefusal> refusal;  // reply: the helper refused the call, "refusal"
 };
 
-// Nothing when the bytes are not a binary property list of this shape.
-std::optional<Message> decodeMessage(std::string_view body);
+// What a frame may grow to once parsed, checked before anything is built. The bounds follow the
+// receiver's frame limit: one value per 8 bytes of it (131,072 in a request, 33,554,432 in a
+// reply; a 145,000-result reply holds about 2.5 million), 4 bytes of text and data per byte of
+// it, and containers 32 deep (an honest message nests 5).
+platform::PlistBounds expansionBounds(std::size_t frameLimit);
+
+// Nothing when the bytes are longer than `frameLimit`, would grow beyond its bounds, or are not
+// a binary property list of this shape; `refusal`, when given, then says why.
+std::optional<Message> decodeMessage(std::string_view body, std::size_t frameLimit, std::string* refusal = nullptr);
 // The body of a frame (without the length header).
 std::string encodeMessage(Kind kind, std::uint64_t id, std::string_view selector, platform::Plist arguments,
                           const std::optional<QLXPCHelperRefusal>& refusal = std::nullopt);

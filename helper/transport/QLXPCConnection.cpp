@@ -37,15 +37,16 @@ void QLXPCConnection::readBody(std::uint32_t length) {
 
 void QLXPCConnection::handle(std::string_view body) {
   if (closed_) return;
-  auto message = wire::decodeMessage(body);
-  if (!message) return fail("a frame is not a valid message");
+  std::string refusal;
+  auto message = wire::decodeMessage(body, maxIncomingFrame_, &refusal);
+  if (!message) return fail("a frame was refused (" + refusal + ")");
   if (message->kind == wire::Kind::reply) {
     const auto found = pending_.find(message->id);
     if (found == pending_.end()) return fail("a reply matches no request");
     auto handler = std::move(found->second);
     pending_.erase(found);
     // The reply block learns of a refusal while it runs.
-    const QLRefusalScope refusal(message->refusal);
+    const QLRefusalScope refused(message->refusal);
     if (!handler(message->arguments.get())) fail("a reply carries values of the wrong classes");
     return;
   }

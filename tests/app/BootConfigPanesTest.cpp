@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include "AppTestSupport.h"
 #include "app/QLAppManager.h"
 #include "app/QLBooterConfigViewController.h"
+#include "app/QLBootloaderFileChooser.h"
 #include "app/QLPaneFactory.h"
 #include "app/QLSIPConfigViewController.h"
 #include "app/core/QLLocalization.h"
@@ -31,6 +33,7 @@ namespace {
 
 const QString kClover = QStringLiteral(TARNIX_REAL_FIXTURES "/clover/config-sample.plist");
 const QString kChameleon = QStringLiteral(TARNIX_REAL_FIXTURES "/chameleon/lemu4-org.chameleon.Boot.plist");
+const QString kOpenCore = QStringLiteral(TARNIX_REAL_FIXTURES "/opencore/Sample.plist");
 
 platform::Plist readPlist(const QString& path) {
   const auto bytes = platform::readFile(path.toStdString());
@@ -52,6 +55,7 @@ struct Machine {
   QLBootloaderConfigManager bootloader;
   QLBootEnvironmentType environment = QLBootEnvironmentType::Normal;
   std::optional<QLOSVersion> system;
+  std::function<QLBootloaderConfigSearchResult()> search;
 
   explicit Machine(std::vector<std::uint8_t> sip = {}, std::vector<std::uint8_t> booter = {}) {
     if (!sip.empty()) nvram.set("csr-active-config", std::move(sip));
@@ -59,7 +63,7 @@ struct Machine {
     rootless.emplace(nvram);
   }
   QLRootlessPaneContext context() {
-    return QLRootlessPaneContext{*rootless, bootloader, environment, system, nullptr, {}, {}};
+    return QLRootlessPaneContext{*rootless, bootloader, environment, system, nullptr, {}, {}, search, {}};
   }
   template <typename Pane>
   std::unique_ptr<Pane> pane() {
@@ -87,12 +91,21 @@ bool chooseFile(QLMainAbstractRootlessViewController& pane, const QString& path)
   return QTest::qWaitFor([&] { return pane.circularIndicator->isHidden(); }, kGenerousMs);
 }
 
-void expectPresented(QLMainAbstractRootlessViewController& pane, bool alert, const char* contents) {
+// The message shown: its form, its text, and the text of `detail` after it (its "%1", "%2"...
+// standing for any value).
+void expectPresented(QLMainAbstractRootlessViewController& pane, bool alert, const char* contents,
+                     const char* detail = nullptr) {
   QTRY_VERIFY_WITH_TIMEOUT(pane.presentedMessage(), kGenerousMs);
   QMessageBox* box = pane.presentedMessage();
   QCOMPARE(box->icon(), alert ? QMessageBox::Critical : QMessageBox::Information);
   QCOMPARE(box->text(), QLLocalizedString(alert ? "kQLMainAbstractVCAnErrorOccured" : "kQLMainAbstractVCFinished"));
-  QCOMPARE(box->informativeText(), QLLocalizedString(contents));
+  QString expected = QRegularExpression::escape(QLLocalizedString(contents));
+  if (detail)
+    expected += QStringLiteral("\n\n") +
+                QRegularExpression::escape(QLLocalizedString(detail))
+                    .replace(QRegularExpression(QStringLiteral(R"(\\%[1-9])")), QStringLiteral(".+"));
+  QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(expected)).match(box->informativeText()).hasMatch(),
+           qPrintable(box->informativeText()));
 }
 
 QString copyInto(const QTemporaryDir& dir, const QString& fixture, const QString& name) {
@@ -111,7 +124,8 @@ class BootConfigPanesTest : public QObject {
     QVERIFY(home_.isValid());
     test::useTemporaryUserFolders(home_.path());
     QVERIFY(QLInstallStringTable(*QCoreApplication::instance()));
-    if (!QFileInfo::exists(kClover) || !QFileInfo::exists(kChameleon)) QSKIP("the real fixtures are missing");
+    for (const QString& fixture : {kClover, kChameleon, kOpenCore})
+      if (!QFileInfo::exists(fixture)) QSKIP("the real fixtures are missing");
 
     QVERIFY2(daemon_.waitUntilListening(), qPrintable(daemon_.log()));
     qputenv("TARNIX_HELPER_SOCKET", QFile::encodeName(daemon_.socket()));
@@ -194,12 +208,14 @@ class BootConfigPanesTest : public QObject {
 
     sip->outletButtonRootlessFlags[3]->click();
     sip->outletButtonApplyViaConfig->click();
-    expectPresented(*sip, false, "kQLSIPConfigVCNewSIPConfigSavedViaBootloaderConfig");
+    expectPresented(*sip, false, "kQLSIPConfigVCNewSIPConfigSavedViaBootloaderConfig",
+                    "kQLMainAbstractRootlessVCPreviousFileKept");
     QCOMPARE(rtVariable(clover, "CsrActiveConfig"), std::optional<std::string>("0x6f"));
 
     for (int bit : {3, 5}) booter->outletButtonRootlessFlags[static_cast<std::size_t>(bit)]->click();
     booter->outletButtonApplyViaConfig->click();
-    expectPresented(*booter, false, "kQLBooterConfigVCNewBooterConfigSavedViaBootloaderConfig");
+    expectPresented(*booter, false, "kQLBooterConfigVCNewBooterConfigSavedViaBootloaderConfig",
+                    "kQLMainAbstractRootlessVCPreviousFileKept");
     QCOMPARE(rtVariable(clover, "BooterConfig"), std::optional<std::string>("0x28"));
     QCOMPARE(rtVariable(clover, "CsrActiveConfig"), std::optional<std::string>("0x6f"));
     // The new value stays after an apply.
@@ -224,7 +240,8 @@ class BootConfigPanesTest : public QObject {
     sip->hide();
     sip->show();
     sip->outletButtonApplyViaConfig->click();
-    expectPresented(*sip, false, "kQLSIPConfigVCNewSIPConfigSavedViaBootloaderConfig");
+    expectPresented(*sip, false, "kQLSIPConfigVCNewSIPConfigSavedViaBootloaderConfig",
+                    "kQLMainAbstractRootlessVCPreviousFileKept");
     QCOMPARE(platform::dictInteger(readPlist(chameleon).get(), "CsrActiveConfig"), std::optional<std::int64_t>(3));
 
     const auto before = platform::readFile(chameleon.toStdString());
@@ -232,6 +249,112 @@ class BootConfigPanesTest : public QObject {
     booter->outletButtonApplyViaConfig->click();
     expectPresented(*booter, true, "kQLBooterConfigVCBooterConfigNotSupportedByChameleon");
     QCOMPARE(platform::readFile(chameleon.toStdString()), before);
+  }
+
+  // OpenCore's file shows its own words beside NVRAM's, and takes both words.
+  void openCoreShowsItsWordsAndTakesBoth() {
+    QTemporaryDir esp(files_.path() + "/XXXXXX");
+    QVERIFY(QDir(esp.path()).mkpath("EFI/OC"));
+    const QString config = copyInto(esp, kOpenCore, "EFI/OC/config.plist");
+    Machine machine({0x03, 0, 0, 0});
+    auto sip = machine.pane<QLSIPConfigViewController>();
+    auto booter = machine.pane<QLBooterConfigViewController>();
+    QVERIFY(sip->outletFieldBootloaderWord->isHidden());
+    QVERIFY(chooseFile(*sip, config));
+    QVERIFY(!sip->presentedMessage());
+    QCOMPARE(sip->pathField->text(), config);
+    QVERIFY(sip->outletFieldBootloaderWord->isVisible());
+    QCOMPARE(sip->outletFieldBootloaderWord->text(), QStringLiteral("config.plist: 0x0 (0)"));
+    booter->hide();
+    booter->show();
+    QCOMPARE(booter->outletFieldBootloaderWord->text(),
+             "config.plist: " + QLLocalizedString("kQLMainAbstractRootlessVCConfigWordNotSet"));
+
+    for (int bit : {5, 6}) sip->outletButtonRootlessFlags[static_cast<std::size_t>(bit)]->click();
+    sip->outletButtonApplyViaConfig->click();
+    expectPresented(*sip, false, "kQLSIPConfigVCNewSIPConfigSavedViaBootloaderConfig",
+                    "kQLMainAbstractRootlessVCPreviousFileKept");
+    QCOMPARE(sip->outletFieldBootloaderWord->text(), QStringLiteral("config.plist: 0x63 (99)"));
+    closeMessageBoxes();
+    booter->outletButtonRootlessFlags[3]->click();
+    booter->outletButtonApplyViaConfig->click();
+    expectPresented(*booter, false, "kQLBooterConfigVCNewBooterConfigSavedViaBootloaderConfig",
+                    "kQLMainAbstractRootlessVCPreviousFileKept");
+    QCOMPARE(booter->outletFieldBootloaderWord->text(), QStringLiteral("config.plist: 0x8 (8)"));
+    // The sample as it was, then after the SIP save, kept beside it.
+    QCOMPARE(QDir(esp.path() + "/EFI/OC").entryList({"config-*.plist"}, QDir::Files).size(), 2);
+    const auto saved = readPlist(config);
+    plist_t deleted = plist_dict_get_item(
+        plist_dict_get_item(plist_dict_get_item(saved.get(), "NVRAM"), "Delete"), "7C436110-AB2A-4BBB-A880-FE41995C9F82");
+    QCOMPARE(plist_array_get_size(deleted), 4u);  // boot-args, ForceDisplayRotationInEFI and the two words
+  }
+
+  // The chooser offers the files found on the mounted EFI partitions, and says how to mount one.
+  void theChooserOffersTheFilesFound() {
+    QTemporaryDir tree(files_.path() + "/XXXXXX");
+    QVERIFY(QDir(tree.path()).mkpath("esp/EFI/OC") && QDir(tree.path()).mkpath("esp/EFI/CLOVER"));
+    const QString openCore = copyInto(tree, kOpenCore, "esp/EFI/OC/config.plist");
+    const QString clover = copyInto(tree, kClover, "esp/EFI/CLOVER/config.plist");
+    const std::string mountInfo = "20 1 8:1 / " + tree.path().toStdString() + "/esp rw - vfat /dev/sda1 rw\n";
+    Machine machine;
+    bool mounted = true;
+    machine.search = [&, mountInfo] {
+      QLBootloaderConfigPlaces places;
+      if (mounted) places.mounts = platform::parseMountInfo(mountInfo);
+      places.efiSystemPartitions = {{"/dev/sda1", "8:1"}};
+      return QLBootloaderConfigSearch::search(places);
+    };
+    auto sip = machine.pane<QLSIPConfigViewController>();
+    sip->imageButton->click();
+    auto* chooser = sip->findChild<QLBootloaderFileChooser*>(QStringLiteral("bootloaderConfigChooser"));
+    QVERIFY(chooser && chooser->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(chooser->outletListFound->count(), 2, kGenerousMs);
+    QVERIFY(chooser->outletListFound->item(0)->text().endsWith(openCore));
+    QVERIFY(chooser->outletListFound->item(1)->text().endsWith(clover));
+    QVERIFY(chooser->outletFieldHints->isHidden());
+    chooser->outletListFound->setCurrentRow(1);
+    chooser->outletButtonChoose->click();
+    QTRY_VERIFY_WITH_TIMEOUT(sip->circularIndicator->isHidden(), kGenerousMs);
+    QCOMPARE(sip->pathField->text(), clover);
+    QCOMPARE(sip->outletFieldBootloaderWord->text(), QStringLiteral("config.plist: 0xa87 (2695)"));
+    QVERIFY(sip->outletButtonApplyViaConfig->isEnabled());
+
+    // The partition unmounted: nothing found, and the command that mounts it.
+    mounted = false;
+    sip->imageButton->click();
+    chooser = sip->findChild<QLBootloaderFileChooser*>(QStringLiteral("bootloaderConfigChooser"));
+    QVERIFY(chooser);
+    QTRY_VERIFY_WITH_TIMEOUT(chooser->outletFieldHints->isVisible(), kGenerousMs);
+    QCOMPARE(chooser->outletListFound->count(), 0);
+    QVERIFY(!chooser->outletButtonChoose->isEnabled());
+    QVERIFY(chooser->outletFieldHints->text().contains("udisksctl mount -b /dev/sda1"));
+    // Mounted again, a second search finds the files.
+    mounted = true;
+    chooser->outletButtonSearchAgain->click();
+    QTRY_COMPARE_WITH_TIMEOUT(chooser->outletListFound->count(), 2, kGenerousMs);
+    QVERIFY(chooser->outletFieldHints->isHidden());
+
+    // Browse opens the open panel; cancelling it returns to the chooser, cancelling that changes nothing.
+    chooser->outletButtonBrowse->click();
+    auto* panel = chooser->findChild<QFileDialog*>(QStringLiteral("bootloaderFileChooser"));
+    QVERIFY(panel && panel->isVisible());
+    panel->reject();
+    QVERIFY(chooser->isVisible());
+    chooser->reject();
+    QTRY_VERIFY(sip->circularIndicator->isHidden());
+    QCOMPARE(sip->pathField->text(), clover);
+    QVERIFY(!sip->presentedMessage());
+  }
+
+  // A write to NVRAM that fails says why.
+  void aFailedNVRAMWriteSaysWhy() {
+    Machine machine;
+    machine.environment = QLBootEnvironmentType::Recovery;
+    auto sip = machine.pane<QLSIPConfigViewController>();
+    sip->outletButtonRootlessFlags[0]->click();
+    machine.nvram.failWrites(EROFS);
+    sip->outletButtonApplyViaNVRAM->click();
+    expectPresented(*sip, true, "kQLSIPConfigVCSIPConfigFailedToApplyViaNVRAM", "kQLMainAbstractRootlessVCNVRAMReadOnly");
   }
 
   // A file of neither bootloader is refused and the previous choice stays.
@@ -266,21 +389,24 @@ class BootConfigPanesTest : public QObject {
     QTest::addColumn<QString>("action");  // nvram, config, config-unsaved
     QTest::addColumn<bool>("alert");
     QTest::addColumn<QString>("contents");
+    QTest::addColumn<QString>("detail");
     const int normal = static_cast<int>(QLBootEnvironmentType::Normal);
     QTest::newRow("SIP nvram, nothing ticked") << false << normal << false << "nvram" << true
-                                               << "kQLSIPConfigVCNewSIPConfigNotExist";
+                                               << "kQLSIPConfigVCNewSIPConfigNotExist" << QString();
     QTest::newRow("SIP file, nothing ticked") << false << normal << false << "config" << true
-                                              << "kQLSIPConfigVCNewSIPConfigNotExist";
+                                              << "kQLSIPConfigVCNewSIPConfigNotExist" << QString();
     QTest::newRow("SIP nvram, normal boot") << false << normal << true << "nvram" << true
-                                            << "kQLSIPConfigVCApplySIPViaNVRAMUnsupported";
+                                            << "kQLSIPConfigVCApplySIPViaNVRAMUnsupported" << QString();
     QTest::newRow("SIP file not saved") << false << normal << true << "config-unsaved" << true
-                                        << "kQLSIPConfigVCNewSIPConfigFailedToSaveViaBootloaderConfig";
+                                        << "kQLSIPConfigVCNewSIPConfigFailedToSaveViaBootloaderConfig"
+                                        << "kQLMainAbstractRootlessVCFileNotWritten";
     QTest::newRow("booter nvram, nothing ticked") << true << normal << false << "nvram" << true
-                                                  << "kQLBooterConfigVCNewBooterConfigNotExist";
+                                                  << "kQLBooterConfigVCNewBooterConfigNotExist" << QString();
     QTest::newRow("booter file, nothing ticked") << true << normal << false << "config" << true
-                                                 << "kQLBooterConfigVCNewBooterConfigNotExist";
+                                                 << "kQLBooterConfigVCNewBooterConfigNotExist" << QString();
     QTest::newRow("booter file not saved") << true << normal << true << "config-unsaved" << true
-                                           << "kQLBooterConfigVCNewBooterConfigFailedToSaveViaBootloaderConfig";
+                                           << "kQLBooterConfigVCNewBooterConfigFailedToSaveViaBootloaderConfig"
+                                           << "kQLMainAbstractRootlessVCFileNotWritten";
   }
   void eachMessageOfThePanes() {
     QFETCH(bool, booter);
@@ -289,6 +415,7 @@ class BootConfigPanesTest : public QObject {
     QFETCH(QString, action);
     QFETCH(bool, alert);
     QFETCH(QString, contents);
+    QFETCH(QString, detail);
     Machine machine;
     machine.environment = static_cast<QLBootEnvironmentType>(environment);
     std::unique_ptr<QLMainAbstractRootlessViewController> pane;
@@ -306,7 +433,8 @@ class BootConfigPanesTest : public QObject {
     }
     if (tick) pane->outletButtonRootlessFlags[2]->click();
     (action == QLatin1String("nvram") ? pane->outletButtonApplyViaNVRAM : pane->outletButtonApplyViaConfig)->click();
-    expectPresented(*pane, alert, contents.toUtf8().constData());
+    expectPresented(*pane, alert, contents.toUtf8().constData(),
+                    detail.isEmpty() ? nullptr : detail.toUtf8().constData());
     QCOMPARE(machine.nvram.writeCount(), std::size_t{0});
   }
 
@@ -328,7 +456,8 @@ class BootConfigPanesTest : public QObject {
     script.write("#!/bin/sh\nexit 1\n");
     script.close();
     pane->outletButtonApplyViaNVRAM->click();
-    expectPresented(*pane, true, "kQLBooterConfigVCBooterConfigFailedToApplyViaNVRAM");
+    expectPresented(*pane, true, "kQLBooterConfigVCBooterConfigFailedToApplyViaNVRAM",
+                    "kQLMainAbstractRootlessVCNVRAMHelperFailed");
     QCOMPARE(valueLine(*pane), expectedLine("0x00 (0)", "0x28 (40)"));
   }
 

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <regex>
 #include <unistd.h>
 
 #include "PlistTree.h"
@@ -19,6 +20,12 @@ namespace tarnix {
 namespace {
 
 using platform::Plist;
+
+constexpr const char* kOpenCoreGuid = "7C436110-AB2A-4BBB-A880-FE41995C9F82";
+// The smallest OpenCore file, its dictionary left open for more keys.
+const std::string kOpenCoreSections =
+    "<dict><key>ACPI</key><dict/><key>Kernel</key><dict/><key>Misc</key><dict/><key>PlatformInfo</key><dict/>"
+    "<key>UEFI</key><dict/>";
 
 std::string plist(const std::string& body) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n" + body + "\n</plist>\n";
@@ -72,6 +79,15 @@ TEST_F(BootloaderFiles, RecognisesTheBootloaderByItsTopLevelKeys) {
       {"<dict><key>SMBIOS</key><string>/Extra/smbios.plist</string></dict>", true, QLBootloaderConfigType::clover},
       {"<dict><key>Kernel Flags</key><string>-v</string><key>Boot</key><dict/></dict>", true,
        QLBootloaderConfigType::clover},
+      // OpenCore has sections of Clover's names too; only its whole set makes it OpenCore.
+      {kOpenCoreSections + "<key>NVRAM</key><dict><key>Add</key><dict/></dict></dict>", true,
+       QLBootloaderConfigType::opencore},
+      {"<dict><key>ACPI</key><dict/><key>Kernel</key><dict/><key>Misc</key><dict/><key>NVRAM</key><dict><key>Add</key>"
+       "<dict/></dict><key>UEFI</key><dict/></dict>",
+       true, QLBootloaderConfigType::clover},
+      {"<dict><key>ACPI</key><dict/><key>Kernel</key><dict/><key>Misc</key><dict/><key>NVRAM</key><dict/>"
+       "<key>PlatformInfo</key><dict/><key>UEFI</key><dict/></dict>",
+       true, QLBootloaderConfigType::clover},
       {"<dict/>", false, {}},
       {"<dict><key>timeout</key><string>5</string></dict>", false, {}},
       {"<array><string>Boot</string></array>", false, {}},
@@ -157,7 +173,169 @@ TEST_F(BootloaderFiles, ApplyingNeedsAFileAndAValue) {
   EXPECT_FALSE(manager_.applySIPConfig(absent));
 }
 
-// Every real configuration keeps each other key and value through an apply and save.
+// The NVRAM section of an OpenCore file after applying SIP 0x67, by the section before.
+struct OpenCoreCase {
+  const char* situation;
+  std::string nvram;  // the NVRAM section's dictionary
+  bool applied;
+  std::string expected;  // the NVRAM section afterwards (unchanged when not applied)
+};
+
+void PrintTo(const OpenCoreCase& c, std::ostream* os) { *os << c.situation; }
+
+class OpenCoreFiles : public BootloaderFiles, public ::testing::WithParamInterface<OpenCoreCase> {};
+
+TEST_P(OpenCoreFiles, TheSIPWordIsAddedAndListedForDeletion) {
+  const OpenCoreCase& c = GetParam();
+  const auto section = [](const std::string& nvram) {
+    return plist(kOpenCoreSections + "<key>NVRAM</key>" + nvram + "<key>Zeta</key><string>last</string></dict>");
+  };
+  const std::string path = write("config.plist", section(c.nvram));
+  ASSERT_TRUE(manager_.loadConfig(path));
+  ASSERT_EQ(manager_.currentConfig()->type(), QLBootloaderConfigType::opencore);
+  const Plist before(plist_copy(manager_.currentConfig()->data()));
+  EXPECT_EQ(manager_.applySIPConfig(sipWord(nvram_, 0x67)), c.applied);
+  const Plist expected = platform::parseDictionary(section(c.applied ? c.expected : c.nvram));
+  ASSERT_TRUE(expected);
+  EXPECT_TRUE(test::sameTree(expected.get(), manager_.currentConfig()->data(), /*ordered=*/true));
+  if (!c.applied) {
+    EXPECT_TRUE(test::sameTree(before.get(), manager_.currentConfig()->data(), true));
+  }
+}
+
+const std::string kG = std::string("<key>") + kOpenCoreGuid + "</key>";
+INSTANTIATE_TEST_SUITE_P(
+    Situations, OpenCoreFiles,
+    ::testing::Values(
+        OpenCoreCase{"nothing of the GUID", "<dict><key>Add</key><dict/></dict>", true,
+                     "<dict><key>Add</key><dict>" + kG + "<dict><key>csr-active-config</key><data>ZwAAAA==</data>"
+                     "</dict></dict><key>Delete</key><dict>" + kG + "<array><string>csr-active-config</string>"
+                     "</array></dict></dict>"},
+        OpenCoreCase{"already listed, other values kept in order",
+                     "<dict><key>Add</key><dict>" + kG + "<dict><key>boot-args</key><string>-v</string>"
+                     "<key>csr-active-config</key><data>AAAAAA==</data><key>z</key><integer>1</integer></dict></dict>"
+                     "<key>Delete</key><dict>" + kG + "<array><string>csr-active-config</string></array></dict>"
+                     "<key>WriteFlash</key><true/></dict>",
+                     true,
+                     "<dict><key>Add</key><dict>" + kG + "<dict><key>boot-args</key><string>-v</string>"
+                     "<key>csr-active-config</key><data>ZwAAAA==</data><key>z</key><integer>1</integer></dict></dict>"
+                     "<key>Delete</key><dict>" + kG + "<array><string>csr-active-config</string></array></dict>"
+                     "<key>WriteFlash</key><true/></dict>"},
+        OpenCoreCase{"the GUID in lower case is the same GUID",
+                     "<dict><key>Add</key><dict><key>7c436110-ab2a-4bbb-a880-fe41995c9f82</key><dict/></dict>"
+                     "<key>Delete</key><dict><key>7c436110-ab2a-4bbb-a880-fe41995c9f82</key><array>"
+                     "<string>boot-args</string></array></dict></dict>",
+                     true,
+                     "<dict><key>Add</key><dict><key>7c436110-ab2a-4bbb-a880-fe41995c9f82</key><dict>"
+                     "<key>csr-active-config</key><data>ZwAAAA==</data></dict></dict>"
+                     "<key>Delete</key><dict><key>7c436110-ab2a-4bbb-a880-fe41995c9f82</key><array>"
+                     "<string>boot-args</string><string>csr-active-config</string></array></dict></dict>"},
+        OpenCoreCase{"a Delete entry that is not a list is left alone",
+                     "<dict><key>Add</key><dict/><key>Delete</key><dict>" + kG + "<string>x</string></dict></dict>",
+                     false, ""},
+        OpenCoreCase{"an Add entry that is not a dictionary is left alone",
+                     "<dict><key>Add</key><dict>" + kG + "<array/></dict></dict>", false, ""}),
+    [](const auto& row) {
+      std::string name = row.param.situation;
+      for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      return name;
+    });
+
+TEST_F(BootloaderFiles, OpenCoreTakesTheBooterWordInTwoBytesAndRefusesWiderValues) {
+  const std::string path = write("config.plist", plist(kOpenCoreSections + "<key>NVRAM</key><dict><key>Add</key>"
+                                                                           "<dict/></dict></dict>"));
+  ASSERT_TRUE(manager_.loadConfig(path));
+  ASSERT_TRUE(manager_.applyBooterConfig(booterWord(nvram_, 0x28)));
+  EXPECT_EQ(manager_.currentConfig()->booterWordOnDisk(), (QLBootloaderWord{QLBootloaderWord::State::value, 0x28}));
+  const std::string saved = test::slurp(path);
+  EXPECT_NE(saved.find("KAA="), std::string::npos) << saved;  // 28 00
+  QLRootlessConfig wide;
+  wide.setDecimalValue(0x10000);
+  EXPECT_FALSE(manager_.applyBooterConfig(wide));
+  wide.setDecimalValue(-1);
+  EXPECT_FALSE(manager_.applySIPConfig(wide));
+  EXPECT_EQ(test::slurp(path), saved);
+}
+
+// The word a file holds, as the panes show it beside the NVRAM one.
+TEST_F(BootloaderFiles, ReadsEachBootloadersOwnWord) {
+  using State = QLBootloaderWord::State;
+  struct Case {
+    std::string fixture;  // a real file, or the body of one written here
+    QLBootloaderWord sip;
+    QLBootloaderWord booter;
+  };
+  const std::string oc = kOpenCoreSections + "<key>NVRAM</key><dict><key>Add</key><dict>" + kG + "<dict>";
+  const Case cases[] = {
+      {"real:clover/config-sample.plist", {State::value, 0xA87}, {State::value, 0x68}},
+      {"real:clover/config-sample-OEM-SystemProductName.plist", {State::value, 0x3E7}, {State::value, 0x28}},
+      {"real:chameleon/osx-kvm-org.chameleon.Boot.plist", {State::value, 103}, {State::notSupported}},
+      {"real:chameleon/lemu4-org.chameleon.Boot.plist", {State::notSet}, {State::notSupported}},
+      {"real:opencore/Sample.plist", {State::value, 0}, {State::notSet}},
+      {"<dict><key>Boot</key><dict/><key>RtVariables</key><dict><key>CsrActiveConfig</key><integer>103</integer>"
+       "<key>BooterConfig</key><string>0xzz</string></dict></dict>",
+       {State::value, 103}, {State::unreadable}},
+      {"<dict><key>Boot</key><dict/><key>RtVariables</key><string>x</string></dict>", {State::notSet}, {State::notSet}},
+      {"<dict><key>Timeout</key><string>5</string><key>CsrActiveConfig</key><string>-3</string></dict>",
+       {State::unreadable}, {State::notSupported}},
+      // Data shorter than the word is zero-extended; longer than a variable can be is refused.
+      {oc + "<key>csr-active-config</key><data>Zw==</data><key>bootercfg</key><data>KAAAAAAAAAAAAAA=</data>"
+            "</dict></dict></dict></dict>",
+       {State::value, 0x67}, {State::unreadable}},
+      {oc + "<key>csr-active-config</key><data></data><key>bootercfg</key><true/></dict></dict></dict></dict>",
+       {State::unreadable}, {State::unreadable}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fixture);
+    std::string path;
+    if (c.fixture.rfind("real:", 0) == 0) {
+      path = test::realFixture(c.fixture.substr(5));
+      if (!std::filesystem::exists(path)) continue;
+    } else {
+      path = write("config.plist", plist(c.fixture));
+    }
+    QLBootloaderConfigManager manager;
+    ASSERT_TRUE(manager.loadConfig(path));
+    EXPECT_EQ(manager.currentConfig()->sipWordOnDisk(), c.sip);
+    EXPECT_EQ(manager.currentConfig()->booterWordOnDisk(), c.booter);
+  }
+  // A file gone since it was chosen cannot be read.
+  const std::string gone = write("gone.plist", plist("<dict><key>Boot</key><dict/></dict>"));
+  ASSERT_TRUE(manager_.loadConfig(gone));
+  std::filesystem::remove(gone);
+  EXPECT_EQ(manager_.currentConfig()->sipWordOnDisk().state, State::unreadable);
+}
+
+// Before each save the file as it was is kept beside it, under a dated name.
+TEST_F(BootloaderFiles, EachSaveKeepsThePreviousFileBesideIt) {
+  const std::string original = plist("<dict><key>Timeout</key><string>5</string></dict>");
+  const std::string path = write("org.chameleon.Boot.plist", original);
+  ::chmod(path.c_str(), 0640);
+  ASSERT_TRUE(manager_.loadConfig(path));
+  ASSERT_TRUE(manager_.applySIPConfig(sipWord(nvram_, 0x3)));
+  const std::string first = manager_.currentConfig()->keptCopy();
+  const std::string afterFirst = test::slurp(path);
+  ASSERT_TRUE(manager_.applySIPConfig(sipWord(nvram_, 0x7)));
+  const std::string second = manager_.currentConfig()->keptCopy();
+
+  const std::regex dated(R"(org\.chameleon\.Boot-\d{4}_\d\d_\d\d_\d\d_\d\d_\d\d(-2)?\.plist)");
+  for (const std::string& kept : {first, second}) {
+    SCOPED_TRACE(kept);
+    EXPECT_EQ(std::filesystem::path(kept).parent_path(), dir_.path());
+    EXPECT_TRUE(std::regex_match(std::filesystem::path(kept).filename().string(), dated));
+    struct stat info{};
+    ASSERT_EQ(::stat(kept.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+  }
+  EXPECT_NE(first, second) << "a copy never replaces another";
+  EXPECT_EQ(test::slurp(first), original);
+  EXPECT_EQ(test::slurp(second), afterFirst);
+  EXPECT_EQ(filesIn(dir_.path()).size(), 3u);
+}
+
+// Every real configuration is recognised as the bootloader whose folder it is in, and keeps
+// every other key, value, type and order through an apply and save.
 class RealConfigs : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RealConfigs, ApplyingBothWordsChangesOnlyThoseKeys) {
@@ -168,28 +346,48 @@ TEST_P(RealConfigs, ApplyingBothWordsChangesOnlyThoseKeys) {
   std::filesystem::copy_file(fixture, path);
   const Plist original = parsed(fixture);
   ASSERT_TRUE(original);
+  const std::string folder = std::string(GetParam()).substr(0, std::string(GetParam()).find('/'));
+  const QLBootloaderConfigType expectedType = folder == "clover"      ? QLBootloaderConfigType::clover
+                                              : folder == "chameleon" ? QLBootloaderConfigType::chameleon
+                                                                      : QLBootloaderConfigType::opencore;
 
   platform::FakeFirmwareVariables nvram;
   QLBootloaderConfigManager manager;
   ASSERT_TRUE(manager.loadConfig(path));
-  const bool clover = manager.currentConfig()->type() == QLBootloaderConfigType::clover;
-  EXPECT_EQ(clover, std::string(GetParam()).rfind("clover/", 0) == 0);
+  ASSERT_EQ(manager.currentConfig()->type(), expectedType);
 
   ASSERT_TRUE(manager.applySIPConfig(sipWord(nvram, 0x67)));
-  EXPECT_EQ(manager.applyBooterConfig(booterWord(nvram, 0x28)), clover);
+  EXPECT_EQ(manager.applyBooterConfig(booterWord(nvram, 0x28)), expectedType != QLBootloaderConfigType::chameleon);
 
   Plist expected(plist_copy(original.get()));
-  if (clover) {
-    plist_t variables = plist_dict_get_item(expected.get(), "RtVariables");
-    ASSERT_TRUE(platform::isDictionary(variables));
-    plist_dict_set_item(variables, "CsrActiveConfig", plist_new_string("0x67"));
-    plist_dict_set_item(variables, "BooterConfig", plist_new_string("0x28"));
-  } else {
-    plist_dict_set_item(expected.get(), "CsrActiveConfig", plist_new_uint(103));
+  switch (expectedType) {
+    case QLBootloaderConfigType::clover: {
+      plist_t variables = plist_dict_get_item(expected.get(), "RtVariables");
+      ASSERT_TRUE(platform::isDictionary(variables));
+      plist_dict_set_item(variables, "CsrActiveConfig", plist_new_string("0x67"));
+      plist_dict_set_item(variables, "BooterConfig", plist_new_string("0x28"));
+      break;
+    }
+    case QLBootloaderConfigType::chameleon:
+      plist_dict_set_item(expected.get(), "CsrActiveConfig", plist_new_uint(103));
+      break;
+    default: {
+      plist_t nvramSection = plist_dict_get_item(expected.get(), "NVRAM");
+      plist_t added = plist_dict_get_item(plist_dict_get_item(nvramSection, "Add"), kOpenCoreGuid);
+      plist_t deleted = plist_dict_get_item(plist_dict_get_item(nvramSection, "Delete"), kOpenCoreGuid);
+      ASSERT_TRUE(added && deleted);
+      // The sample holds csr-active-config already (kept in its place) but no bootercfg, and
+      // lists neither under Delete.
+      plist_dict_set_item(added, "csr-active-config", plist_new_data("\x67\0\0\0", 4));
+      plist_dict_set_item(added, "bootercfg", plist_new_data("\x28\0", 2));
+      plist_array_append_item(deleted, plist_new_string("csr-active-config"));
+      plist_array_append_item(deleted, plist_new_string("bootercfg"));
+      EXPECT_NE(test::slurp(path).find("ZwAAAA=="), std::string::npos);
+    }
   }
   const Plist saved = parsed(path);
   ASSERT_TRUE(saved);
-  EXPECT_TRUE(test::sameTree(expected.get(), saved.get()));
+  EXPECT_TRUE(test::sameTree(expected.get(), saved.get(), /*ordered=*/true));
   EXPECT_FALSE(test::sameTree(original.get(), saved.get()));
 }
 
@@ -199,7 +397,8 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, RealConfigs,
                                            "chameleon/osx-kvm-org.chameleon.Boot.plist",
                                            "chameleon/lemu4-org.chameleon.Boot.plist",
                                            "chameleon/nbari-hackintosh-Extra-org.chameleon.Boot.plist",
-                                           "chameleon/nbari-hackintosh-org.chameleon.Boot-70f51b5-mixed-indent.plist"));
+                                           "chameleon/nbari-hackintosh-org.chameleon.Boot-70f51b5-mixed-indent.plist",
+                                           "opencore/Sample.plist"));
 
 class InterruptedSave : public BootloaderFiles {
  protected:

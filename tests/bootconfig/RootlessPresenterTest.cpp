@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <optional>
 
 #include "TestSupport.h"
 #include "bootconfig/QLBooterConfigPresenter.h"
+#include "bootconfig/QLNVRAMWriteFailure.h"
 #include "bootconfig/QLRootlessLocalization.h"
 #include "bootconfig/QLSIPConfigPresenter.h"
 #include "model/QLMemoryPreferenceStore.h"
@@ -28,6 +30,7 @@ class RecordingView final : public QLRootlessPaneView {
     path = shownPath;
     image = shownImage;
   }
+  void showBootloaderWord(const std::optional<QLBootloaderWordLine>& shown) override { word = shown; }
   void startProgress() override { ++progressStarts; }
   void stopProgress() override { ++progressStops; }
   void present(const QLRootlessMessage& message) override { messages.push_back(message); }
@@ -38,6 +41,7 @@ class RecordingView final : public QLRootlessPaneView {
   std::optional<bool> applyViaConfigEnabled;
   std::string path;
   std::string image;
+  std::optional<QLBootloaderWordLine> word;
   int progressStarts = 0;
   int progressStops = 0;
   std::vector<QLRootlessMessage> messages;
@@ -67,7 +71,7 @@ class Panes : public ::testing::Test {
 
   QLRootlessPaneContext context(QLBootEnvironmentType environment = QLBootEnvironmentType::Normal) {
     return QLRootlessPaneContext{*rootless_, bootloader_, environment, std::nullopt, &preferences_, {},
-                                 [this](QLTask task) { main_.push_back(std::move(task)); }};
+                                 [this](QLTask task) { main_.push_back(std::move(task)); }, {}, {}};
   }
   void drainMain() {
     while (!main_.empty()) {
@@ -209,7 +213,7 @@ TEST_F(Panes, AnUnrecognisedFileIsReportedAndTheChosenOneStays) {
   choose(sip, file("empty.plist", "<dict/>"));
   ASSERT_EQ(view_.messages.size(), 1u);
   EXPECT_EQ(view_.messages[0], (QLRootlessMessage{Form::alert, kQLMainAbstractVCAnErrorOccured,
-                                                  kQLMainAbstractRootlessVCUnsupportedBootloaderConfiguration}));
+                                                  kQLMainAbstractRootlessVCUnsupportedBootloaderConfiguration, std::nullopt}));
   EXPECT_EQ(view_.path, chameleon);
   EXPECT_EQ(view_.image, "QLUIChameleon");
   EXPECT_EQ(view_.progressStarts, view_.progressStops);
@@ -232,8 +236,12 @@ struct MessageCase {
 
 void PrintTo(const MessageCase& c, std::ostream* os) { *os << c.situation; }
 
-QLRootlessMessage alertOf(QLLocalizedKey contents) { return {Form::alert, kQLMainAbstractVCAnErrorOccured, contents}; }
-QLRootlessMessage messageOf(QLLocalizedKey contents) { return {Form::message, kQLMainAbstractVCFinished, contents}; }
+QLRootlessMessage alertOf(QLLocalizedKey contents) {
+  return {Form::alert, kQLMainAbstractVCAnErrorOccured, contents, std::nullopt};
+}
+QLRootlessMessage messageOf(QLLocalizedKey contents) {
+  return {Form::message, kQLMainAbstractVCFinished, contents, std::nullopt};
+}
 
 class MessageTable : public Panes, public ::testing::WithParamInterface<MessageCase> {};
 
@@ -335,22 +343,150 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-TEST_F(Panes, ARecoveryWriteThatFailsIsReported) {
-  for (const bool sipPane : {true, false}) {
-    RecordingView view;
-    std::unique_ptr<QLMainAbstractRootlessPresenter> pane;
-    if (sipPane)
-      pane = std::make_unique<QLSIPConfigPresenter>(view, context(QLBootEnvironmentType::Recovery));
-    else
-      pane = std::make_unique<QLBooterConfigPresenter>(view, context(QLBootEnvironmentType::Recovery), nullptr);
-    pane->actionButtonRootlessFlag(1, true);
-    nvram_.failWrites(EACCES);
-    pane->applyViaNVRAM();
-    nvram_.failWrites(0);
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].contents, sipPane ? kQLSIPConfigVCSIPConfigFailedToApplyViaNVRAM
-                                                 : kQLBooterConfigVCBooterConfigFailedToApplyViaNVRAM);
+// A failed write says why: the reason a write of this process met, or what this process can
+// see of the helper's.
+TEST_F(Panes, AFailedNVRAMWriteSaysWhy) {
+  const struct {
+    int error;
+    QLLocalizedKey reason;
+  } direct[] = {{EACCES, kQLMainAbstractRootlessVCNVRAMNotPermitted},
+                {EPERM, kQLMainAbstractRootlessVCNVRAMNotPermitted},
+                {ENOTSUP, kQLMainAbstractRootlessVCNVRAMUnsupported},
+                {EROFS, kQLMainAbstractRootlessVCNVRAMReadOnly},
+                {ENOSPC, kQLMainAbstractRootlessVCNVRAMFailed}};
+  for (const auto& c : direct) {
+    for (const bool sipPane : {true, false}) {
+      SCOPED_TRACE(std::to_string(c.error) + (sipPane ? " SIP" : " booter"));
+      RecordingView view;
+      std::unique_ptr<QLMainAbstractRootlessPresenter> pane;
+      if (sipPane)
+        pane = std::make_unique<QLSIPConfigPresenter>(view, context(QLBootEnvironmentType::Recovery));
+      else
+        pane = std::make_unique<QLBooterConfigPresenter>(view, context(QLBootEnvironmentType::Recovery), nullptr);
+      pane->actionButtonRootlessFlag(1, true);
+      nvram_.failWrites(c.error);
+      pane->applyViaNVRAM();
+      nvram_.failWrites(0);
+      ASSERT_EQ(view.messages.size(), 1u);
+      EXPECT_EQ(view.messages[0].contents, sipPane ? kQLSIPConfigVCSIPConfigFailedToApplyViaNVRAM
+                                                   : kQLBooterConfigVCBooterConfigFailedToApplyViaNVRAM);
+      ASSERT_TRUE(view.messages[0].detail);
+      EXPECT_EQ(view.messages[0].detail->key, c.reason);
+    }
   }
+  EXPECT_EQ(QLNVRAMWriteFailureReason(ENOSPC).english(), "The firmware refused the value (No space left on device).");
+
+  // The helper's write: no firmware variables here, efivarfs read-only here, or its log.
+  const auto helperFails = [](std::int64_t, std::function<void(bool)> reply) { reply(false); };
+  const struct {
+    bool supported;
+    const char* mountInfo;
+    QLLocalizedKey reason;
+  } helper[] = {{false, "", kQLMainAbstractRootlessVCNVRAMUnsupported},
+                {true, "30 1 0:30 / /sys/firmware/efi/efivars ro,nosuid - efivarfs efivarfs ro\n",
+                 kQLMainAbstractRootlessVCNVRAMReadOnly},
+                {true, "30 1 0:30 / /sys/firmware/efi/efivars rw,nosuid - efivarfs efivarfs rw\n",
+                 kQLMainAbstractRootlessVCNVRAMHelperFailed}};
+  for (const auto& c : helper) {
+    SCOPED_TRACE(c.mountInfo);
+    nvram_.setSupported(c.supported);
+    auto made = context();
+    made.mounts = [&] { return platform::parseMountInfo(c.mountInfo); };
+    RecordingView view;
+    QLBooterConfigPresenter booter(view, made, helperFails);
+    booter.actionButtonRootlessFlag(1, true);
+    booter.applyViaNVRAM();
+    drainMain();
+    ASSERT_EQ(view.messages.size(), 1u);
+    ASSERT_TRUE(view.messages[0].detail);
+    EXPECT_EQ(view.messages[0].detail->key, c.reason);
+  }
+  nvram_.setSupported(true);
+  RecordingView view;
+  QLBooterConfigPresenter unconnected(view, context(), nullptr);
+  unconnected.actionButtonRootlessFlag(1, true);
+  unconnected.applyViaNVRAM();
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].detail->key, kQLMainAbstractRootlessVCNVRAMNoHelper);
+}
+
+// The chosen file's own word is shown beside the NVRAM one from the moment it is chosen, and
+// follows what is saved into it.
+TEST_F(Panes, TheChosenFilesOwnWordIsShown) {
+  QLSIPConfigPresenter sip(view_, context());
+  RecordingView booterView;
+  QLBooterConfigPresenter booter(booterView, context(), nullptr);
+  sip.viewDidAppear();
+  EXPECT_FALSE(view_.word);
+
+  const std::string openCore = file(
+      "config.plist", "<dict><key>Kernel</key><dict/><key>Misc</key><dict/><key>NVRAM</key><dict><key>Add</key><dict>"
+                      "<key>7C436110-AB2A-4BBB-A880-FE41995C9F82</key><dict><key>csr-active-config</key>"
+                      "<data>hwoAAA==</data></dict></dict></dict><key>PlatformInfo</key><dict/><key>UEFI</key><dict/></dict>");
+  choose(sip, openCore);
+  EXPECT_EQ(view_.image, "QLUIOpenCore");
+  ASSERT_TRUE(view_.word);
+  EXPECT_EQ(view_.word->text(), "config.plist: 0xa87 (2695)");
+  booter.viewDidAppear();
+  ASSERT_TRUE(booterView.word);
+  EXPECT_EQ(booterView.word->text(), "config.plist: not set");
+
+  sip.actionButtonRootlessFlag(3, true);  // 0x67 from NVRAM, and bit 3
+  sip.applyViaConfig();
+  EXPECT_EQ(view_.word->text(), "config.plist: 0x6f (111)");
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].contents, kQLSIPConfigVCNewSIPConfigSavedViaBootloaderConfig);
+  ASSERT_TRUE(view_.messages[0].detail);
+  EXPECT_EQ(view_.messages[0].detail->key, kQLMainAbstractRootlessVCPreviousFileKept);
+  const std::string kept = dir_ / view_.messages[0].detail->arguments.at(0);
+  EXPECT_NE(test::slurp(kept).find("hwoAAA=="), std::string::npos) << kept;
+
+  // Chameleon has no booter word.
+  choose(booter, file("Boot.plist", "<dict><key>Timeout</key><string>3</string><key>CsrActiveConfig</key>"
+                                    "<string>103</string></dict>"));
+  EXPECT_EQ(booterView.word->text(), "Boot.plist: not supported by this bootloader");
+  sip.viewDidAppear();
+  EXPECT_EQ(view_.word->text(), "Boot.plist: 0x67 (103)");
+}
+
+// A save that fails says why: the file's structure in the way, or the error of the write.
+TEST_F(Panes, AFailedSaveSaysWhy) {
+  QLSIPConfigPresenter sip(view_, context());
+  sip.actionButtonRootlessFlag(0, true);
+  const std::string inTheWay = file(
+      "config.plist", "<dict><key>Kernel</key><dict/><key>Misc</key><dict/><key>NVRAM</key><dict><key>Add</key><dict>"
+                      "</dict><key>Delete</key><string>x</string></dict><key>PlatformInfo</key><dict/><key>UEFI</key>"
+                      "<dict/></dict>");
+  const std::string before = test::slurp(inTheWay);
+  choose(sip, inTheWay);
+  sip.applyViaConfig();
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].contents, kQLSIPConfigVCNewSIPConfigFailedToSaveViaBootloaderConfig);
+  ASSERT_TRUE(view_.messages[0].detail);
+  EXPECT_EQ(view_.messages[0].detail->key, kQLMainAbstractRootlessVCFileInTheWay);
+  EXPECT_EQ(test::slurp(inTheWay), before);
+
+  choose(sip, file("Boot.plist", "<dict><key>Timeout</key><string>3</string></dict>"));
+  std::filesystem::remove_all(dir_.path());
+  sip.applyViaConfig();
+  ASSERT_EQ(view_.messages.size(), 2u);
+  ASSERT_TRUE(view_.messages[1].detail);
+  EXPECT_EQ(view_.messages[1].detail->english(), "Boot.plist could not be written: No such file or directory.");
+  EXPECT_EQ(view_.word->text(), "Boot.plist: not a readable value");
+}
+
+TEST_F(Panes, TheChooserSearchesThroughTheContext) {
+  auto made = context();
+  made.searchBootloaderConfigs = [] {
+    QLBootloaderConfigSearchResult result;
+    result.found.push_back({"/boot/efi/EFI/OC/config.plist", QLBootloaderConfigType::opencore});
+    return result;
+  };
+  QLSIPConfigPresenter sip(view_, made);
+  const auto panel = sip.selectBooterConfiguration();
+  ASSERT_TRUE(panel.search);
+  EXPECT_EQ(panel.search().found.at(0).path, "/boot/efi/EFI/OC/config.plist");
+  EXPECT_FALSE(QLSIPConfigPresenter(view_, context()).selectBooterConfiguration().search);
 }
 
 TEST_F(Panes, TheSIPWordWrittenFromRecoveryIsTheEditedOne) {

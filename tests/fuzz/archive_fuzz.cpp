@@ -1,9 +1,11 @@
-// The helper connection's decoders on arbitrary frame bodies: the message envelope, every
-// selector's arguments through the helper's stub, the context message and every reply type.
+// The helper connection's decoders on arbitrary frame bodies: the bounds check that comes before
+// parsing, the message envelope, every selector's arguments through the helper's stub, the
+// context message and every reply type.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "BinaryPlist.h"
 #include "helper/protocol/QLWireCalls.h"
 #include "helper/protocol/QLWireMessage.h"
 #include "helper/protocol/QLXPCHelperContextStub.h"
@@ -38,7 +40,17 @@ class Sink final : public QLXPCTarnixHelperProtocol, public QLXPCHelperContextPr
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  auto message = wire::decodeMessage(std::string_view(reinterpret_cast<const char*>(data), size));
+  // Whatever the check passes, libplist builds within the bounds; small ones, so that inputs
+  // of a few hundred bytes reach them.
+  constexpr platform::PlistBounds kSmall{2048, 8, 1u << 16};
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  if (const auto tree = platform::parseBinaryPropertyList(input, kSmall)) {
+    const auto built = test::treeSize(tree.get());
+    if (built.nodes > kSmall.nodes || built.depth > kSmall.depth || built.bytes > kSmall.bytes) __builtin_trap();
+  }
+
+  // The helper's side: the limits a hostile local client meets.
+  auto message = wire::decodeMessage(input, wire::kMaxRequestFrame);
   if (!message) return 0;
   Sink sink;
   QLXPCTarnixHelperStub(sink).dispatch(*message, [](platform::Plist) {});

@@ -1,7 +1,9 @@
-// Writes one well-formed message for every selector and reply type into the folder given.
+// Writes one well-formed message for every selector and reply type into the folder given, and
+// frames of shared, cyclic and nested objects for the bounds check.
 #include <fstream>
 #include <string>
 
+#include "BinaryPlist.h"
 #include "helper/protocol/QLWireCalls.h"
 #include "helper/protocol/QLWireMessage.h"
 
@@ -34,6 +36,14 @@ int main(int argc, char** argv) {
                                       pack(QLXPCHelperContext::initWith("Progress", 42.5)))},
       {"results", wire::encodeMessage(Kind::reply, 3, "", pack(std::vector{result, result}))},
       {"kexts", wire::encodeMessage(Kind::reply, 4, "", pack(kexts))},
+      {"doubling", test::doublingPlist(24)},
+      {"deep", test::deepPlist(40)},
+      {"cycle", [] {
+         test::BinaryPlist plist;
+         const auto loop = plist.raw("");
+         plist.replace(loop, plist.arrayBytes({plist.ascii("x"), loop}));
+         return plist.bytes(plist.call("test:", loop));
+       }()},
   };
   for (const auto& [name, body] : seeds) std::ofstream(folder + "/" + name + ".bplist", std::ios::binary) << body;
   return 0;

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "BinaryPlist.h"
+
 #include "helper/protocol/QLArchiveCodec.h"
 #include "helper/protocol/QLWireCalls.h"
 #include "helper/protocol/QLWireMessage.h"
@@ -18,7 +22,7 @@ QLOSVolume sampleVolume() {
 template <typename T>
 std::optional<T> roundTrip(const T& value) {
   auto body = wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(value));
-  auto message = wire::decodeMessage(body);
+  auto message = wire::decodeMessage(body, wire::kMaxReplyFrame);
   if (!message) return std::nullopt;
   auto values = wire::unpack<T>(message->arguments.get());
   if (!values) return std::nullopt;
@@ -125,14 +129,56 @@ TEST(ArchiveCodec, RefusesWrongClassesAndMissingKeys) {
 }
 
 TEST(WireMessage, RefusesMalformedBodies) {
+  const auto decode = [](std::string_view body) { return wire::decodeMessage(body, wire::kMaxRequestFrame); };
   const std::string good = wire::encodeMessage(wire::Kind::call, 1, "test:", wire::pack());
-  ASSERT_TRUE(wire::decodeMessage(good));
-  EXPECT_FALSE(wire::decodeMessage(good.substr(0, good.size() / 2)));
-  EXPECT_FALSE(wire::decodeMessage("not a property list at all"));
-  EXPECT_FALSE(wire::decodeMessage(platform::toXml(platform::parsePropertyList(
+  ASSERT_TRUE(decode(good));
+  EXPECT_FALSE(decode(good.substr(0, good.size() / 2)));
+  EXPECT_FALSE(decode("not a property list at all"));
+  EXPECT_FALSE(decode(platform::toXml(platform::parsePropertyList(
       plist("<dict><key>kind</key><string>call</string></dict>")).get())));
-  EXPECT_FALSE(wire::decodeMessage(wire::encodeMessage(wire::Kind::call, 0, "test:", wire::pack())));  // id 0
-  EXPECT_FALSE(wire::decodeMessage(wire::encodeMessage(wire::Kind::oneway, 0, "", wire::pack())));     // no selector
+  EXPECT_FALSE(decode(wire::encodeMessage(wire::Kind::call, 0, "test:", wire::pack())));  // id 0
+  EXPECT_FALSE(decode(wire::encodeMessage(wire::Kind::oneway, 0, "", wire::pack())));     // no selector
+}
+
+// Each side's bounds sit far above its largest honest message and far below what a frame of
+// shared or nested objects would grow to.
+TEST(WireMessage, BoundsWhatAFrameMayGrowTo) {
+  std::vector<QLRepairPermissionsRepresentableResult> results;
+  for (int i = 0; i < 145000; ++i)
+    results.emplace_back("id-" + std::to_string(i), "/System/Library/Frameworks/F" + std::to_string(i) + ".framework",
+                         "Permissions mismatched", 755, 4755, 4755, "Fixed");
+  // libplist's own writer takes many seconds over a tree this size.
+  const auto reply = [&] {
+    Plist root(plist_new_dict());
+    plist_dict_set_item(root.get(), "kind", plist_new_string("reply"));
+    plist_dict_set_item(root.get(), "id", plist_new_uint(2));
+    plist_dict_set_item(root.get(), "arguments", wire::pack(results).release());
+    test::BinaryPlist writer(4, 4);
+    return writer.bytes(writer.tree(root.get()));
+  }();
+  auto message = wire::decodeMessage(reply, wire::kMaxReplyFrame);
+  ASSERT_TRUE(message);
+  const auto decoded = wire::unpack<std::vector<QLRepairPermissionsRepresentableResult>>(message->arguments.get());
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(std::get<0>(*decoded).size(), 145000u);
+
+  std::vector<QLKernelExtension> kexts;
+  for (int i = 0; i < 2000; ++i)
+    kexts.push_back(QLKernelExtension::fromPath("/src/Kexts/K" + std::to_string(i) + ".kext"));
+  const auto install = wire::encodeMessage(wire::Kind::call, 3,
+                                           "installWithKernelExtensions:toDestinationFolder:onTargetVolume:reply:",
+                                           wire::pack(kexts, std::string("/Library/Extensions/"), sampleVolume()));
+  EXPECT_TRUE(wire::decodeMessage(install, wire::kMaxRequestFrame));
+
+  for (const auto& [name, body, limit, reason] :
+       {std::tuple{"doubling", test::doublingPlist(24), wire::kMaxRequestFrame, "131072 values"},
+        std::tuple{"doubling reply", test::doublingPlist(30), wire::kMaxReplyFrame, "33554432 values"},
+        std::tuple{"deep", test::deepPlist(120000), wire::kMaxRequestFrame, "nested deeper than 32"},
+        std::tuple{"too long", reply, wire::kMaxRequestFrame, "longer than the frame limit"}}) {
+    std::string refusal;
+    EXPECT_FALSE(wire::decodeMessage(body, limit, &refusal)) << name;
+    EXPECT_NE(refusal.find(reason), std::string::npos) << name << ": " << refusal;
+  }
 }
 
 // A context whose class name is an ASCII string with bytes past its end (found by the fuzzer):
@@ -148,7 +194,7 @@ TEST(WireMessage, RefusesAStringWhoseLengthIsNotItsText) {
       "\x3c\x46\x48\x4f\x52\x6b\x73\x7c\x86\x00\x00\x00\x00\x00\x00\x01\x01\x00\x00\x00\x00\x00\x00\x00"
       "\x0e\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x8b",
       185);
-  auto message = wire::decodeMessage(body);
+  auto message = wire::decodeMessage(body, wire::kMaxReplyFrame);
   ASSERT_TRUE(message);
   EXPECT_FALSE(wire::unpack<QLXPCHelperContext>(message->arguments.get()));
 }
@@ -184,7 +230,7 @@ TEST(QLXPCTarnixHelperStub, InvokesOnlyWellFormedCalls) {
   std::vector<bool> replies;
   auto dispatch = [&](wire::Kind kind, const char* selector, Plist arguments) {
     auto message = wire::decodeMessage(wire::encodeMessage(kind, kind == wire::Kind::oneway ? 0 : 3, selector,
-                                                           std::move(arguments)));
+                                                           std::move(arguments)), wire::kMaxRequestFrame);
     return message && stub.dispatch(*message, [&](Plist values) { replies.push_back(values != nullptr); });
   };
   EXPECT_TRUE(dispatch(wire::Kind::call, "test:", wire::pack()));

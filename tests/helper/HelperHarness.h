@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -22,6 +23,7 @@
 
 #include "TestSupport.h"
 #include "client/QLXPCHelperManager.h"
+#include "helper/protocol/QLWireMessage.h"
 #include "platform/Files.h"
 
 namespace tarnix::test {
@@ -95,6 +97,7 @@ class HelperDaemon {
   HelperDaemon& operator=(const HelperDaemon&) = delete;
 
   bool started() const { return started_; }
+  pid_t pid() const { return pid_; }
   const std::string& socket() const { return socket_; }
   const TempDir& dir() const { return dir_; }
   std::string root() const { return dir_ / "root"; }
@@ -198,6 +201,14 @@ class RawClient {
   ~RawClient() { ::close(fd_); }
   bool connected() const { return connected_; }
   void send(const std::string& bytes) { (void)!::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+  // The body of the next frame, or nothing when none came whole in time.
+  std::optional<std::string> readFrame(int timeoutMs = 60000) {
+    std::string header, body;
+    if (!readExactly(header, 4, timeoutMs)) return std::nullopt;
+    if (!readExactly(body, wire::frameLength(reinterpret_cast<const unsigned char*>(header.data())), timeoutMs))
+      return std::nullopt;
+    return body;
+  }
   // Reads until the peer closes; the bytes read, or nothing when it did not close in time.
   std::optional<std::string> readUntilClosed(int timeoutMs = 60000) {
     std::string data;
@@ -212,6 +223,18 @@ class RawClient {
   }
 
  private:
+  bool readExactly(std::string& out, std::size_t count, int timeoutMs) {
+    while (out.size() < count) {
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, timeoutMs) <= 0) return false;
+      char buffer[4096];
+      const ssize_t got = ::recv(fd_, buffer, std::min(sizeof buffer, count - out.size()), 0);
+      if (got <= 0) return false;
+      out.append(buffer, static_cast<std::size_t>(got));
+    }
+    return true;
+  }
+
   int fd_ = -1;
   bool connected_ = false;
 };

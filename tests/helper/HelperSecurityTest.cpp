@@ -106,17 +106,18 @@ TEST(HelperRefusal, TravelsBesideTheReplysValue) {
       QLXPCHelperRefusal::untrustedVolume(platform::VolumeRefusal::runningSystem),
   };
   for (const auto& refusal : refusals) {
-    const auto decoded = wire::decodeMessage(wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(false), refusal));
+    const auto decoded = wire::decodeMessage(wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(false), refusal), wire::kMaxReplyFrame);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->refusal, std::optional<QLXPCHelperRefusal>(refusal));
     EXPECT_EQ(wire::unpack<bool>(decoded->arguments.get()), std::optional<std::tuple<bool>>(false));
   }
-  const auto plain = wire::decodeMessage(wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(true)));
+  const auto plain = wire::decodeMessage(wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(true)), wire::kMaxReplyFrame);
   ASSERT_TRUE(plain);
   EXPECT_FALSE(plain->refusal);
   // Only a reply carries one; a malformed one reads as none.
   const auto call = wire::decodeMessage(
-      wire::encodeMessage(wire::Kind::call, 7, "test:", wire::pack(), QLXPCHelperRefusal::notAuthorized()));
+      wire::encodeMessage(wire::Kind::call, 7, "test:", wire::pack(), QLXPCHelperRefusal::notAuthorized()),
+      wire::kMaxRequestFrame);
   ASSERT_TRUE(call);
   EXPECT_FALSE(call->refusal);
   platform::Plist odd(plist_new_dict());
