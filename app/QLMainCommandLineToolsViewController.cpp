@@ -359,8 +359,8 @@ void QLMainCommandLineToolsViewController::didFinishDownloading(QNetworkReply* r
   signatureAddress.setPath(signatureAddress.path() + QStringLiteral(".sig"));
   QNetworkReply* signature = network_->get(QNetworkRequest(signatureAddress));
   connect(signature, &QNetworkReply::finished, this, [this, signature, archive] {
-    if (!saveDownload(signature, archive + QStringLiteral(".sig"))) return QFile::remove(archive), void();
-    installUpdate(archive);
+    if (saveDownload(signature, archive + QStringLiteral(".sig"))) return installUpdate(archive);
+    QFile::remove(archive);
   });
 }
 
