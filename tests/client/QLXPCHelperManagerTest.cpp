@@ -96,7 +96,7 @@ TEST_F(HelperManagerInstall, InstallsThroughPkexecAndConnects) {
                       "#!/bin/sh\necho \"$@\" >> '" + (dir / "systemctl.calls") + "'\n"
                       "if [ \"$1\" = enable ]; then mkdir -p '" + table.installed("/run") + "'; '" +
                           table.helperBinary(helper.bundleIdentifier) + "' --listen '" + socket + "' > '" +
-                          (dir / "helper.log") + "' 2>&1 & fi\nexit 0\n",
+                          (dir / "helper.log") + "' 2>&1 & echo $! > '" + (dir / "helper.pid") + "'; fi\nexit 0\n",
                       0755);
   ::setenv("TARNIX_ROOT_PREFIX", table.rootPrefix.c_str(), 1);
   ::setenv("TARNIX_SYSTEMCTL", systemctl.c_str(), 1);
@@ -126,6 +126,13 @@ TEST_F(HelperManagerInstall, InstallsThroughPkexecAndConnects) {
             replacedOnce(unit, table.helperToolsFolder + helper.bundleIdentifier, platform::kInstalledBundledHelper));
   ASSERT_TRUE(manager.proxy());
   manager.proxy()->terminate();
+  // The helper's end reaches the client as its connection closing; one that missed the
+  // message is stopped here, so that no test leaves a daemon behind.
+  if (!test::waitFor([&] { return second.locked([&] { return !second.errors.empty(); }); })) {
+    const pid_t started = static_cast<pid_t>(std::stol("0" + test::slurp(dir / "helper.pid")));
+    if (started > 0) ::kill(started, SIGKILL);
+    ADD_FAILURE() << "the helper did not end on terminate";
+  }
   ::unsetenv("TARNIX_ROOT_PREFIX");
   ::unsetenv("TARNIX_SYSTEMCTL");
 }
