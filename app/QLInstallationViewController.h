@@ -91,6 +91,7 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
  protected:
   void viewDidLoad() override;
   void renderLocalizedOutlets() override;
+  void didRefuse(const QLXPCHelperRefusal& refusal) override;
 
  private:
   void lockInstallationControls();

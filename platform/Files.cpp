@@ -180,13 +180,7 @@ int makeDirectories(const std::string& path, std::uint32_t mode) {
 int writeFile(const std::string& path, std::string_view contents, std::uint32_t mode) {
   Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode));
   if (fd.get() < 0) return errno;
-  std::size_t done = 0;
-  while (done < contents.size()) {
-    const ssize_t wrote = ::write(fd.get(), contents.data() + done, contents.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote < 0) return errno;
-    done += static_cast<std::size_t>(wrote);
-  }
+  if (const int rc = detail::writeAll(fd.get(), contents)) return rc;
   if (::fchmod(fd.get(), mode) != 0) return errno;
   return ::close(fd.release()) == 0 ? 0 : errno;
 }

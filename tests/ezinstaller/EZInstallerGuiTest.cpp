@@ -15,6 +15,7 @@
 #include "EZInstallerTestSupport.h"
 #include "app/QLAppManager.h"
 #include "app/core/QLApplicationLock.h"
+#include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "cli/SampleVolume.h"
@@ -57,6 +58,8 @@ class ScriptedProxy final : public QLXPCTarnixHelperProtocol {
   explicit ScriptedProxy(QLXPCTarnixHelperProtocol* innerProxy = nullptr) : inner(innerProxy) {}
   QLXPCTarnixHelperProtocol* inner;
   QSet<QString> failing;
+  // Answers installs as a helper that refused them.
+  std::optional<QLXPCHelperRefusal> refusal;
   std::size_t repairResults = 0;
 
   QStringList requests() const {
@@ -91,7 +94,8 @@ class ScriptedProxy final : public QLXPCTarnixHelperProtocol {
     if (inner) return inner->installWithKernelExtensions(std::move(kexts), folder, std::move(volume), std::move(reply));
     std::vector<QLKernelExtension> failed;
     for (const auto& kext : kexts)
-      if (failing.contains(QString::fromStdString(kext.name()))) failed.push_back(kext);
+      if (refusal || failing.contains(QString::fromStdString(kext.name()))) failed.push_back(kext);
+    const QLRefusalScope scope(refusal);
     reply(failed);
   }
   void backupWithKernelExtensions(std::vector<QLKernelExtension>, std::string, QLOSVolume, std::string,
@@ -218,6 +222,16 @@ class EZInstallerGuiTest : public QObject {
     QCOMPARE(outcome.title, QStringLiteral("Tarnix EZInstaller - ") + QLLocalizedString("kQLMainEZInstallerVCFinished"));
     QCOMPARE(outcome.subtitle, QStringLiteral("Dropped: 3 Installed: 1 Failed: 2"));
     QCOMPARE(outcome.informativeText, QLLocalizedString("kQLMainEZInstallerVCFailed") + "B.kext C.kext");
+  }
+
+  // A refused install ends the run: nothing else is asked for, and the notification says why.
+  void aRefusedInstallSaysSoAndStops() {
+    ScriptedProxy proxy;
+    proxy.refusal = QLXPCHelperRefusal::notAuthorized();
+    const auto outcome = run(proxy, QLKernelExtensionFolder::LibraryExtensions, {kexts_ + "/A.kext"});
+    QCOMPARE(proxy.requests(), QStringList{"install LE A.kext"});
+    QCOMPARE(outcome.subtitle, QStringLiteral("Dropped: 1 Installed: 0 Failed: 1"));
+    QCOMPARE(outcome.informativeText, QLHelperRefusalText(QLXPCHelperRefusal::notAuthorized()));
   }
 
   void cancellingTheAskDialogSkipsOnlyThatKext() {

@@ -153,13 +153,25 @@ TEST(Mounts, ParsesMountInfo) {
   const auto mounts = parseMountInfo(
       "36 35 98:0 / /mnt/Macintosh\\040HD rw,noatime master:1 - hfsplus /dev/sdb2 rw,uid=0\n"
       "37 35 98:1 / /media/ro ro,relatime - apfs /dev/sdc1 ro\n"
-      "garbage\n");
-  ASSERT_EQ(mounts.size(), 2u);
+      "garbage\n"
+      "38 35 0:45 /sub /tmp rw,nosuid,nodev - tmpfs tmpfs rw\n");
+  ASSERT_EQ(mounts.size(), 3u);
   EXPECT_EQ(mounts[0].mountPoint, "/mnt/Macintosh HD");
   EXPECT_EQ(mounts[0].fileSystemType, "hfsplus");
   EXPECT_FALSE(mounts[0].readOnly);
   EXPECT_EQ(mounts[1].fileSystemType, "apfs");
   EXPECT_TRUE(mounts[1].readOnly);
+  // What the helper checks a volume with: the mount's id, its device, what of its file system
+  // is mounted there, and the mount's own options.
+  EXPECT_EQ(mounts[0].mountId, 36u);
+  EXPECT_TRUE(mounts[0].onBlockDevice());
+  EXPECT_EQ(mounts[0].root, "/");
+  EXPECT_TRUE(mounts[0].hasOption("noatime"));
+  EXPECT_FALSE(mounts[0].hasOption("atime"));
+  EXPECT_FALSE(mounts[0].hasOption("uid=0")) << "the file system's options are not the mount's";
+  EXPECT_FALSE(mounts[2].onBlockDevice());
+  EXPECT_EQ(mounts[2].root, "/sub");
+  EXPECT_TRUE(mounts[2].hasOption("nodev"));
 }
 
 }  // namespace
