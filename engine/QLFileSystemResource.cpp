@@ -1,12 +1,32 @@
 #include "engine/QLFileSystemResource.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
 #include "engine/QLRepairPermissionsResult.h"
 
 namespace tarnix {
+namespace {
+
+// The item a report names is mount point + this text, and the volume tree must reach that
+// same item: "" (the root) or "/" and names, none of them empty, "." or "..". Anything else
+// ("Name" from an entry whose parent came later, "/a/../b", "/a//b") names something beside
+// the volume or one item in two ways, which would be checked under two prescriptions.
+bool namesOneItemInTheVolume(std::string_view relative) {
+  if (relative.empty()) return true;
+  if (relative.front() != '/') return false;
+  for (std::size_t start = 1;;) {
+    const std::size_t end = std::min(relative.find('/', start), relative.size());
+    const std::string_view name = relative.substr(start, end - start);
+    if (name.empty() || name == "." || name == "..") return false;
+    if (end == relative.size()) return true;
+    start = end + 1;
+  }
+}
+
+}  // namespace
 
 using Mismatch = QLFileSystemResourceAttributeMismatchedType;
 using Status = QLFileSystemResourceAttributeStatus;
@@ -34,6 +54,7 @@ std::shared_ptr<const QLFileSystemResource> QLFileSystemResource::make(std::stri
                                                                        platform::VolumeTree& tree) {
   if (bomPath.empty()) return nullptr;
   const std::string_view relative = bomPath.substr(1);  // every BOM path starts with "."
+  if (!namesOneItemInTheVolume(relative)) return nullptr;
   auto attributes = tree.attributes(relative);
   if (!attributes) return nullptr;
   std::string path;

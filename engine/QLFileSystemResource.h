@@ -18,7 +18,8 @@ class QLRepairPermissionsResult;
 
 class QLFileSystemResource : public std::enable_shared_from_this<QLFileSystemResource> {
  public:
-  // Nothing when the record's path is empty or the item cannot be read (does not exist).
+  // Nothing when the record's path is empty, does not name one item inside the volume
+  // ("/Name", "./a/../b"), or the item cannot be read (does not exist).
   // `tree` is opened on the volume's mount point.
   static std::shared_ptr<const QLFileSystemResource> make(const RZFileSystemResource& record,
                                                           const QLOSVolume& volume, platform::VolumeTree& tree);

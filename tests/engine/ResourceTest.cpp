@@ -50,6 +50,27 @@ TEST(QLFileSystemResource, PathsAndPrescribedDigits) {
   EXPECT_FALSE(resourceOn(trees, "", 0100644));
 }
 
+// The item checked and repaired is always the one the report names. "/Name" (an entry whose
+// parent came later in its BOM) names <mount point>Name, beside the volume, so nothing is made
+// for it; nor for paths that name one item in two ways.
+TEST(QLFileSystemResource, ChecksOnlyTheItemItsPathNames) {
+  test::TempDir dir;
+  ASSERT_EQ(platform::makeDirectories(dir / "a/b"), 0);
+  ASSERT_EQ(platform::writeFile(dir / "Name", ""), 0);
+  auto tree = platform::linuxVolumeTrees().open(dir.path());
+  const std::pair<const char*, bool> cases[] = {
+      {"./Name", true},  {"/Name", false},   {"xName", false},   {"./a/../Name", false},
+      {"./a//b", false}, {"./a/./b", false}, {"./a/b/", false},  {"./a/b", true},
+  };
+  for (const auto& [bomPath, made] : cases) {
+    const auto resource = QLFileSystemResource::make(bomPath, 0, 0, 040755, dir.path(), *tree);
+    EXPECT_EQ(resource != nullptr, made) << bomPath;
+    if (resource) {
+      EXPECT_EQ(resource->path(), dir.path() + std::string(bomPath).substr(1));
+    }
+  }
+}
+
 TEST(QLFileSystemResource, VerifiesInOrderWithoutTouchingTheDisk) {
   FakeVolumeTrees trees;
   trees.add("/ok", {0, 0, 0100644});
