@@ -52,8 +52,8 @@ std::unique_ptr<MappedFile> mapFile(const std::string& path, std::size_t limit =
 std::unique_ptr<MappedFile> mapFileInVolume(const std::string& mountPoint, const std::string& absolutePath,
                                             std::size_t limit = kDefaultReadLimit);
 
-// Paths relative to `folder` (no leading slash) of everything beneath it, depth first, in
-// directory order; links are listed but never followed. Empty when the folder cannot be
+// Paths relative to `folder` (no leading slash) of everything beneath it, depth first, each
+// folder in name order as HFS+ lists it (letters without case, then bytes); links are listed but never followed. Empty when the folder cannot be
 // opened. The folder itself is resolved beneath `root`.
 std::vector<std::string> enumerateBeneath(const std::string& root, std::string_view folder);
 

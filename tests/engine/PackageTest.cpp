@@ -52,15 +52,19 @@ TEST(QLPackage, BomPathBesideTheReceipt) {
   for (const auto& [receipt, bom] : cases) EXPECT_EQ(bomPathForReceipt(receipt), bom);
 }
 
-TEST(QLPackageManager, ListsPlistReceiptsRecursively) {
+// Receipts come in name order, as an HFS+ volume lists them (letter case aside), sub-folders
+// in their place: which receipt wins a merged path must not depend on the file system.
+TEST(QLPackageManager, ListsPlistReceiptsRecursivelyInNameOrder) {
   TempDir dir;
   const std::string receipts = dir / "System/Library/Receipts";
   ASSERT_EQ(platform::makeDirectories(receipts + "/sub"), 0);
-  for (const char* name : {"a.plist", "sub/b.plist", "C.PLIST", "d.plist.txt", "e.bom", "plist"})
+  for (const char* name : {"z.plist", "sub/b.plist", "C.PLIST", "d.plist.txt", "e.bom", "plist", "B.plist",
+                           "sub/a.plist", "a.plist", "m.plist", "c.plist"})
     ASSERT_EQ(platform::writeFile(receipts + "/" + name, ""), 0);
-  auto paths = QLPackageManager::receiptPaths(dir.path());
-  std::sort(paths.begin(), paths.end());
-  EXPECT_EQ(paths, (std::vector<std::string>{receipts + "/a.plist", receipts + "/sub/b.plist"}));
+  const auto paths = QLPackageManager::receiptPaths(dir.path());
+  EXPECT_EQ(paths, (std::vector<std::string>{receipts + "/a.plist", receipts + "/B.plist", receipts + "/c.plist",
+                                             receipts + "/m.plist", receipts + "/sub/a.plist",
+                                             receipts + "/sub/b.plist", receipts + "/z.plist"}));
   EXPECT_TRUE(QLPackageManager::receiptPaths(dir / "missing").empty());
 }
 
@@ -123,15 +127,13 @@ TEST_F(PackageManagerTest, MergesReceiptsAndReportsProgress) {
   std::sort(paths.begin(), paths.end());
   EXPECT_EQ(paths, (std::vector<std::string>{dir.path(), dir / "System", dir / "usr", dir / "usr/bin",
                                              dir / "usr/bin/true"}));
-  const auto position = [&](const char* identifier) {
-    return std::find_if(order.begin(), order.end(),
-                        [&](const QLStandardPackage& p) { return p.identifier() == identifier; }) -
-           order.begin();
-  };
-  const bool firstWins = position("com.apple.pkg.First") < position("com.apple.pkg.Second");
+  // Name order: "first" comes before "sub dir %", so its prescription wins.
+  std::vector<std::string> identifiers;
+  for (const auto& package : order) identifiers.push_back(package.identifier());
+  EXPECT_EQ(identifiers, (std::vector<std::string>{"com.apple.pkg.Broken", "com.apple.pkg.First", "com.apple.pkg.Second"}));
   for (const auto& resource : resources) {
     if (resource->path() == dir / "usr") {
-      EXPECT_EQ(resource->uid(), firstWins ? 0 : 7);
+      EXPECT_EQ(resource->uid(), 0);
     }
   }
 
