@@ -150,7 +150,16 @@ int runCheck(const std::vector<std::string>& arguments, QLRepairPermissionsJobTy
       printError(*volumePath + " is not a folder");
       return kExitUsage;
     }
-    volume = QLOSVolume::initWithMountPoint(*volumePath);
+    // Reports name items by absolute paths, whatever folder bramble ran in.
+    const auto absolute = platform::absolutePath(*volumePath);
+    if (!absolute) {
+      printError("cannot tell where " + *volumePath + " is: the working folder is gone");
+      return kExitUsage;
+    }
+    // The line below says why the folder is refused; the model's own diagnostic would repeat it.
+    platform::setLogSink(platform::LogSink::discard);
+    volume = QLOSVolume::initWithMountPoint(*absolute);
+    platform::setLogSink(platform::LogSink::standardError);
     if (!volume) {
       printError(*volumePath + " is not a macOS volume: it has no readable System/Library/CoreServices/SystemVersion.plist");
       return kExitUsage;
@@ -175,16 +184,22 @@ int runCheck(const std::vector<std::string>& arguments, QLRepairPermissionsJobTy
   else
     writeTextReport(results, stdout);
   std::size_t failed = 0;
-  for (const auto& result : results)
+  std::size_t items = 0;
+  const QLFileSystemResource* previous = nullptr;
+  for (const auto& result : results) {
     if (result.attributeStatus() == QLFileSystemResourceAttributeStatus::failed) ++failed;
+    // An item's results come together: a new item starts where the resource changes.
+    if (result.fileSystemResource().get() != previous) ++items;
+    previous = result.fileSystemResource().get();
+  }
   if (!json) {
     if (!results.empty()) std::fputs("\n", stdout);
     if (jobType == QLRepairPermissionsJobType::repairPermissions)
-      std::printf("Repaired %s: %zu items checked, %zu fixed, %zu failed.\n", volume->mountPoint.c_str(),
-                  static_cast<std::size_t>(job.total()), results.size() - failed, failed);
+      std::printf("Repaired %s: %zu items checked, %zu items with %zu attribute changes, %zu failed.\n",
+                  volume->mountPoint.c_str(), static_cast<std::size_t>(job.total()), items, results.size(), failed);
     else
-      std::printf("Verified %s: %zu items checked, %zu mismatches.\n", volume->mountPoint.c_str(),
-                  static_cast<std::size_t>(job.total()), results.size());
+      std::printf("Verified %s: %zu items checked, %zu items with %zu mismatched attributes.\n",
+                  volume->mountPoint.c_str(), static_cast<std::size_t>(job.total()), items, results.size());
   }
   const int code = jobType == QLRepairPermissionsJobType::repairPermissions ? (failed == 0 ? kExitClean : kExitFindings)
                    : results.empty()                                     ? kExitClean

@@ -134,6 +134,15 @@ std::unique_ptr<MappedFile> mapFileInVolume(const std::string& mountPoint, const
   return mapFd(fd.get(), limit);
 }
 
+std::optional<std::string> absolutePath(const std::string& path) {
+  std::error_code error;
+  auto absolute = std::filesystem::absolute(path, error);
+  if (error) return std::nullopt;
+  std::string text = absolute.lexically_normal().string();
+  if (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
 bool pathExists(const std::string& path) {
   struct stat info{};
   return ::lstat(path.c_str(), &info) == 0;

@@ -14,6 +14,10 @@ namespace tarnix::platform {
 
 inline constexpr std::size_t kDefaultReadLimit = 1u << 30;  // 1 GiB
 
+// `path` made absolute against the working folder, "." and ".." names and doubled slashes
+// taken out by their text (links are not resolved). Nothing when the working folder is gone.
+std::optional<std::string> absolutePath(const std::string& path);
+
 // Whether something exists at `path` (a dangling link counts as existing).
 bool pathExists(const std::string& path);
 bool isDirectory(const std::string& path);
