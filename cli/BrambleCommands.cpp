@@ -176,36 +176,28 @@ int runCheck(const std::vector<std::string>& arguments, QLRepairPermissionsJobTy
   ProgressBar bar(terminal ? stderr : nullptr, platform::terminalColumns(2));
   RZBramble job(jobType, *volume, &bar, threads.value_or(QLCPU::shared().maxthread()), false, terminal ? 0.1 : 3600);
   job.packageManager().setPackageFilter(package);
-  const auto results = job.run();
+  // The report is written while the run goes on; the bar steps aside when both share a terminal.
+  ReportWriter report(stdout, json, terminal && platform::isTerminal(1) ? &bar : nullptr);
+  job.run(report);
   bar.finish();
+  report.finish();
 
-  if (json)
-    writeJsonReport(results, stdout);
-  else
-    writeTextReport(results, stdout);
-  std::size_t failed = 0;
-  std::size_t items = 0;
-  const QLFileSystemResource* previous = nullptr;
-  for (const auto& result : results) {
-    if (result.attributeStatus() == QLFileSystemResourceAttributeStatus::failed) ++failed;
-    // An item's results come together: a new item starts where the resource changes.
-    if (result.fileSystemResource().get() != previous) ++items;
-    previous = result.fileSystemResource().get();
-  }
   if (!json) {
-    if (!results.empty()) std::fputs("\n", stdout);
+    if (report.attributes() > 0) std::fputs("\n", stdout);
     if (jobType == QLRepairPermissionsJobType::repairPermissions)
       std::printf("Repaired %s: %zu items checked, %zu items with %zu attribute changes, %zu failed.\n",
-                  volume->mountPoint.c_str(), static_cast<std::size_t>(job.total()), items, results.size(), failed);
+                  volume->mountPoint.c_str(), static_cast<std::size_t>(job.total()), report.items(),
+                  report.attributes(), report.failed());
     else
       std::printf("Verified %s: %zu items checked, %zu items with %zu mismatched attributes.\n",
-                  volume->mountPoint.c_str(), static_cast<std::size_t>(job.total()), items, results.size());
+                  volume->mountPoint.c_str(), static_cast<std::size_t>(job.total()), report.items(),
+                  report.attributes());
   }
-  const int code = jobType == QLRepairPermissionsJobType::repairPermissions ? (failed == 0 ? kExitClean : kExitFindings)
-                   : results.empty()                                     ? kExitClean
-                                                                         : kExitFindings;
-  // A whole volume's items and results are hundreds of thousands of small objects; freeing
-  // them one by one only delays the exit, so the process ends here with everything written.
+  const int code = jobType == QLRepairPermissionsJobType::repairPermissions ? (report.failed() == 0 ? kExitClean : kExitFindings)
+                   : report.attributes() == 0                                ? kExitClean
+                                                                             : kExitFindings;
+  // A whole volume's items are a few large tables; there is nothing worth freeing one by one
+  // before the exit, so the process ends here with everything written.
   std::fflush(nullptr);
   std::quick_exit(code);
 }
@@ -226,7 +218,8 @@ int runListBom(const std::vector<std::string>& arguments) {
   for (std::uint32_t i = 0; i < bom.count(); ++i) {
     const auto& record = bom.results()[i];
     std::snprintf(line, sizeof line, "\t%o\t%u/%u\n", record.mode, record.uid, record.gid);
-    out.append(record.path).append(line);
+    bom.records()->appendPath(i, out);
+    out.append(line);
   }
   writeAll(out);
   return kExitClean;

@@ -100,13 +100,20 @@ std::unique_ptr<MappedFile> mapFd(int fd, std::size_t limit) {
   const auto size = static_cast<std::uint64_t>(info.st_size);
   if (size > limit) return nullptr;
   if (size == 0) return std::unique_ptr<MappedFile>(new MappedFile(nullptr, 0));
-  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  // Pages come in as they are read, so that releasePages() bounds what is held.
+  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
   if (data == MAP_FAILED) return nullptr;
+  ::madvise(data, size, MADV_WILLNEED);  // start reading ahead into the page cache
   return std::unique_ptr<MappedFile>(new MappedFile(static_cast<const char*>(data), size));
 }
 
 MappedFile::~MappedFile() {
   if (data_) ::munmap(const_cast<char*>(data_), size_);
+}
+
+void MappedFile::releasePages() const {
+  // The mapping is private and never written: dropped pages are read again from the file.
+  if (data_) ::madvise(const_cast<char*>(data_), size_, MADV_DONTNEED);
 }
 
 std::unique_ptr<MappedFile> mapFile(const std::string& path, std::size_t limit) {

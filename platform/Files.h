@@ -43,6 +43,9 @@ class MappedFile {
   MappedFile& operator=(const MappedFile&) = delete;
   ~MappedFile();
   std::string_view bytes() const { return {data_, size_}; }
+  // Lets go of the pages read so far: they count as this process's memory while mapped, and
+  // come back from the page cache when read again.
+  void releasePages() const;
 
  private:
   friend std::unique_ptr<MappedFile> mapFd(int fd, std::size_t limit);

@@ -123,7 +123,7 @@ TEST_F(PackageManagerTest, MergesReceiptsAndReportsProgress) {
 
   // Each path once; the earlier receipt in listing order wins.
   std::vector<std::string> paths;
-  for (const auto& resource : resources) paths.push_back(resource->path());
+  for (std::size_t i = 0; i < resources->size(); ++i) paths.push_back((*resources)[i].path());
   std::sort(paths.begin(), paths.end());
   EXPECT_EQ(paths, (std::vector<std::string>{dir.path(), dir / "System", dir / "usr", dir / "usr/bin",
                                              dir / "usr/bin/true"}));
@@ -131,9 +131,9 @@ TEST_F(PackageManagerTest, MergesReceiptsAndReportsProgress) {
   std::vector<std::string> identifiers;
   for (const auto& package : order) identifiers.push_back(package.identifier());
   EXPECT_EQ(identifiers, (std::vector<std::string>{"com.apple.pkg.Broken", "com.apple.pkg.First", "com.apple.pkg.Second"}));
-  for (const auto& resource : resources) {
-    if (resource->path() == dir / "usr") {
-      EXPECT_EQ(resource->uid(), 0);
+  for (std::size_t i = 0; i < resources->size(); ++i) {
+    if ((*resources)[i].path() == dir / "usr") {
+      EXPECT_EQ((*resources)[i].uid(), 0);
     }
   }
 
@@ -148,7 +148,7 @@ TEST_F(PackageManagerTest, FiltersByPackageAndSurvivesAMissingReceiptsFolder) {
   {
     QLPackageManager manager(volume(), 2);
     manager.setDelegate(&recorder);
-    EXPECT_TRUE(manager.parse().empty());
+    EXPECT_TRUE(manager.parse()->empty());
     EXPECT_EQ(recorder.calls, (std::vector<std::string>{"1", "2", "3", "4", "6", "8"}));
   }
   test::writeReceipt(dir.path(), "a", "com.apple.pkg.A", {kGroupA}, {{".", 040755}, {"./usr", 040755}});
@@ -156,8 +156,8 @@ TEST_F(PackageManagerTest, FiltersByPackageAndSurvivesAMissingReceiptsFolder) {
   QLPackageManager manager(volume(), 2);
   manager.setPackageFilter("com.apple.pkg.B");
   const auto resources = manager.parse();
-  ASSERT_EQ(resources.size(), 2u);
-  for (const auto& resource : resources) EXPECT_NE(resource->path(), dir / "usr");
+  ASSERT_EQ(resources->size(), 2u);
+  for (std::size_t i = 0; i < resources->size(); ++i) EXPECT_NE((*resources)[i].path(), dir / "usr");
 }
 
 }  // namespace
