@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 
 #include "cli/Report.h"
@@ -193,13 +192,8 @@ int runCheck(const std::vector<std::string>& arguments, QLRepairPermissionsJobTy
                   volume->mountPoint.c_str(), static_cast<std::size_t>(job.total()), report.items(),
                   report.attributes());
   }
-  const int code = jobType == QLRepairPermissionsJobType::repairPermissions ? (report.failed() == 0 ? kExitClean : kExitFindings)
-                   : report.attributes() == 0                                ? kExitClean
-                                                                             : kExitFindings;
-  // A whole volume's items are a few large tables; there is nothing worth freeing one by one
-  // before the exit, so the process ends here with everything written.
-  std::fflush(nullptr);
-  std::quick_exit(code);
+  if (jobType == QLRepairPermissionsJobType::repairPermissions) return report.failed() == 0 ? kExitClean : kExitFindings;
+  return report.attributes() == 0 ? kExitClean : kExitFindings;
 }
 
 int runListBom(const std::vector<std::string>& arguments) {
@@ -220,6 +214,10 @@ int runListBom(const std::vector<std::string>& arguments) {
     std::snprintf(line, sizeof line, "\t%o\t%u/%u\n", record.mode, record.uid, record.gid);
     bom.records()->appendPath(i, out);
     out.append(line);
+    if (out.size() >= (1u << 20)) {
+      writeAll(out);
+      out.clear();
+    }
   }
   writeAll(out);
   return kExitClean;

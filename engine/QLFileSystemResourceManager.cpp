@@ -9,8 +9,7 @@
 namespace tarnix {
 namespace {
 
-constexpr std::size_t kBatch = 256;      // items between two passes through the serial queue
-constexpr std::size_t kHandOut = 4096;   // results made and handed to the sink at a time
+constexpr std::size_t kBatch = 256;  // items between two passes through the serial queue
 
 // Hands the chunks' results to the sink in chunk order. The chunk at the front hands its
 // results out as it makes them; the others keep theirs, compact, until every chunk before
@@ -24,30 +23,29 @@ class OrderedHandOut {
   void add(std::size_t chunk, const std::vector<RZAttributeMismatch>& found) {
     if (chunk == front_)
       handOut(found);
-    else
-      waiting_[chunk].insert(waiting_[chunk].end(), found.begin(), found.end());
+    else if (!found.empty())
+      waiting_[chunk].push_back(found);  // kept batch by batch: no copy of all of them to grow
   }
 
   void finish(std::size_t chunk) {
     done_[chunk] = true;
     while (front_ < done_.size() && done_[front_]) {
       if (++front_ == done_.size()) break;
-      handOut(waiting_[front_]);
-      std::vector<RZAttributeMismatch>().swap(waiting_[front_]);
+      for (const auto& batch : waiting_[front_]) handOut(batch);
+      std::vector<std::vector<RZAttributeMismatch>>().swap(waiting_[front_]);
     }
   }
 
  private:
+  // One batch: the results of at most kBatch items.
   void handOut(const std::vector<RZAttributeMismatch>& found) {
-    for (std::size_t start = 0; start < found.size(); start += kHandOut) {
-      const std::size_t end = std::min(found.size(), start + kHandOut);
-      made_.clear();
-      for (std::size_t i = start; i < end; ++i) made_.emplace_back(jobType_, resources_, found[i]);
-      sink_.didProduceResults(made_);
-    }
+    if (found.empty()) return;
+    made_.clear();
+    for (const auto& mismatch : found) made_.emplace_back(jobType_, resources_, mismatch);
+    sink_.didProduceResults(made_);
   }
 
-  std::vector<std::vector<RZAttributeMismatch>> waiting_;
+  std::vector<std::vector<std::vector<RZAttributeMismatch>>> waiting_;
   std::vector<bool> done_;
   std::size_t front_ = 0;
   RZResultSink& sink_;

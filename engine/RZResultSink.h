@@ -5,9 +5,9 @@
 
 namespace tarnix {
 
-// Receives a run's results while it goes on, in the order of the whole list, a batch of at
-// most a few thousand at a time: a report can be written, or results sent on, without holding
-// them all. Calls come one at a time, from the engine's worker threads under the serial
+// Receives a run's results while it goes on, in the order of the whole list, a batch at a
+// time (the results of at most a few hundred items): a report can be written, or results sent
+// on, without holding them all. Calls come one at a time, from the engine's worker threads under the serial
 // working queue or from the thread that runs the job.
 class RZResultSink {
  public:
