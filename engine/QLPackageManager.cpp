@@ -159,8 +159,10 @@ std::shared_ptr<QLResourceList> QLPackageManager::parse() {
   resources->reserve(static_cast<std::size_t>(recordTotal));
   PathSet seen(*resources, static_cast<std::size_t>(recordTotal));
   auto& queue = RZSerialWorkingQueue::shared();
-  for (const auto& [table, records] : tables) {
-    runChunks(chunksFor(records->count(), numThreads_), [&](std::size_t, const RZChunk& chunk) {
+  for (const auto& source : tables) {
+    const std::uint16_t table = source.first;  // not a structured binding: clang 14 cannot capture one
+    const RZRecordTable& records = *source.second;
+    runChunks(chunksFor(records.count(), numThreads_), [&](std::size_t, const RZChunk& chunk) {
       auto tree = trees_.open(targetVolume_.mountPoint);
       if (!tree) {
         platform::diagnostic("QLPackageManager::parse()", "Error: Failed to open " + targetVolume_.mountPoint);
@@ -185,7 +187,7 @@ std::shared_ptr<QLResourceList> QLPackageManager::parse() {
         });
         batch.clear();
       };
-      PathBuilder paths(*records);
+      PathBuilder paths(records);
       for (auto i = static_cast<std::uint32_t>(chunk.first); i <= chunk.last; ++i) {
         const std::string& path = paths.path(i);
         if (path.empty()) continue;
