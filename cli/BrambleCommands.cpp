@@ -178,8 +178,8 @@ int runCheck(const std::vector<std::string>& arguments, QLRepairPermissionsJobTy
   // The report is written while the run goes on; the bar steps aside when both share a terminal.
   ReportWriter report(stdout, json, terminal && platform::isTerminal(1) ? &bar : nullptr);
   job.run(report);
-  bar.finish();
   report.finish();
+  bar.finish();
 
   if (!json) {
     if (report.attributes() > 0) std::fputs("\n", stdout);

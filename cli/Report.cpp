@@ -33,24 +33,23 @@ void ReportWriter::didProduceResults(std::span<QLRepairPermissionsResult> result
   for (const auto& result : results) {
     // An item's results come one after another: a new item starts where the item changes.
     const QLFileSystemResource resource = result.fileSystemResource();
-    if (!last_ || !(*last_ == resource)) ++items_;
+    if (!last_ || *last_ != resource) ++items_;
     last_ = resource;
     if (result.attributeStatus() == QLFileSystemResourceAttributeStatus::failed) ++failed_;
     if (json_) {
       appendJson(result, out_);
     } else {
-      if (attributes_ > 0) out_.append("\n\n");
+      // Every piece ends a line, where the progress bar can be drawn and cleared again.
+      if (attributes_ > 0) out_.push_back('\n');
       result.appendDescription(out_);
+      out_.push_back('\n');
     }
     ++attributes_;
     write(false);
   }
 }
 
-void ReportWriter::finish() {
-  if (!json_ && attributes_ > 0) out_.push_back('\n');
-  write(true);
-}
+void ReportWriter::finish() { write(true); }
 
 void ReportWriter::write(bool always) {
   if (out_.size() < kPiece && !(always && !out_.empty())) return;
