@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <functional>
 
 #include "TestSupport.h"
 #include "platform/BootProbe.h"
@@ -104,12 +107,31 @@ TEST(Files, EnumeratesBeneathWithoutFollowingLinks) {
   EXPECT_TRUE(enumerateBeneath(dir.path(), "/missing").empty());
 }
 
+// What `run` wrote to this process's standard error (the terminal, for a user).
+std::string standardErrorOf(const std::function<void()>& run) {
+  TempDir dir;
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  const int file = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ::dup2(file, 2);
+  ::close(file);
+  run();
+  std::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  return test::slurp(dir / "err");
+}
+
 TEST(Process, JudgedByExitStatus) {
   EXPECT_EQ(linuxProcessRunner().run("/bin/true", {}), 0);
   EXPECT_EQ(linuxProcessRunner().run("/bin/sh", {"-c", "exit 3"}), 3);
   EXPECT_EQ(linuxProcessRunner().run("/nonexistent/tool", {}), std::nullopt);
   EXPECT_EQ(captureOutput("/bin/echo", {"2.1"}), "2.1\n");
   EXPECT_EQ(captureOutput("/bin/false", {}), std::nullopt);
+  // A probe's child neither prints on the terminal nor waits for it.
+  std::optional<std::string> out;
+  EXPECT_EQ(standardErrorOf([&] { out = captureOutput("/bin/sh", {"-c", "echo out; echo err >&2; cat"}); }), "");
+  EXPECT_EQ(out, "out\n");
 }
 
 TEST(Processor, ParsesCpuInfo) {
@@ -132,6 +154,10 @@ TEST(Processor, ParsesCpuInfo) {
   const auto empty = parseCpuInfo("");
   EXPECT_FALSE(empty.cores || empty.threads || empty.brand);
   EXPECT_GE(onlineProcessorCount(), 1);
+}
+
+TEST(BootProbe, ProbesQuietly) {
+  EXPECT_EQ(standardErrorOf([] { isSingleUserBoot(); }), "");
 }
 
 TEST(BootProbe, SingleUserCommandLines) {
