@@ -1,4 +1,6 @@
 #pragma once
+#include <string_view>
+
 #include "bootconfig/QLRootlessOptionSet.h"
 
 namespace tarnix {
@@ -18,5 +20,10 @@ inline constexpr QLBooterConfigOption blackBackground{0x040};
 inline constexpr QLBooterConfigOption loginUI{0x080};
 inline constexpr QLBooterConfigOption installUI{0x100};
 }  // namespace QLBooterConfigOptions
+
+// The flags' names on the command line, by bit number.
+inline constexpr std::string_view kQLBooterConfigFlagNames[] = {
+    "reboot-on-panic", "hidpi",      "black",           "csr-active-config", "csr-config-mode",
+    "csr-boot",        "black-background", "login-ui", "install-ui"};
 
 }  // namespace tarnix

@@ -28,9 +28,9 @@ platform::Plist QLBootloaderConfig::loadDictionary(const std::string& path) {
   return platform::parseDictionary(*bytes);
 }
 
-bool QLBootloaderConfig::save() { return save(platform::AtomicReplaceHooks{}); }
+bool QLBootloaderConfig::save(QLJournalRun* journal) { return save(platform::AtomicReplaceHooks{}, journal); }
 
-bool QLBootloaderConfig::save(const platform::AtomicReplaceHooks& hooks) {
+bool QLBootloaderConfig::save(const platform::AtomicReplaceHooks& hooks, QLJournalRun* journal) {
   keptCopy_.clear();
   saveError_ = 0;
   const std::string xml = platform::toXml(data_.get());
@@ -39,22 +39,40 @@ bool QLBootloaderConfig::save(const platform::AtomicReplaceHooks& hooks) {
     saveError_ = EINVAL;
     return false;
   }
+  saveError_ = saveFile(path_, xml, journal, keptCopy_, hooks);
+  return saveError_ == 0;
+}
+
+int QLBootloaderConfig::saveFile(const std::string& path, std::string_view contents, QLJournalRun* journal,
+                                 std::string& keptCopy, const platform::AtomicReplaceHooks& hooks) {
+  keptCopy.clear();
+  const auto before = platform::readFile(path, kLargestConfiguration);
   // The bootloader may not start with what we write; the user needs the file that worked.
-  if (const int error = platform::keepDatedCopy(path_, std::time(nullptr), keptCopy_); error && error != ENOENT) {
+  if (const int error = platform::keepDatedCopy(path, std::time(nullptr), keptCopy); error && error != ENOENT) {
     platform::diagnostic("QLBootloaderConfig::save()",
-                         "Error: the previous " + path_ + " could not be kept: " + std::strerror(error));
-    saveError_ = error;
-    return false;
+                         "Error: the previous " + path + " could not be kept: " + std::strerror(error));
+    return error;
   }
-  if (const int error = platform::replaceFileAtomically(path_, xml, 0644, &hooks)) {
-    platform::diagnostic("QLBootloaderConfig::save()", "Error: " + path_ + ": " + std::strerror(error));
-    // The file is as it was: its copy would only be clutter.
-    if (!keptCopy_.empty()) ::unlink(keptCopy_.c_str());
-    keptCopy_.clear();
-    saveError_ = error;
-    return false;
+  // The file is as it was: its copy would only be clutter.
+  const auto dropCopy = [&] {
+    if (!keptCopy.empty()) ::unlink(keptCopy.c_str());
+    keptCopy.clear();
+  };
+  if (journal) {
+    QLJournalChange change{QLJournalKind::file, path, {}, journalDigest(contents), keptCopy, {}};
+    if (before) change.before = journalDigest(*before);
+    if (!journal->record(change)) {
+      dropCopy();
+      return EIO;
+    }
   }
-  return true;
+  if (const int error = platform::replaceFileAtomically(path, contents, 0644, &hooks)) {
+    platform::diagnostic("QLBootloaderConfig::save()", "Error: " + path + ": " + std::strerror(error));
+    if (journal) journal->noteFailed();
+    dropCopy();
+    return error;
+  }
+  return 0;
 }
 
 QLBootloaderWord QLBootloaderConfig::sipWordOnDisk() const {

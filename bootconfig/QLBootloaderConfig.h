@@ -9,6 +9,7 @@
 #include "bootconfig/QLBootloaderConfigType.h"
 #include "bootconfig/QLBootloaderWord.h"
 #include "bootconfig/QLRootlessConfig.h"
+#include "journal/QLJournal.h"
 #include "platform/AtomicFile.h"
 #include "platform/PropertyList.h"
 
@@ -32,9 +33,14 @@ class QLBootloaderConfig {
 
   // Keeps the file as it is on disk under a dated name beside it, then writes the dictionary
   // over it as an XML property list, atomically: on failure the file on disk is untouched. The
-  // in-memory dictionary keeps what was applied.
-  bool save();
-  bool save(const platform::AtomicReplaceHooks& hooks);
+  // in-memory dictionary keeps what was applied. With a journal, the save is recorded there
+  // first (and not made when it cannot be).
+  bool save(QLJournalRun* journal = nullptr);
+  bool save(const platform::AtomicReplaceHooks& hooks, QLJournalRun* journal = nullptr);
+  // The same for any file and contents: 0 or an errno value, the dated copy in `keptCopy`
+  // (empty when there was no file to keep).
+  static int saveFile(const std::string& path, std::string_view contents, QLJournalRun* journal,
+                      std::string& keptCopy, const platform::AtomicReplaceHooks& hooks = {});
   // Where the last save kept the previous file; empty before the first save, or when there was
   // no file to keep.
   const std::string& keptCopy() const { return keptCopy_; }

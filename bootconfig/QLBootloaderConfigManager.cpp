@@ -5,12 +5,21 @@
 #include "bootconfig/QLChameleonConfig.h"
 #include "bootconfig/QLCloverConfig.h"
 #include "bootconfig/QLOpenCoreConfig.h"
+#include "platform/Files.h"
 #include "platform/Log.h"
 
 namespace tarnix {
 
 QLBootloaderConfigManager& QLBootloaderConfigManager::shared() {
-  static QLBootloaderConfigManager manager;
+  static QLBootloaderConfigManager& manager = *[] {
+    auto* made = new QLBootloaderConfigManager;
+    made->setJournal([](std::string operation, std::string target) {
+      return std::make_unique<QLJournalRun>(std::vector<QLJournalPlace>{systemJournal()},
+                                            QLJournalHeader{{}, {}, std::move(operation), std::move(target), "tarnix",
+                                                            platform::currentUserId(), {}});
+    });
+    return made;
+  }();
   return manager;
 }
 
@@ -57,24 +66,31 @@ bool QLBootloaderConfigManager::loadConfig(const std::string& path) {
   return true;
 }
 
-bool QLBootloaderConfigManager::applySIPConfig(const QLRootlessConfig& newSIPConfig, int* error) {
-  return apply(&QLBootloaderConfig::applySIPConfig, newSIPConfig, error);
+bool QLBootloaderConfigManager::applySIPConfig(const QLRootlessConfig& newSIPConfig, int* error,
+                                               QLJournalRun* journal) {
+  return apply(&QLBootloaderConfig::applySIPConfig, newSIPConfig, error, journal);
 }
 
-bool QLBootloaderConfigManager::applyBooterConfig(const QLRootlessConfig& newBooterConfig, int* error) {
-  return apply(&QLBootloaderConfig::applyBooterConfig, newBooterConfig, error);
+bool QLBootloaderConfigManager::applyBooterConfig(const QLRootlessConfig& newBooterConfig, int* error,
+                                                  QLJournalRun* journal) {
+  return apply(&QLBootloaderConfig::applyBooterConfig, newBooterConfig, error, journal);
 }
 
 bool QLBootloaderConfigManager::apply(bool (QLBootloaderConfig::*write)(const QLRootlessConfig&),
-                                      const QLRootlessConfig& value, int* error) {
+                                      const QLRootlessConfig& value, int* error, QLJournalRun* journal) {
   int failure = 0;
   if (const auto config = currentConfig(); !config) {
     failure = ENOENT;
   } else {
     std::lock_guard lock(applying_);
+    std::unique_ptr<QLJournalRun> own;
+    if (!journal && openJournal_) {
+      own = openJournal_("save-config", config->path());
+      journal = own.get();
+    }
     if (!((*config).*write)(value))
       failure = EINVAL;
-    else if (!config->save())
+    else if (!config->save(journal))
       failure = config->saveError() ? config->saveError() : EIO;
   }
   if (error) *error = failure;

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,8 +12,14 @@ namespace tarnix {
 // worker thread while the panes read the current configuration.
 class QLBootloaderConfigManager {
  public:
+  // The shared one journals each save in systemJournal() (the user's own journal when the
+  // user is not root).
   static QLBootloaderConfigManager& shared();
   QLBootloaderConfigManager() = default;
+
+  // Opens the journal run a save is recorded in (operation, target); none by default.
+  using JournalOpener = std::function<std::unique_ptr<QLJournalRun>(std::string operation, std::string target)>;
+  void setJournal(JournalOpener opener) { openJournal_ = std::move(opener); }
 
   std::shared_ptr<QLBootloaderConfig> currentConfig() const;
 
@@ -25,14 +32,19 @@ class QLBootloaderConfigManager {
   // kept, when the file is not a dictionary or belongs to none of them.
   bool loadConfig(const std::string& path);
 
-  // Apply the value to the current configuration and save it. False without a current
-  // configuration, when the value cannot be applied, or when saving fails; `error` then tells
-  // which: ENOENT, EINVAL, or the errno value of the save.
-  bool applySIPConfig(const QLRootlessConfig& newSIPConfig, int* error = nullptr);
-  bool applyBooterConfig(const QLRootlessConfig& newBooterConfig, int* error = nullptr);
+  // Apply the value to the current configuration and save it, recorded in `journal` (or in a
+  // run of the manager's own journal). False without a current configuration, when the value
+  // cannot be applied, or when saving fails; `error` then tells which: ENOENT, EINVAL, or the
+  // errno value of the save (EIO: it could not be journaled).
+  bool applySIPConfig(const QLRootlessConfig& newSIPConfig, int* error = nullptr, QLJournalRun* journal = nullptr);
+  bool applyBooterConfig(const QLRootlessConfig& newBooterConfig, int* error = nullptr,
+                         QLJournalRun* journal = nullptr);
 
  private:
-  bool apply(bool (QLBootloaderConfig::*write)(const QLRootlessConfig&), const QLRootlessConfig& value, int* error);
+  bool apply(bool (QLBootloaderConfig::*write)(const QLRootlessConfig&), const QLRootlessConfig& value, int* error,
+             QLJournalRun* journal);
+
+  JournalOpener openJournal_;
 
   mutable std::mutex mutex_;
   std::shared_ptr<QLBootloaderConfig> currentConfig_;

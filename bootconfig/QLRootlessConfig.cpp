@@ -47,25 +47,33 @@ std::optional<std::int64_t> QLRootlessConfig::readFromNVRAM() const {
   return static_cast<std::int32_t>(raw);
 }
 
+std::optional<std::vector<std::uint8_t>> QLRootlessConfig::nvramBytes() const {
+  if (!decimalValue_ || !propertyName_) return std::nullopt;
+  const std::size_t width = widthOf(*propertyName_);
+  if (width == 0) return std::nullopt;
+  const std::int64_t value = *decimalValue_;
+  // Either reading of the field (signed or unsigned) is accepted; anything wider would be cut.
+  const std::int64_t lowest = width == 4 ? std::numeric_limits<std::int32_t>::min() : std::numeric_limits<std::int16_t>::min();
+  const std::int64_t highest = width == 4 ? std::numeric_limits<std::uint32_t>::max() : std::numeric_limits<std::uint16_t>::max();
+  if (value < lowest || value > highest) return std::nullopt;
+  std::vector<std::uint8_t> bytes(width);
+  const auto bits = static_cast<std::uint64_t>(value);
+  for (std::size_t i = 0; i < width; ++i) bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+  return bytes;
+}
+
 int QLRootlessConfig::writeToNVRAMStatus() const {
   if (!decimalValue_ || !propertyName_ || !variables_) {
     platform::diagnostic("QLRootlessConfig::writeToNVRAM()", "Error: no value or no variable name.");
     return EINVAL;
   }
-  const std::size_t width = widthOf(*propertyName_);
-  if (width == 0) return EINVAL;
-  const std::int64_t value = *decimalValue_;
-  // Either reading of the field (signed or unsigned) is accepted; anything wider would be cut.
-  const std::int64_t lowest = width == 4 ? std::numeric_limits<std::int32_t>::min() : std::numeric_limits<std::int16_t>::min();
-  const std::int64_t highest = width == 4 ? std::numeric_limits<std::uint32_t>::max() : std::numeric_limits<std::uint16_t>::max();
-  if (value < lowest || value > highest) {
+  if (widthOf(*propertyName_) == 0) return EINVAL;
+  const auto bytes = nvramBytes();
+  if (!bytes) {
     platform::diagnostic("QLRootlessConfig::writeToNVRAM()", "Error: the value does not fit " + *propertyName_ + ".");
     return ERANGE;
   }
-  std::vector<std::uint8_t> bytes(width);
-  const auto bits = static_cast<std::uint64_t>(value);
-  for (std::size_t i = 0; i < width; ++i) bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
-  const int status = variables_->write(platform::kAppleBootVariablesGuid, *propertyName_, bytes);
+  const int status = variables_->write(platform::kAppleBootVariablesGuid, *propertyName_, *bytes);
   platform::diagnostic("QLRootlessConfig::writeToNVRAM()", "Result: " + std::to_string(status));
   return status;
 }

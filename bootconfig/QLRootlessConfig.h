@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/FirmwareVariables.h"
 
@@ -31,6 +32,9 @@ class QLRootlessConfig {
   // csr-active-config, 2 for bootercfg); a shorter value is zero-extended. Nothing when the
   // variable is missing, unreadable, empty, longer than 10 bytes or of another name.
   std::optional<std::int64_t> readFromNVRAM() const;
+  // The bytes writeToNVRAM stores: the value in the name's width, little-endian. Nothing
+  // without a value or name, or for a value wider than the variable.
+  std::optional<std::vector<std::uint8_t>> nvramBytes() const;
   // Stores the value in the name's width, little-endian. False without a value or name, for a
   // value that does not fit the width, or when the firmware refuses it.
   bool writeToNVRAM() const { return writeToNVRAMStatus() == 0; }

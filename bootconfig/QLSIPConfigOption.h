@@ -1,4 +1,6 @@
 #pragma once
+#include <string_view>
+
 #include "bootconfig/QLRootlessOptionSet.h"
 
 namespace tarnix {
@@ -18,5 +20,11 @@ inline constexpr QLSIPConfigOption allowUnrestrictedNVRAM{0x040};
 inline constexpr QLSIPConfigOption allowDeviceConfiguration{0x080};
 inline constexpr QLSIPConfigOption placeholderBaseSystem{0x100};
 }  // namespace QLSIPConfigOptions
+
+// The flags' names on the command line, by bit number.
+inline constexpr std::string_view kQLSIPConfigFlagNames[] = {
+    "allow-untrusted-kexts",      "allow-unrestricted-fs",    "allow-task-for-pid",
+    "allow-kernel-debugger",      "allow-apple-internal",     "allow-unrestricted-dtrace",
+    "allow-unrestricted-nvram",   "allow-device-configuration", "allow-any-recovery-os"};
 
 }  // namespace tarnix

@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/BrambleCommandSet.h"
 #include "cli/Report.h"
 #include "cli/SampleVolume.h"
 #include "engine/RZBomParser.h"
 #include "engine/RZBramble.h"
+#include "operations/QLHelperOperations.h"
+#include "platform/VolumeTree.h"
 #include "model/QLCPU.h"
 #include "model/QLOSVolume.h"
 #include "model/QLOSVolumeManager.h"
@@ -32,6 +35,19 @@ constexpr const char* kMainHelp =
     "Commands:\n"
     "  verify [VOLUME]              report every mismatch, change nothing\n"
     "  repair [VOLUME]              repair every mismatch and report what was done\n"
+    "  kexts list VOLUME            the kexts of the volume, newest first\n"
+    "  kexts install KEXT... --volume VOLUME\n"
+    "                               install kexts, keeping the ones they replace\n"
+    "  kexts backup KEXT... --volume VOLUME --folder FOLDER --to DIR\n"
+    "                               copy installed kexts into a dated folder\n"
+    "  kexts repair-folder FOLDER VOLUME\n"
+    "                               owner root and mode 755 for a kext folder\n"
+    "  caches rebuild VOLUME        rebuild the kext caches, or mark them stale\n"
+    "  sip show|set, booter show|set\n"
+    "                               the SIP and booter words in NVRAM or a bootloader file\n"
+    "  journal VOLUME | --system    the recorded runs of changes\n"
+    "  undo VOLUME [RUN] | --system [RUN]\n"
+    "                               put back what a run changed\n"
     "  volumes                      list the mounted macOS volumes\n"
     "  list-bom FILE                list the records of a bill-of-materials file\n"
     "  make-sample-volume DIR       build a small macOS-shaped volume to try the tool on\n"
@@ -40,8 +56,12 @@ constexpr const char* kMainHelp =
     "  --internal-version           print the tool's version and exit\n"
     "  -h, --help                   show this help; 'bramble COMMAND --help' for a command\n"
     "\n"
-    "Exit status: 0 nothing wrong (or everything fixed), 1 mismatches found or some repairs\n"
-    "failed, 2 bad usage or not a valid volume.\n";
+    "Every change is written to a journal first (on the volume, in Library/Logs/Tarnix/Journal;\n"
+    "for NVRAM and bootloader files in /var/lib/tarnix/journal), which 'bramble undo' reads.\n"
+    "Changing a volume, NVRAM or a root's file needs root.\n"
+    "\n"
+    "Exit status: 0 nothing wrong (or everything done), 1 mismatches found, something failed\n"
+    "or an undo was refused, 2 bad usage or not a valid volume.\n";
 
 constexpr const char* kCheckHelp =
     "Usage: bramble %s [VOLUME] [--threads N] [--package ID] [--json]\n"
@@ -88,30 +108,6 @@ constexpr const char* kVolumesHelp =
     "Lists the mounted file systems whose root holds a readable SystemVersion.plist:\n"
     "mount point, file system type, system version. HFS+ and APFS mounts come first.\n";
 
-void printError(const std::string& message) { std::fprintf(stderr, "bramble: %s\n", message.c_str()); }
-
-int usageError(const std::string& message, const char* command) {
-  printError(message);
-  std::fprintf(stderr, "Try 'bramble %s--help'.\n", command ? (std::string(command) + " ").c_str() : "");
-  return kExitUsage;
-}
-
-void writeAll(const std::string& text) {
-  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
-bool wantsHelp(const std::vector<std::string>& arguments) {
-  return std::any_of(arguments.begin(), arguments.end(),
-                     [](const std::string& argument) { return argument == "--help" || argument == "-h"; });
-}
-
-std::optional<long> positiveNumber(const std::string& text) {
-  long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value < 1) return std::nullopt;
-  return value;
-}
-
 int runCheck(const std::vector<std::string>& arguments, QLRepairPermissionsJobType jobType) {
   const char* command = jobType == QLRepairPermissionsJobType::repairPermissions ? "repair" : "verify";
   if (wantsHelp(arguments)) {
@@ -144,46 +140,47 @@ int runCheck(const std::vector<std::string>& arguments, QLRepairPermissionsJobTy
   }
 
   std::optional<QLOSVolume> volume;
+  std::optional<platform::VolumeHandle> handle;
   if (volumePath) {
-    if (!platform::isDirectory(*volumePath)) {
-      printError(*volumePath + " is not a folder");
-      return kExitUsage;
-    }
     // Reports name items by absolute paths, whatever folder bramble ran in.
-    const auto absolute = platform::absolutePath(*volumePath);
-    if (!absolute) {
-      printError("cannot tell where " + *volumePath + " is: the working folder is gone");
-      return kExitUsage;
-    }
-    // The line below says why the folder is refused; the model's own diagnostic would repeat it.
-    platform::setLogSink(platform::LogSink::discard);
-    volume = QLOSVolume::initWithMountPoint(*absolute);
-    platform::setLogSink(platform::LogSink::standardError);
-    if (!volume) {
-      printError(*volumePath + " is not a macOS volume: it has no readable System/Library/CoreServices/SystemVersion.plist");
-      return kExitUsage;
-    }
+    auto opened = openVolumeArgument(*volumePath);
+    if (!opened) return kExitUsage;
+    volume = std::move(opened->described);
+    handle = std::move(opened->handle);
   } else {
     volume = QLOSVolumeManager::shared().selected();
-    if (!volume) {
+    auto opened = volume ? platform::openVolume(volume->mountPoint) : platform::VolumeOpening{};
+    if (!volume || !opened.volume) {
       printError("no volume given, and / is not a macOS volume; give a mount point (see 'bramble volumes')");
       return kExitUsage;
     }
+    handle = std::move(opened.volume);
   }
+  const bool repairing = jobType == QLRepairPermissionsJobType::repairPermissions;
 
   const bool terminal = platform::isTerminal(2);
   ProgressBar bar(terminal ? stderr : nullptr, platform::terminalColumns(2));
-  RZBramble job(jobType, *volume, &bar, threads.value_or(QLCPU::shared().maxthread()), false, terminal ? 0.1 : 3600);
+  // Receipts are read by the volume's path; changes are made beneath the folder held open.
+  const auto trees = platform::volumeTreesOf(*handle);
+  RZBramble job(jobType, *volume, &bar, threads.value_or(QLCPU::shared().maxthread()), false, terminal ? 0.1 : 3600,
+                *trees);
   job.packageManager().setPackageFilter(package);
+  QLJournalRun journal({volumeJournal(*handle)}, journalHeader("repair-permissions", volume->mountPoint));
+  QLHelperOperations::QLJournalChangeRecorder recorder(journal);
+  if (repairing) job.setChangeObserver(&recorder);
   // The report is written while the run goes on; the bar steps aside when both share a terminal.
   ReportWriter report(stdout, json, terminal && platform::isTerminal(1) ? &bar : nullptr);
   job.run(report);
   report.finish();
   bar.finish();
+  journal.finish();
+  const auto files = journal.files();
 
-  if (!json) {
+  if (json) {
+    if (!files.empty()) printJson({{"run", journal.id()}, {"journal", files.front()}});
+  } else {
     if (report.attributes() > 0) std::fputs("\n", stdout);
-    if (jobType == QLRepairPermissionsJobType::repairPermissions)
+    if (repairing)
       std::printf("Repaired %s: %zu items checked, %zu items with %zu attribute changes, %zu failed.\n",
                   volume->mountPoint.c_str(), static_cast<std::size_t>(job.total()), report.items(),
                   report.attributes(), report.failed());
@@ -191,8 +188,11 @@ int runCheck(const std::vector<std::string>& arguments, QLRepairPermissionsJobTy
       std::printf("Verified %s: %zu items checked, %zu items with %zu mismatched attributes.\n",
                   volume->mountPoint.c_str(), static_cast<std::size_t>(job.total()), report.items(),
                   report.attributes());
+    if (!files.empty())
+      std::printf("Journal: run %s in %s ('bramble undo %s' puts it back).\n", journal.id().c_str(),
+                  files.front().c_str(), volume->mountPoint.c_str());
   }
-  if (jobType == QLRepairPermissionsJobType::repairPermissions) return report.failed() == 0 ? kExitClean : kExitFindings;
+  if (repairing) return report.failed() == 0 ? kExitClean : kExitFindings;
   return report.attributes() == 0 ? kExitClean : kExitFindings;
 }
 
@@ -215,11 +215,11 @@ int runListBom(const std::vector<std::string>& arguments) {
     bom.records()->appendPath(i, out);
     out.append(line);
     if (out.size() >= (1u << 20)) {
-      writeAll(out);
+      writeOut(out);
       out.clear();
     }
   }
-  writeAll(out);
+  writeOut(out);
   return kExitClean;
 }
 
@@ -299,7 +299,12 @@ int runBramble(const std::vector<std::string>& arguments) {
   if (command == "list-bom") return runListBom(arguments);
   if (command == "make-sample-volume") return runMakeSample(arguments);
   if (command == "volumes") return runVolumes(arguments);
-  return usageError("unknown command '" + command + "'", nullptr);
+  if (command == "kexts") return runKexts(arguments);
+  if (command == "caches") return runCaches(arguments);
+  if (command == "sip" || command == "booter") return runBootWord(arguments);
+  if (command == "journal") return runJournal(arguments);
+  if (command == "undo") return runUndo(arguments);
+  return usageError("unknown command '" + command + "'", "");
 }
 
 }  // namespace tarnix::cli

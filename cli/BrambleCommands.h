@@ -3,11 +3,9 @@
 #include <string>
 #include <vector>
 
-namespace tarnix::cli {
+#include "cli/CommandLine.h"
 
-// Exit codes: 0 nothing wrong (or everything fixed), 1 mismatches found or repairs failed,
-// 2 bad usage or not a valid volume.
-enum ExitCode : int { kExitClean = 0, kExitFindings = 1, kExitUsage = 2 };
+namespace tarnix::cli {
 
 // `arguments` without the program name.
 int runBramble(const std::vector<std::string>& arguments);

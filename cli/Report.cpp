@@ -7,15 +7,6 @@
 namespace tarnix::cli {
 namespace {
 
-std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
-  const auto byte = static_cast<unsigned char>(text[i]);
-  std::size_t length = byte >= 0xF0 && byte <= 0xF4 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC2 && byte < 0xE0 ? 2 : 0;
-  if (byte >= 0xF5 || length == 0 || i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k)
-    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
-  return length;
-}
-
 void appendNumber(std::string& out, std::int64_t value) {
   char digits[24];
   out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
@@ -60,35 +51,6 @@ void ReportWriter::write(bool always) {
     std::fflush(stream_);
     bar_->draw();
   }
-}
-
-void appendJsonString(std::string& out, std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out.push_back('"');
-  for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte == '"' || byte == '\\') {
-      out.push_back('\\');
-      out.push_back(static_cast<char>(byte));
-      ++i;
-    } else if (byte < 0x20 || byte == 0x7F) {
-      out.append("\\u00").push_back(kHex[byte >> 4]);
-      out.push_back(kHex[byte & 15]);
-      ++i;
-    } else if (byte < 0x80) {
-      out.push_back(static_cast<char>(byte));
-      ++i;
-    } else if (const std::size_t length = utf8SequenceLength(text, i)) {
-      out.append(text.substr(i, length));
-      i += length;
-    } else {
-      // A file name need not be UTF-8; keep the byte recognisable rather than drop it.
-      out.append("\\u00").push_back(kHex[byte >> 4]);
-      out.push_back(kHex[byte & 15]);
-      ++i;
-    }
-  }
-  out.push_back('"');
 }
 
 void appendJson(const QLRepairPermissionsResult& result, std::string& out) {

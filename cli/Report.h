@@ -9,6 +9,7 @@
 #include "engine/QLRepairPermissionsResult.h"
 #include "engine/RZBrambleDelegate.h"
 #include "engine/RZResultSink.h"
+#include "journal/QLJournalJson.h"
 
 namespace tarnix::cli {
 
@@ -44,8 +45,6 @@ class ReportWriter final : public RZResultSink {
 
 // One JSON object and a line feed.
 void appendJson(const QLRepairPermissionsResult& result, std::string& out);
-// A JSON string literal; bytes that are not UTF-8 become \u00XX escapes.
-void appendJsonString(std::string& out, std::string_view text);
 
 // Draws "[#####.....]  45.67%  phase" on a terminal; a no-op when `stream` is null.
 class ProgressBar final : public RZBrambleDelegate {

@@ -3,8 +3,8 @@
 #include <thread>
 
 #include "engine/RZBrambleDelegate.h"
-#include "helper/QLHelperArguments.h"
-#include "helper/QLHelperOperations.h"
+#include "operations/QLHelperArguments.h"
+#include "operations/QLHelperOperations.h"
 #include "platform/Log.h"
 #include "platform/TreeOperations.h"
 
@@ -57,6 +57,11 @@ void QLXPCTarnixHelper::updateProgress(uid_t uid, double progress) {
   }
   if (!receiver) return;  // nobody of that user to tell
   receiver->updateWithNewContext(QLXPCHelperContext::initWith("Progress", progress));
+}
+
+QLJournalHeader QLXPCTarnixHelper::journalHeader(const char* operation, std::string target,
+                                                const QLHelperCaller& caller) const {
+  return {{}, {}, operation, std::move(target), "helper " + services_.version, caller.peer.uid, {}};
 }
 
 void QLXPCTarnixHelper::onWorkingQueue(std::function<void()> work) { std::thread(std::move(work)).detach(); }
@@ -130,8 +135,10 @@ void QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume(
     auto admission = admit(caller, volume.mountPoint, QLHelperAction::repair, where);
     if (admission.refusal) return replyOnMain(std::move(reply), Results{}, std::move(admission.refusal));
     ProgressForwarder progress([this, uid = caller->peer.uid](double value) { updateProgress(uid, value); });
+    QLJournalRun journal({volumeJournal(*admission.volume)},
+                         journalHeader("repair-permissions", volume.mountPoint, *caller));
     replyOnMain(std::move(reply), QLHelperOperations::repairPermissions(*admission.volume, volume,
-                                                                         caller->maxThreads.load(), &progress));
+                                                                         caller->maxThreads.load(), &progress, journal));
   });
 }
 
@@ -160,7 +167,9 @@ void QLXPCTarnixHelper::repairWithFolder(std::string folder, QLOSVolume volume, 
                   reply = std::move(reply)]() mutable {
     auto admission = admit(caller, mountPoint, QLHelperAction::repair, where);
     if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
-    replyOnMain(std::move(reply), QLHelperOperations::repairKextFolder(*admission.volume, folder));
+    QLJournalRun journal({volumeJournal(*admission.volume)},
+                         journalHeader("repair-kext-folder", mountPoint + folder, *caller));
+    replyOnMain(std::move(reply), QLHelperOperations::repairKextFolder(*admission.volume, folder, journal));
   });
 }
 
@@ -183,8 +192,9 @@ void QLXPCTarnixHelper::installWithKernelExtensions(std::vector<QLKernelExtensio
                   kexts = std::move(kexts), reply = std::move(reply)]() mutable {
     auto admission = admit(caller, mountPoint, QLHelperAction::installKexts, where);
     if (admission.refusal) return replyOnMain(std::move(reply), std::move(kexts), std::move(admission.refusal));
-    replyOnMain(std::move(reply),
-                QLHelperOperations::installKexts(*admission.volume, folder, kexts, caller->rights()));
+    QLJournalRun journal({volumeJournal(*admission.volume)}, journalHeader("install-kexts", mountPoint, *caller));
+    replyOnMain(std::move(reply), QLHelperOperations::failedKexts(QLHelperOperations::installKexts(
+                                      *admission.volume, folder, kexts, caller->rights(), journal)));
   });
 }
 
@@ -202,8 +212,9 @@ void QLXPCTarnixHelper::backupWithKernelExtensions(std::vector<QLKernelExtension
                   destination = std::move(destination), kexts = std::move(kexts), reply = std::move(reply)]() mutable {
     auto admission = admit(caller, mountPoint, QLHelperAction::installKexts, where);
     if (admission.refusal) return replyOnMain(std::move(reply), std::move(kexts), std::move(admission.refusal));
-    replyOnMain(std::move(reply),
-                QLHelperOperations::backupKexts(*admission.volume, folder, kexts, destination, caller->rights()));
+    QLJournalRun journal({volumeJournal(*admission.volume)}, journalHeader("backup-kexts", mountPoint, *caller));
+    replyOnMain(std::move(reply), QLHelperOperations::backupKexts(*admission.volume, folder, kexts, destination,
+                                                                  caller->rights(), journal));
   });
 }
 
@@ -243,7 +254,9 @@ void QLXPCTarnixHelper::applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_
   onWorkingQueue([this, caller = tCaller, value, reply = std::move(reply)]() mutable {
     auto admission = admit(caller, "", QLHelperAction::writeNvram, where);
     if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
-    replyOnMain(std::move(reply), QLHelperOperations::writeBooterWord(value, services_.table, *services_.runner));
+    QLJournalRun journal({systemJournal()}, journalHeader("write-nvram", "bootercfg", *caller));
+    replyOnMain(std::move(reply), QLHelperOperations::writeBooterWord(value, services_.table, *services_.runner,
+                                                                      *services_.variables, journal));
   });
 }
 

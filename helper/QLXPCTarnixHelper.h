@@ -16,6 +16,8 @@
 #include "helper/protocol/QLXPCHelperContextProtocol.h"
 #include "helper/protocol/QLXPCHelperRefusal.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
+#include "journal/QLJournalRecord.h"
+#include "platform/FirmwareVariables.h"
 #include "platform/HelperPlatformTable.h"
 #include "platform/Process.h"
 #include "platform/VolumeHandle.h"
@@ -25,6 +27,8 @@ namespace tarnix {
 struct QLHelperServices {
   platform::HelperPlatformTable table = platform::HelperPlatformTable::current();
   platform::ProcessRunner* runner = &platform::linuxProcessRunner();
+  // Read for the journal before a variable is written.
+  platform::FirmwareVariables* variables = &platform::efiFirmwareVariables();
   // Runs a block on the daemon's main loop (where replies are sent from).
   std::function<void(std::function<void()>)> postToMain;
   // Ends the process with status 0 (terminate).
@@ -74,6 +78,8 @@ class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProt
   Admission admit(const std::shared_ptr<QLHelperCaller>& caller, const std::string& mountPoint, QLHelperAction action,
                   const char* where);
   void updateProgress(uid_t uid, double progress);
+  // Who a run in the journal was made for.
+  QLJournalHeader journalHeader(const char* operation, std::string target, const QLHelperCaller& caller) const;
   // A working thread of its own; `work` replies through postToMain.
   void onWorkingQueue(std::function<void()> work);
   template <typename T>

@@ -79,11 +79,15 @@ std::optional<std::string> QLKernelExtension::version() const {
   const std::string base = path();
   const auto info = loadDictionary(base + infoPlistPath);
   const auto versionList = loadDictionary(base + versionPlistPath);
+  return versionFrom(info.get(), versionList.get());
+}
+
+std::optional<std::string> QLKernelExtension::versionFrom(plist_t info, plist_t versionList) {
   const std::pair<plist_t, const char*> candidates[] = {
-      {versionList.get(), "CFBundleShortVersionString"},
-      {info.get(), "CFBundleShortVersionString"},
-      {versionList.get(), "CFBundleVersion"},
-      {info.get(), "CFBundleVersion"},
+      {versionList, "CFBundleShortVersionString"},
+      {info, "CFBundleShortVersionString"},
+      {versionList, "CFBundleVersion"},
+      {info, "CFBundleVersion"},
   };
   for (const auto& [dict, key] : candidates) {
     if (!dict) continue;

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/PropertyList.h"
+
 namespace tarnix {
 
 // A kext bundle chosen by the user. The file URL is the only stored state; everything else is
@@ -28,6 +30,8 @@ class QLKernelExtension {
   // CFBundleShortVersionString, version list's CFBundleVersion, information list's
   // CFBundleVersion. A value that is not a string counts as absent.
   std::optional<std::string> version() const;
+  // The same rule over the two lists as read (either may be null).
+  static std::optional<std::string> versionFrom(plist_t info, plist_t versionList);
   std::size_t hashValue() const;
 
   bool operator==(const QLKernelExtension& other) const { return hashValue() == other.hashValue(); }

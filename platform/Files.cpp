@@ -2,12 +2,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -240,5 +242,32 @@ int removeTree(const std::string& path) {
 
 std::uint32_t currentUserId() { return ::geteuid(); }
 std::uint32_t currentGroupId() { return ::getegid(); }
+
+namespace {
+
+// $`variable` when it is absolute, else the home folder followed by `underHome`.
+std::optional<std::string> userFolder(const char* variable, const char* underHome) {
+  const char* set = std::getenv(variable);
+  if (set && set[0] == '/') return std::string(set);
+  std::string home;
+  if (const char* fromEnvironment = std::getenv("HOME"); fromEnvironment && fromEnvironment[0] == '/') {
+    home = fromEnvironment;
+  } else {
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) != 0 || !found || !found->pw_dir ||
+        found->pw_dir[0] != '/')
+      return std::nullopt;
+    home = found->pw_dir;
+  }
+  while (home.size() > 1 && home.back() == '/') home.pop_back();
+  return (home == "/" ? std::string() : home) + underHome;
+}
+
+}  // namespace
+
+std::optional<std::string> userStateFolder() { return userFolder("XDG_STATE_HOME", "/.local/state"); }
+std::optional<std::string> userDataFolder() { return userFolder("XDG_DATA_HOME", "/.local/share"); }
 
 }  // namespace tarnix::platform

@@ -75,4 +75,10 @@ int removeTree(const std::string& path);
 std::uint32_t currentUserId();
 std::uint32_t currentGroupId();
 
+// The user's folder for state that outlives a run: $XDG_STATE_HOME, else ~/.local/state (the
+// home folder from $HOME, else the password database). Nothing when neither is known.
+std::optional<std::string> userStateFolder();
+// The user's data folder likewise: $XDG_DATA_HOME, else ~/.local/share.
+std::optional<std::string> userDataFolder();
+
 }  // namespace tarnix::platform

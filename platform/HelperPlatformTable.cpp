@@ -27,6 +27,9 @@ HelperPlatformTable HelperPlatformTable::fromEnvironment() {
   override(table.systemctl, "TARNIX_SYSTEMCTL");
   override(table.bundledHelper, "TARNIX_BUNDLED_HELPER");
   override(table.bundledTool, "TARNIX_BUNDLED_TOOL");
+  const std::string defaultJournal = table.systemJournalFolder;
+  override(table.systemJournalFolder, "TARNIX_SYSTEM_JOURNAL");
+  table.systemJournalForEveryone = table.systemJournalFolder != defaultJournal;
   table.toolKey = TARNIX_BRAMBLE_RSS_KEY;
   override(table.toolKey, "TARNIX_BRAMBLE_KEY", false);
   return table;

@@ -16,6 +16,10 @@ struct HelperPlatformTable {
   std::string unitsFolder = "/etc/systemd/system/";
   std::string socketPath = "/run/local.quillon.tarnix.helper.socket";
   std::string toolPath = "/usr/local/bin/Bramble";
+  // The journal of changes that belong to no volume (firmware variables, bootloader files),
+  // written by root; TARNIX_SYSTEM_JOURNAL names another, for every user (tests).
+  std::string systemJournalFolder = "/var/lib/tarnix/journal";
+  bool systemJournalForEveryone = false;
 
   // Programs, absolute (TARNIX_KEXTCACHE, TARNIX_KILLALL, TARNIX_NVRAM, TARNIX_PKEXEC,
   // TARNIX_SYSTEMCTL, TARNIX_BUNDLED_HELPER).

@@ -6,7 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/syscall.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -71,16 +75,28 @@ struct AttributeWalk {
   Ownership owner;
   std::uint32_t mode;
   dev_t device;
+  const TreeChangeObserver* observer;
   TreeAttributesOutcome outcome{true, true};
 
-  // `dirFd` holds `name`, whose lstat is `info`.
-  void item(int dirFd, const char* name, const struct stat& info, int depth) {
-    if (::fchownat(dirFd, name, owner.uid, owner.gid, AT_SYMLINK_NOFOLLOW) != 0) outcome.ownersSet = false;
-    if (S_ISLNK(info.st_mode)) return;  // as chmod -R does, links keep their mode
+  // `dirFd` holds `name`, whose lstat is `info` and whose path beneath the root is `relative`.
+  void item(int dirFd, const char* name, const struct stat& info, int depth, std::string& relative) {
+    const bool link = S_ISLNK(info.st_mode);
+    const bool ownerDiffers = info.st_uid != owner.uid || info.st_gid != owner.gid;
+    const bool modeDiffers = !link && (info.st_mode & 07777u) != mode;
+    // An item the observer holds back keeps its attributes; a folder's items are still walked.
+    const bool held = (ownerDiffers || modeDiffers) && observer &&
+                      !(*observer)(relative, FileAttributes{info.st_uid, info.st_gid, info.st_mode});
+    if (held) {
+      if (ownerDiffers) outcome.ownersSet = false;
+      if (modeDiffers) outcome.modesSet = false;
+    } else if (ownerDiffers && ::fchownat(dirFd, name, owner.uid, owner.gid, AT_SYMLINK_NOFOLLOW) != 0) {
+      outcome.ownersSet = false;
+    }
+    if (link) return;  // as chmod -R does, links keep their mode
     if (!S_ISDIR(info.st_mode)) {
       // AT_SYMLINK_NOFOLLOW: if the file was swapped for a link meanwhile, fail rather than
       // change the link's target.
-      if (::fchmodat(dirFd, name, mode, AT_SYMLINK_NOFOLLOW) != 0) outcome.modesSet = false;
+      if (!held && modeDiffers && ::fchmodat(dirFd, name, mode, AT_SYMLINK_NOFOLLOW) != 0) outcome.modesSet = false;
       return;
     }
     Fd child(::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -88,7 +104,7 @@ struct AttributeWalk {
       outcome.ownersSet = outcome.modesSet = false;
       return;
     }
-    if (::fchmod(child.get(), mode) != 0) outcome.modesSet = false;
+    if (!held && modeDiffers && ::fchmod(child.get(), mode) != 0) outcome.modesSet = false;
     struct stat opened{};
     if (::fstat(child.get(), &opened) != 0 || opened.st_dev != device) return;  // another file system
     if (depth >= kMaxDepth) {
@@ -100,13 +116,16 @@ struct AttributeWalk {
       outcome.ownersSet = outcome.modesSet = false;
       return;
     }
+    const std::size_t length = relative.size();
     for (const auto& entry : names) {
       struct stat entryInfo{};
       if (::fstatat(child.get(), entry.c_str(), &entryInfo, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT) outcome.ownersSet = outcome.modesSet = false;
         continue;
       }
-      item(child.get(), entry.c_str(), entryInfo, depth + 1);
+      relative.append("/").append(entry);
+      item(child.get(), entry.c_str(), entryInfo, depth + 1, relative);
+      relative.resize(length);
     }
   }
 };
@@ -244,7 +263,7 @@ int TreeRoot::open() const {
 std::uint64_t TreeRoot::resolve() const { return volume_ && volume_->confined() ? RESOLVE_NO_XDEV : 0; }
 
 TreeAttributesOutcome setTreeAttributesBeneath(const TreeRoot& root, std::string_view relative, Ownership owner,
-                                               std::uint32_t mode) {
+                                               std::uint32_t mode, const TreeChangeObserver* observer) {
   Fd rootFd(root.open());
   if (rootFd.get() < 0) return {};
   Parent parent;
@@ -252,8 +271,10 @@ TreeAttributesOutcome setTreeAttributesBeneath(const TreeRoot& root, std::string
   struct stat info{};
   if (::fstatat(parent.fd.get(), parent.leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || S_ISLNK(info.st_mode))
     return {};
-  AttributeWalk walk{owner, mode & 07777u, info.st_dev};
-  walk.item(parent.fd.get(), parent.leaf.c_str(), info, 0);
+  AttributeWalk walk{owner, mode & 07777u, info.st_dev, observer};
+  std::string path(relative);
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  walk.item(parent.fd.get(), parent.leaf.c_str(), info, 0, path);
   return walk.outcome;
 }
 
@@ -337,6 +358,195 @@ int writeFileBeneath(const TreeRoot& root, std::string_view relative, std::strin
   if (const int rc = detail::writeAll(file.get(), contents)) return rc;
   if (::fchmod(file.get(), mode & 07777u) != 0) return errno;
   return owner && ::fchown(file.get(), owner->uid, owner->gid) != 0 ? errno : 0;
+}
+
+namespace {
+
+// renameat2 through the system call: glibc 2.36 declares it, older ones do not.
+int renameAt2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
+  return ::syscall(SYS_renameat2, fromDir, from, toDir, to, flags) == 0 ? 0 : errno;
+}
+
+constexpr unsigned kRenameNoReplace = 1u << 0;
+constexpr unsigned kRenameExchange = 1u << 1;
+
+int renameBetween(const TreeRoot& root, std::string_view from, std::string_view to, unsigned flags) {
+  Fd rootFd(root.open());
+  if (rootFd.get() < 0) return errno;
+  Parent source, target;
+  if (!openParent(rootFd.get(), from, source, root.resolve())) return errno;
+  if (!openParent(rootFd.get(), to, target, root.resolve())) return errno;
+  return renameAt2(source.fd.get(), source.leaf.c_str(), target.fd.get(), target.leaf.c_str(), flags);
+}
+
+void describeItem(int dirFd, const std::string& name, const std::string& relative, const struct stat& info,
+                  bool top, int depth, std::string& out, bool& ok) {
+  char line[160];
+  const char type = S_ISDIR(info.st_mode) ? 'd' : S_ISLNK(info.st_mode) ? 'l' : S_ISREG(info.st_mode) ? 'f' : 'o';
+  std::snprintf(line, sizeof line, "\t%c\t%o\t%u\t%u\t%lld", type, static_cast<unsigned>(info.st_mode & 07777u),
+                static_cast<unsigned>(info.st_uid), static_cast<unsigned>(info.st_gid),
+                static_cast<long long>(S_ISDIR(info.st_mode) ? 0 : info.st_size));
+  out.append(relative).append(line);
+  if (!top) {
+    std::snprintf(line, sizeof line, "\t%lld.%09ld", static_cast<long long>(info.st_mtim.tv_sec),
+                  static_cast<long>(info.st_mtim.tv_nsec));
+    out.append(line);
+  }
+  if (S_ISLNK(info.st_mode)) {
+    char target[4096];
+    const ssize_t length = ::readlinkat(dirFd, name.c_str(), target, sizeof target);
+    if (length < 0) ok = false;
+    out.append("\t").append(target, static_cast<std::size_t>(std::max<ssize_t>(length, 0)));
+  }
+  out.push_back('\n');
+  if (!S_ISDIR(info.st_mode)) return;
+  if (depth >= kMaxDepth) {
+    ok = false;
+    return;
+  }
+  Fd child(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  std::vector<std::string> names;
+  if (child.get() < 0 || !listNames(child.get(), names)) {
+    ok = false;
+    return;
+  }
+  std::sort(names.begin(), names.end());
+  for (const auto& entry : names) {
+    struct stat entryInfo{};
+    if (::fstatat(child.get(), entry.c_str(), &entryInfo, AT_SYMLINK_NOFOLLOW) != 0) {
+      ok = false;
+      continue;
+    }
+    describeItem(child.get(), entry, relative + "/" + entry, entryInfo, false, depth + 1, out, ok);
+  }
+}
+
+}  // namespace
+
+int exchangeBeneath(const TreeRoot& root, std::string_view first, std::string_view second) {
+  return renameBetween(root, first, second, kRenameExchange);
+}
+
+int renameBeneath(const TreeRoot& root, std::string_view from, std::string_view to) {
+  return renameBetween(root, from, to, kRenameNoReplace);
+}
+
+std::optional<std::vector<std::string>> listFolderBeneath(const TreeRoot& root, std::string_view relative) {
+  Fd rootFd(root.open());
+  if (rootFd.get() < 0) return std::nullopt;
+  Fd folder(detail::openBeneath(rootFd.get(), relative, O_RDONLY | O_DIRECTORY, root.resolve()));
+  std::vector<std::string> names;
+  if (folder.get() < 0 || !listNames(folder.get(), names)) return std::nullopt;
+  return names;
+}
+
+namespace {
+
+// The item's parent opened beneath the root and the item's own status; false when it is missing.
+bool statBeneath(const TreeRoot& root, std::string_view relative, Parent& parent, struct stat& info) {
+  Fd rootFd(root.open());
+  return rootFd.get() >= 0 && openParent(rootFd.get(), relative, parent, root.resolve()) &&
+         ::fstatat(parent.fd.get(), parent.leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+}  // namespace
+
+std::optional<FileAttributes> attributesBeneath(const TreeRoot& root, std::string_view relative) {
+  Parent parent;
+  struct stat info{};
+  if (!statBeneath(root, relative, parent, info)) return std::nullopt;
+  return FileAttributes{info.st_uid, info.st_gid, info.st_mode};
+}
+
+std::optional<std::int64_t> modificationTimeBeneath(const TreeRoot& root, std::string_view relative) {
+  Parent parent;
+  struct stat info{};
+  if (!statBeneath(root, relative, parent, info)) return std::nullopt;
+  return static_cast<std::int64_t>(info.st_mtim.tv_sec);
+}
+
+std::optional<std::string> describeTreeBeneath(const TreeRoot& root, std::string_view relative) {
+  Parent parent;
+  struct stat info{};
+  if (!statBeneath(root, relative, parent, info)) return std::nullopt;
+  std::string out;
+  bool ok = true;
+  describeItem(parent.fd.get(), parent.leaf, ".", info, true, 0, out, ok);
+  if (!ok) return std::nullopt;
+  return out;
+}
+
+int AppendFile::create(const TreeRoot& root, std::string_view relative, std::uint32_t mode) {
+  if (fd_ >= 0) return EBUSY;
+  Fd rootFd(root.open());
+  if (rootFd.get() < 0) return errno;
+  Parent parent;
+  if (!openParent(rootFd.get(), relative, parent, root.resolve())) return errno;
+  fd_ = ::openat(parent.fd.get(), parent.leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC,
+                 static_cast<mode_t>(mode & 0777u));
+  if (fd_ < 0) return errno;
+  // Past the umask: a journal must be readable by whoever may read its folder.
+  (void)::fchmod(fd_, static_cast<mode_t>(mode & 0777u));
+  return 0;
+}
+
+AppendFile::~AppendFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int AppendFile::append(std::string_view bytes) const {
+  if (fd_ < 0) return EBADF;
+  // O_APPEND places each write(2) whole at the end, so threads need no lock; a short write
+  // (a full disk) is finished by further writes.
+  return detail::writeAll(fd_, bytes);
+}
+
+int AppendFile::sync() const {
+  if (fd_ < 0) return EBADF;
+  return ::fdatasync(fd_) == 0 ? 0 : errno;
+}
+
+int forEachLineBeneath(const TreeRoot& root, std::string_view relative, std::size_t maxLine,
+                       const std::function<bool(std::string_view line, LineEnd end)>& line) {
+  Fd rootFd(root.open());
+  if (rootFd.get() < 0) return errno;
+  Fd file(detail::openBeneath(rootFd.get(), relative, O_RDONLY | O_NONBLOCK | O_NOFOLLOW, root.resolve()));
+  if (file.get() < 0) return errno;
+  struct stat info{};
+  if (::fstat(file.get(), &info) != 0) return errno;
+  if (!S_ISREG(info.st_mode)) return EINVAL;
+  std::string buffer;
+  std::string pending;
+  buffer.resize(1 << 16);
+  bool skipping = false;  // the rest of a line already handed out as too long
+  for (;;) {
+    const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return errno;
+    if (got == 0) break;
+    std::string_view chunk(buffer.data(), static_cast<std::size_t>(got));
+    while (!chunk.empty()) {
+      const auto end = chunk.find('\n');
+      const std::string_view piece = chunk.substr(0, end);
+      if (!skipping) {
+        if (pending.size() + piece.size() > maxLine) {
+          pending.append(piece.substr(0, maxLine - pending.size()));
+          if (!line(pending, LineEnd::tooLong)) return 0;
+          pending.clear();
+          skipping = true;
+        } else {
+          pending.append(piece);
+        }
+      }
+      if (end == std::string_view::npos) break;
+      if (!skipping && !line(pending, LineEnd::newline)) return 0;
+      pending.clear();
+      skipping = false;
+      chunk.remove_prefix(end + 1);
+    }
+  }
+  if (!pending.empty() && !skipping) line(pending, LineEnd::endOfFile);
+  return 0;
 }
 
 }  // namespace tarnix::platform

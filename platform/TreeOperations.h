@@ -4,12 +4,15 @@
 // root means the host). Links met inside a tree are never followed: they are copied as links,
 // removed as links, and get their own owner changed but never a mode.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Identity.h"
 #include "platform/VolumeHandle.h"
+#include "platform/VolumeTree.h"
 
 namespace tarnix::platform {
 
@@ -47,10 +50,15 @@ struct CopyIdentities {
   const Identity* writer = nullptr;
 };
 
+// Told of each item whose owner or mode is about to change, with its path beneath the root and
+// its attributes as they are; answering false leaves the item as it is (and the outcome failed).
+using TreeChangeObserver = std::function<bool(std::string_view relative, const FileAttributes& current)>;
+
 // The outcome of `chown -R uid:gid` and `chmod -R mode` on the item at `relative` (which must
 // not itself be a link), without following a link and without entering another file system.
+// Items that already have the owner and mode are left alone.
 TreeAttributesOutcome setTreeAttributesBeneath(const TreeRoot& root, std::string_view relative, Ownership owner,
-                                               std::uint32_t mode);
+                                               std::uint32_t mode, const TreeChangeObserver* observer = nullptr);
 
 // Each answers 0 or an errno value.
 // Removes a file, a link or a whole tree, without entering another file system; ENOENT when
@@ -70,5 +78,53 @@ int touchBeneath(const TreeRoot& root, std::string_view relative);
 // Writes `contents` as a new file (EEXIST when something is there) with `mode` and `owner`.
 int writeFileBeneath(const TreeRoot& root, std::string_view relative, std::string_view contents, std::uint32_t mode,
                      std::optional<Ownership> owner = std::nullopt);
+
+// Swaps the two items in one step (renameat2 RENAME_EXCHANGE): whoever looks sees both before
+// or both after, never one missing. Both must be on one file system (EXDEV otherwise).
+int exchangeBeneath(const TreeRoot& root, std::string_view first, std::string_view second);
+// Renames `from` to `to` in one step; EEXIST when something is at `to`.
+int renameBeneath(const TreeRoot& root, std::string_view from, std::string_view to);
+
+// The names in a folder (without "." and ".."); nothing when it cannot be read.
+std::optional<std::vector<std::string>> listFolderBeneath(const TreeRoot& root, std::string_view relative);
+// The item's own attributes (a link's, never its target's); nothing when it is missing.
+std::optional<FileAttributes> attributesBeneath(const TreeRoot& root, std::string_view relative);
+
+// The item's modification time in seconds since 1970; nothing when it is missing.
+std::optional<std::int64_t> modificationTimeBeneath(const TreeRoot& root, std::string_view relative);
+
+// A text that changes whenever anything in the tree at `relative` changes: every item's path,
+// type, mode, owner, size and modification time (the top item's times left out, since moving
+// it may change them), and each link's target. Nothing when the tree cannot be read.
+std::optional<std::string> describeTreeBeneath(const TreeRoot& root, std::string_view relative);
+
+// A file written only at its end, each piece with one write(2): what was appended is the
+// kernel's once append() returns, and survives a crash or kill of this process.
+class AppendFile {
+ public:
+  // Creates the file (EEXIST when something is there) with `mode`; 0 or an errno value.
+  int create(const TreeRoot& root, std::string_view relative, std::uint32_t mode);
+  AppendFile() = default;
+  AppendFile(AppendFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  AppendFile& operator=(AppendFile&&) = delete;
+  AppendFile(const AppendFile&) = delete;
+  ~AppendFile();
+  bool isOpen() const { return fd_ >= 0; }
+  // Appends `bytes` whole; 0 or an errno value. Safe from several threads at once.
+  int append(std::string_view bytes) const;
+  // Flushes what was appended to the disk; 0 or an errno value.
+  int sync() const;
+
+ private:
+  int fd_ = -1;
+};
+
+// How a line handed to forEachLineBeneath ended.
+enum class LineEnd { newline, endOfFile, tooLong };
+// Reads a file line by line, at most `maxLine` bytes a line, until `line` answers false or the
+// file ends; a last line without a line feed ends with endOfFile, a longer one is cut and ends
+// with tooLong. 0 or an errno value (ENOENT when there is no such file).
+int forEachLineBeneath(const TreeRoot& root, std::string_view relative, std::size_t maxLine,
+                       const std::function<bool(std::string_view line, LineEnd end)>& line);
 
 }  // namespace tarnix::platform

@@ -43,6 +43,7 @@ inline void useTemporaryUserFolders(const QString& home) {
   qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + "/config"));
   qputenv("XDG_DATA_HOME", QFile::encodeName(home + "/data"));
   qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home));
+  qputenv("TARNIX_SYSTEM_JOURNAL", QFile::encodeName(home + "/journal"));
 }
 
 // The message boxes on screen now.
@@ -111,6 +112,7 @@ class HelperDaemonProcess {
     QProcessEnvironment environment;
     environment.insert("PATH", "/usr/bin:/bin");
     environment.insert("TARNIX_ROOT_PREFIX", path("root"));
+    environment.insert("TARNIX_SYSTEM_JOURNAL", path("journal"));
     environment.insert("TARNIX_KEXTCACHE", path("kextcache"));
     environment.insert("TARNIX_NVRAM", path("nvram"));
     environment.insert("TARNIX_KILLALL", path("killall"));

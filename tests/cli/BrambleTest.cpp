@@ -124,7 +124,7 @@ TEST(Bramble, JsonAndPackageFilter) {
 
 TEST(Bramble, JsonStringsStayValid) {
   std::string out;
-  cli::appendJsonString(out, std::string("a\"b\\c\n\x01 \xC3\xBC \xFF", 12));
+  appendJsonString(out, std::string("a\"b\\c\n\x01 \xC3\xBC \xFF", 12));
   EXPECT_EQ(out, "\"a\\\"b\\\\c\\u000a\\u0001 \xC3\xBC \\u00ff\"");
 }
 

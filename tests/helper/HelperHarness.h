@@ -83,6 +83,7 @@ class HelperDaemon {
         "TARNIX_NVRAM=" + (dir_ / "nvram"),
         "TARNIX_KILLALL=" + (dir_ / "killall"),
         "TARNIX_BUNDLED_TOOL=" + (dir_ / "Bramble"),
+        "TARNIX_SYSTEM_JOURNAL=" + (dir_ / "journal"),
         // No polkit unless a test brings its own bus: callers other than root are refused.
         "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + (dir_ / "no-bus"),
     };

@@ -1,21 +1,11 @@
-#include "helper/QLHelperArguments.h"
+#include "operations/QLHelperArguments.h"
 
+#include "journal/QLJournalRecord.h"
 #include "model/QLKernelExtensionFolder.h"
 
 namespace tarnix::arguments {
 
-bool isPlainAbsolutePath(const std::string& path) {
-  if (path.empty() || path.front() != '/' || path.find('\0') != std::string::npos || path.size() > 4096) return false;
-  std::string_view rest(path);
-  while (!rest.empty()) {
-    const auto slash = rest.find('/');
-    const auto component = rest.substr(0, slash);
-    if (component == "." || component == "..") return false;
-    if (slash == std::string_view::npos) break;
-    rest.remove_prefix(slash + 1);
-  }
-  return true;
-}
+bool isPlainAbsolutePath(const std::string& path) { return tarnix::isPlainAbsolutePath(path); }
 
 std::optional<std::string> kextFolder(const std::string& folder) {
   const auto parsed = kernelExtensionFolderFromRawValue(folder);

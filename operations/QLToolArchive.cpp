@@ -1,4 +1,4 @@
-#include "helper/QLToolArchive.h"
+#include "operations/QLToolArchive.h"
 
 #include <sodium.h>
 #include <sys/stat.h>
