@@ -264,7 +264,8 @@ class VolumeUndo {
     if (!afterOwner || afterOwner->isSymlink()) return {};
     const std::uint32_t mode = plan.mode ? static_cast<std::uint32_t>(plan.mode->first) : attributes->permissions();
     if (afterOwner->permissions() == mode) return {};
-    if (!journal.record({QLJournalKind::mode, plan.path, octalText(afterOwner->permissions()), octalText(mode), {}, {}}))
+    // Recorded from the mode the item had before this undo, not the one the new owner left.
+    if (!journal.record({QLJournalKind::mode, plan.path, octalText(attributes->permissions()), octalText(mode), {}, {}}))
       return journal.error();
     if (const int rc = tree_->changePermissions(plan.path, mode)) return "cannot set its mode: " + std::string(std::strerror(rc));
     return {};

@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "BrambleRunner.h"
 #include "TestSupport.h"
 #include "cli/Report.h"
 #include "engine/BomWriter.h"
@@ -15,28 +16,9 @@
 namespace tarnix {
 namespace {
 
+using test::bramble;
+using test::Outcome;
 using test::TempDir;
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs the built bramble with `arguments` (shell words), in `folder` when one is given, and
-// collects what it printed.
-Outcome bramble(const std::string& arguments, const std::string& folder = {}) {
-  TempDir scratch;
-  const std::string command = (folder.empty() ? std::string() : "cd '" + folder + "' && ") +
-                              std::string(TARNIX_BINARY_DIR) + "/cli/bramble " + arguments + " > " +
-                              (scratch / "out") + " 2> " + (scratch / "err") + " < /dev/null";
-  const int raw = std::system(command.c_str());
-  Outcome run;
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.out = test::slurp(scratch / "out");
-  run.err = test::slurp(scratch / "err");
-  return run;
-}
 
 std::uint32_t modeOf(const std::string& path) {
   struct stat info{};
