@@ -441,7 +441,8 @@ void QLInstallationViewController::finishEZMode() {
   const QString failures = failureText(backupFailed, installFailed);
   result = std::make_shared<QLDetailedRepresentableResult>(
       QStringLiteral("QLUIMain"), QLLocalizedString("kQLMainAbstractVCFinished"),
-      failures.isEmpty() ? QLLocalizedString("kQLInstallationVCSelectedKextsInstalledOperationsAllFinished") : failures,
+      withJournalLocation(failures.isEmpty() ? QLLocalizedString("kQLInstallationVCSelectedKextsInstalledOperationsAllFinished")
+                                             : failures),
       repairPermissionsResults.value_or(std::vector<QLRepairPermissionsRepresentableResult>{}));
   model_->reloadData();
   QLInterfaceHelpers::stop(outletEZCircularIndicator);

@@ -18,9 +18,18 @@
 #include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
+#include "journal/QLJournal.h"
 #include "model/QLOSVolumeManager.h"
 
 namespace tarnix {
+
+QString QLMainAbstractMaintenanceViewController::withJournalLocation(const QString& text) const {
+  if (!targetVolume) return text;
+  const QString mountPoint = QString::fromStdString(targetVolume->mountPoint);
+  const QString folder = (mountPoint == QLatin1String("/") ? QString() : mountPoint) +
+                         QString::fromUtf8(kQLVolumeJournalFolder.data(), static_cast<int>(kQLVolumeJournalFolder.size()));
+  return text + QStringLiteral("\n\n") + QLLocalizedString("kQLDetailedResultsVCJournal").arg(folder, mountPoint);
+}
 
 QString QLMainAbstractMaintenanceViewController::volumeChooserDirectory() {
   const QString user = qEnvironmentVariable("USER");

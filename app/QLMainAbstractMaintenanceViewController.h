@@ -55,6 +55,8 @@ class QLMainAbstractMaintenanceViewController : public QLMainAbstractViewControl
   // The chosen folder becomes the target when it holds a macOS system that is not a recovery
   // system; otherwise an alert, and the previous target stays. True when it was taken.
   bool chooseVolumeAtPath(const QString& path);
+  // `text` and where the target volume's journal is, for the results window's description.
+  QString withJournalLocation(const QString& text) const;
   // The results window opened by the last segue, while it is open.
   QLDetailedResultsViewController* presentedResults() const { return presentedResults_; }
 

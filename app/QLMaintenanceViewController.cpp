@@ -216,7 +216,7 @@ void QLMaintenanceViewController::finishWithResults(const std::vector<QLRepairPe
   finishCommon();
   result = std::make_shared<QLDetailedRepresentableResult>(
       QStringLiteral("QLUIMain"), QLLocalizedString("kQLMainAbstractVCFinished"),
-      QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished"), results);
+      withJournalLocation(QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished")), results);
   performSegue(QStringLiteral("QLSBSegueIDMaintenance2DetailedResults"));
 }
 

@@ -299,6 +299,10 @@ Nothing was changed.</translation>
         <source>The selected operations have finished.</source>
         <translation>The selected operations have finished.</translation>
     </message>
+    <message id="kQLDetailedResultsVCJournal">
+        <source>Every change was recorded first in the volume&apos;s journal, %1. To take the last operation back: sudo bramble undo &quot;%2&quot;</source>
+        <translation>Every change was recorded first in the volume&apos;s journal, %1. To take the last operation back: sudo bramble undo &quot;%2&quot;</translation>
+    </message>
     <message id="kQLDetailedResultsVCPath">
         <source>File</source>
         <translation>File</translation>

@@ -428,7 +428,8 @@ class InstallationGuiTest : public QObject {
     QVERIFY(!QFileInfo::exists(volume_ + "/Library/Extensions/Folder"));
     QLDetailedResultsViewController* results = pane->presentedResults();
     QCOMPARE(results->descriptionField->text(),
-             QLLocalizedString("kQLInstallationVCSelectedKextsInstalledOperationsAllFinished"));
+             QLLocalizedString("kQLInstallationVCSelectedKextsInstalledOperationsAllFinished") + "\n\n" +
+                 QLLocalizedString("kQLDetailedResultsVCJournal").arg(volume_ + "/Library/Logs/Tarnix/Journal", volume_));
     QCOMPARE(results->model()->rowCount(), static_cast<int>(recorder.repairResults));
     QCOMPARE(pane->kextTableModel()->rowCount(), 0);
     QVERIFY(QLKernelExtensionsManager::shared().kextsTBI.empty());

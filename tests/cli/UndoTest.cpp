@@ -171,10 +171,10 @@ TEST_F(Undo, AnItemChangedSinceTheRunIsRefusedUnlessForced) {
 
 // A run killed at any moment leaves a journal that covers everything it changed.
 TEST_F(Undo, ARepairKilledMidRunIsUndoneAsFarAsItWent) {
-  makeVolume(40000);
+  makeVolume(20000);
   const std::string before = listing(volume_);
   const std::string journalFolder = volume_ + "/Library/Logs/Tarnix/Journal";
-  for (const std::size_t lines : {2u, 800u, 4000u}) {
+  for (const std::size_t lines : {2u, 500u, 2500u}) {
     std::set<std::string> earlier;  // runs of the rounds before, and their undos
     if (std::filesystem::exists(journalFolder))
       for (const auto& entry : std::filesystem::directory_iterator(journalFolder)) earlier.insert(entry.path().string());
