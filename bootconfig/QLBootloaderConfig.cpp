@@ -68,7 +68,6 @@ int QLBootloaderConfig::saveFile(const std::string& path, std::string_view conte
   }
   if (const int error = platform::replaceFileAtomically(path, contents, 0644, &hooks)) {
     platform::diagnostic("QLBootloaderConfig::save()", "Error: " + path + ": " + std::strerror(error));
-    if (journal) journal->noteFailed();
     dropCopy();
     return error;
   }

@@ -88,10 +88,12 @@ bool QLBootloaderConfigManager::apply(bool (QLBootloaderConfig::*write)(const QL
       own = openJournal_("save-config", config->path());
       journal = own.get();
     }
+    const std::uint64_t recorded = journal ? journal->changes() : 0;
     if (!((*config).*write)(value))
       failure = EINVAL;
     else if (!config->save(journal))
       failure = config->saveError() ? config->saveError() : EIO;
+    if (failure && journal) journal->noteFailedSince(recorded);
   }
   if (error) *error = failure;
   return failure == 0;

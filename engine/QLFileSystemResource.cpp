@@ -107,20 +107,9 @@ std::size_t QLFileSystemResource::hashValue() const { return std::hash<std::stri
 
 namespace {
 
-// The one place where a repair changes the volume. The observer hears of each attribute
-// first; a change it holds back is not made.
-int apply(const QLFileSystemResource& resource, platform::VolumeTree& tree, std::string_view relative,
-          const Change& change, RZChangeObserver* observer) {
-  if (observer) {
-    if (change.uid && !observer->willChange(resource, Mismatch::ownerIDMismatched, resource.currentOwnerID(), *change.uid))
-      return ECANCELED;
-    if (change.gid && !observer->willChange(resource, Mismatch::groupIDMismatched, resource.currentGroupID(), *change.gid))
-      return ECANCELED;
-    if (change.permissions && !observer->willChange(resource, Mismatch::posixPermissionsMismatched,
-                                                    resource.currentPOSIXPermissions(),
-                                                    permissionDigits(*change.permissions)))
-      return ECANCELED;
-  }
+// The one place where a repair changes the volume; a held-back change is not made.
+int apply(platform::VolumeTree& tree, std::string_view relative, const Change& change, bool holdBack) {
+  if (holdBack) return ECANCELED;
   if (change.permissions) return tree.changePermissions(relative, *change.permissions);
   return tree.changeOwner(relative, change.uid, change.gid);
 }
@@ -128,7 +117,7 @@ int apply(const QLFileSystemResource& resource, platform::VolumeTree& tree, std:
 int applyAlone(const QLFileSystemResource& resource, platform::VolumeTree& tree, const Change& change) {
   std::string relative;
   resource.appendRelativePath(relative);
-  return apply(resource, tree, relative, change, nullptr);
+  return apply(tree, relative, change, false);
 }
 
 }  // namespace
@@ -158,8 +147,38 @@ int QLFileSystemResource::verify(RZAttributeMismatch* out) const {
   return count;
 }
 
+bool QLFileSystemResource::needsRepair() const {
+  const auto& entry = list_->entries_[index_];
+  const auto& record = list_->record(entry);
+  return record.uid != entry.uid || record.gid != entry.gid || (record.mode & 07777u) != (entry.mode & 07777u);
+}
+
+bool QLFileSystemResource::announceRepair(RZChangeObserver& observer) const {
+  const auto& entry = list_->entries_[index_];
+  const auto& record = list_->record(entry);
+  const std::uint32_t permissions = record.mode & 07777u;
+  const bool ownerDiffers = record.uid != entry.uid;
+  const bool groupDiffers = record.gid != entry.gid;
+  bool allowed = true;
+  if (ownerDiffers) allowed &= observer.willChange(*this, Mismatch::ownerIDMismatched, entry.uid, record.uid);
+  if (groupDiffers) allowed &= observer.willChange(*this, Mismatch::groupIDMismatched, entry.gid, record.gid);
+  // The mode is set when it differs, and set again after a new owner cleared set-id bits.
+  const bool setIdAgain = (ownerDiffers || groupDiffers) && (permissions & 06000u) != 0 &&
+                          (entry.mode & 0170000u) != 0120000u;
+  if (permissions != (entry.mode & 07777u) || setIdAgain)
+    allowed &= observer.willChange(*this, Mismatch::posixPermissionsMismatched, permissionDigits(entry.mode & 07777u),
+                                   permissionDigits(permissions));
+  return allowed;
+}
+
 int QLFileSystemResource::repair(platform::VolumeTree& tree, RZAttributeMismatch* out,
                                  RZChangeObserver* observer) const {
+  bool holdBack = false;
+  if (observer && needsRepair()) holdBack = !announceRepair(*observer) || !observer->commit();
+  return applyRepair(tree, out, holdBack);
+}
+
+int QLFileSystemResource::applyRepair(platform::VolumeTree& tree, RZAttributeMismatch* out, bool holdBack) const {
   const auto& entry = list_->entries_[index_];
   const auto& record = list_->record(entry);
   const bool ownerDiffers = record.uid != entry.uid;
@@ -179,14 +198,14 @@ int QLFileSystemResource::repair(platform::VolumeTree& tree, RZAttributeMismatch
   int groupError = 0;
   if (ownerDiffers && groupDiffers) {
     // One call sets both; only a failure needs them apart, to tell which one failed.
-    if (apply(*this, tree, relative, {record.uid, record.gid, std::nullopt}, observer) != 0) {
-      ownerError = apply(*this, tree, relative, {record.uid, std::nullopt, std::nullopt}, observer);
-      groupError = apply(*this, tree, relative, {std::nullopt, record.gid, std::nullopt}, observer);
+    if (apply(tree, relative, {record.uid, record.gid, std::nullopt}, holdBack) != 0) {
+      ownerError = apply(tree, relative, {record.uid, std::nullopt, std::nullopt}, holdBack);
+      groupError = apply(tree, relative, {std::nullopt, record.gid, std::nullopt}, holdBack);
     }
   } else if (ownerDiffers) {
-    ownerError = apply(*this, tree, relative, {record.uid, std::nullopt, std::nullopt}, observer);
+    ownerError = apply(tree, relative, {record.uid, std::nullopt, std::nullopt}, holdBack);
   } else if (groupDiffers) {
-    groupError = apply(*this, tree, relative, {std::nullopt, record.gid, std::nullopt}, observer);
+    groupError = apply(tree, relative, {std::nullopt, record.gid, std::nullopt}, holdBack);
   }
   if (ownerDiffers) add(Mismatch::ownerIDMismatched, entry.uid, ownerError);
   if (groupDiffers) add(Mismatch::groupIDMismatched, entry.gid, groupError);
@@ -194,12 +213,12 @@ int QLFileSystemResource::repair(platform::VolumeTree& tree, RZAttributeMismatch
   const auto currentDigits = static_cast<std::uint32_t>(permissionDigits(entry.mode & 07777u));
   if (modeDiffers) {
     add(Mismatch::posixPermissionsMismatched, currentDigits,
-        apply(*this, tree, relative, {std::nullopt, std::nullopt, permissions}, observer));
+        apply(tree, relative, {std::nullopt, std::nullopt, permissions}, holdBack));
   } else if (((ownerDiffers && ownerError == 0) || (groupDiffers && groupError == 0)) && (permissions & 06000u) != 0 &&
              (entry.mode & 0170000u) != 0120000u) {
     // Changing the owner or group of a file clears its set-user-id and set-group-id bits;
     // the prescribed mode was right before and must be right after.
-    if (const int error = apply(*this, tree, relative, {std::nullopt, std::nullopt, permissions}, observer); error != 0)
+    if (const int error = apply(tree, relative, {std::nullopt, std::nullopt, permissions}, holdBack); error != 0)
       add(Mismatch::posixPermissionsMismatched, currentDigits, error);
   }
   return count;

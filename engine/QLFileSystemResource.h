@@ -66,6 +66,13 @@ class QLFileSystemResource {
   // answers how many.
   int verify(RZAttributeMismatch* out) const;
   int repair(platform::VolumeTree& tree, RZAttributeMismatch* out, RZChangeObserver* observer) const;
+  // Whether the owner, group or mode differs from the prescription.
+  bool needsRepair() const;
+  // The two halves of a repair told to an observer, for a manager that commits the changes of
+  // many items at once: tells the observer every change repair() will make (false when it
+  // held one back), then makes them, or with `holdBack` reports them all failed instead.
+  bool announceRepair(RZChangeObserver& observer) const;
+  int applyRepair(platform::VolumeTree& tree, RZAttributeMismatch* out, bool holdBack) const;
 
  private:
   const QLResourceList* list_;

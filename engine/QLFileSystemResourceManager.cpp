@@ -1,5 +1,6 @@
 #include "engine/QLFileSystemResourceManager.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "engine/RZSerialWorkingQueue.h"
@@ -100,6 +101,10 @@ void QLFileSystemResourceManager::run(bool repairing, RZResultSink& sink) {
     std::vector<RZAttributeMismatch> found;
     found.reserve(3 * kBatch);
     std::size_t pending = 0;
+    // With an observer, the changes of the next kBatch items are told to it and committed
+    // before the first of them is made; the items it held back are left as they are.
+    std::size_t announcedTo = chunk.first;
+    std::vector<char> heldBack;
     for (std::size_t i = chunk.first; i <= chunk.last; ++i) {
       const QLFileSystemResource resource = resources[i];
       RZAttributeMismatch item[3];
@@ -107,7 +112,14 @@ void QLFileSystemResourceManager::run(bool repairing, RZResultSink& sink) {
       if (!repairing) {
         count = resource.verify(item);
       } else if (tree) {
-        count = resource.repair(*tree, item, observer_);
+        if (observer_ && i == announcedTo) {
+          announcedTo = std::min(chunk.last + 1, i + kBatch);
+          heldBack.assign(announcedTo - i, 0);
+          for (std::size_t k = i; k < announcedTo; ++k)
+            if (resources[k].needsRepair()) heldBack[k - i] = !resources[k].announceRepair(*observer_);
+          if (!observer_->commit()) heldBack.assign(heldBack.size(), 1);
+        }
+        count = resource.applyRepair(*tree, item, observer_ && heldBack[i + heldBack.size() - announcedTo]);
       } else {
         // Without the volume nothing can be changed: every mismatch is a failure, not silence.
         count = resource.verify(item);

@@ -134,6 +134,17 @@ bool QLJournalRun::open() {
 }
 
 bool QLJournalRun::record(const QLJournalChange& change) {
+  thread_local std::string line;
+  line.clear();
+  format(change, line);
+  return write(line);
+}
+
+void QLJournalRun::format(const QLJournalChange& change, std::string& lines) {
+  appendJournalRecord(header_, {seq_.fetch_add(1) + 1, journalTimeNow(), change}, lines);
+}
+
+bool QLJournalRun::write(std::string_view lines) {
   {
     std::lock_guard lock(mutex_);
     if (finished_ || !open()) {
@@ -141,11 +152,8 @@ bool QLJournalRun::record(const QLJournalChange& change) {
       return false;
     }
   }
-  thread_local std::string line;
-  line.clear();
-  appendJournalRecord(header_, {seq_.fetch_add(1) + 1, journalTimeNow(), change}, line);
   for (std::size_t i = 0; i < files_.size(); ++i) {
-    if (const int rc = files_[i].append(line)) {
+    if (const int rc = files_[i].append(lines)) {
       std::lock_guard lock(mutex_);
       error_ = "cannot write the journal in " + places_[i].shownFolder + ": " + std::strerror(rc);
       platform::diagnostic("QLJournalRun::record()", error_);

@@ -53,8 +53,16 @@ class QLJournalRun {
   // Writes the change to every place; call it before making the change, and make the change
   // only when it answers true. False when it could not be written (error() says why).
   bool record(const QLJournalChange& change);
+  // The same in two steps, for many changes written in one go: appends the change's line to
+  // `lines`, then writes `lines` (several changes' lines) to every place.
+  void format(const QLJournalChange& change, std::string& lines);
+  bool write(std::string_view lines);
   // A change that was recorded and then failed.
   void noteFailed(std::uint64_t count = 1) { failed_ += count; }
+  // The same for a step that failed, when it had recorded a change since changes() was `before`.
+  void noteFailedSince(std::uint64_t before) {
+    if (changes() > before) noteFailed();
+  }
   std::uint64_t changes() const { return seq_.load(); }
 
   // The run's store on the volume (the first place on one), made on first use: its path

@@ -66,6 +66,12 @@ std::optional<std::string> readAs(const platform::Identity* caller, const std::s
   return bytes;
 }
 
+// The lines a worker thread has formatted since its last commit.
+std::string& pendingLines() {
+  thread_local std::string lines;
+  return lines;
+}
+
 // What a tree holds now, as a digest; nothing when it cannot be read.
 std::optional<std::string> fingerprint(const platform::TreeRoot& root, std::string_view path) {
   const auto described = platform::describeTreeBeneath(root, path);
@@ -105,9 +111,15 @@ bool QLJournalChangeRecorder::willChange(const QLFileSystemResource& resource,
     change.before = before;
     change.after = after;
   }
-  if (journal_.record(change)) return true;
-  journal_.noteFailed();
-  return false;
+  journal_.format(change, pendingLines());
+  return true;
+}
+
+bool QLJournalChangeRecorder::commit() {
+  std::string& lines = pendingLines();
+  const bool written = lines.empty() || journal_.write(lines);
+  lines.clear();
+  return written;
 }
 
 std::vector<QLRepairPermissionsRepresentableResult> repairPermissions(const platform::VolumeHandle& volume,

@@ -29,12 +29,14 @@ inline constexpr platform::Ownership kSystemOwner{0, 0};
 inline constexpr std::uint32_t kSystemMode = 0755;
 
 // Writes each owner, group and mode change a repair is about to make to a journal on the
-// repaired volume; a change it cannot write is held back (and reported failed).
+// repaired volume: the changes of a group of items in one write, before the first of them is
+// made; a group it cannot write is held back (and reported failed).
 class QLJournalChangeRecorder final : public RZChangeObserver {
  public:
   explicit QLJournalChangeRecorder(QLJournalRun& journal) : journal_(journal) {}
   bool willChange(const QLFileSystemResource& resource, QLFileSystemResourceAttributeMismatchedType attribute,
                   std::int64_t before, std::int64_t after) override;
+  bool commit() override;
 
  private:
   QLJournalRun& journal_;

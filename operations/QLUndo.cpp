@@ -136,6 +136,34 @@ std::optional<std::string> damaged(const QLJournalRunContents& run) {
   return std::nullopt;
 }
 
+// The recipe of every undo: check every plan first; refuse, or stop after a dry run, without
+// changing anything; otherwise put back what passed, recording it in a run of its own.
+template <typename Check, typename PutBack>
+QLUndoOutcome undoPlans(const QLJournalRunContents& run, const QLJournalPlace& place, const QLUndoOptions& options,
+                        QLJournalHeader header, const std::vector<Plan>& plans, Check check, PutBack putBack) {
+  QLUndoOutcome outcome;
+  for (std::size_t i = 0; i < plans.size(); ++i) outcome.steps.push_back(check(i));
+  outcome.refused = outcome.count(Status::conflict) > 0;
+  if (outcome.refused || options.dryRun) return outcome;
+
+  header.undoes = run.summary.header.run;
+  QLJournalRun journal({place}, std::move(header));
+  for (std::size_t i = 0; i < plans.size(); ++i) {
+    auto& step = outcome.steps[i];
+    if (step.status != Status::undone) continue;
+    const std::uint64_t recorded = journal.changes();
+    if (std::string failure = putBack(i, journal); !failure.empty()) {
+      step.status = Status::failed;
+      step.message = std::move(failure);
+      journal.noteFailedSince(recorded);
+    }
+  }
+  journal.finish();
+  if (journal.changes() > 0) outcome.undoRun = journal.id();
+  outcome.journalFiles = journal.files();
+  return outcome;
+}
+
 class VolumeUndo {
  public:
   VolumeUndo(const platform::VolumeHandle& volume, const QLJournalRunContents& run, const QLUndoOptions& options)
@@ -143,31 +171,14 @@ class VolumeUndo {
         trees_(platform::volumeTreesOf(volume)), tree_(trees_->open("")) {}
 
   QLUndoOutcome undo(QLJournalHeader header) {
-    QLUndoOutcome outcome;
     if (auto why = damaged(run_)) return refuse(std::move(*why));
     if (!tree_) return refuse("cannot open the volume " + volume_.mountPoint());
-    auto plans = plansOf(run_);
-    for (const auto& plan : plans) outcome.steps.push_back(check(plan));
-    outcome.refused = outcome.count(Status::conflict) > 0;
-    if (outcome.refused || options_.dryRun) return outcome;
-
-    header.undoes = run_.summary.header.run;
-    QLJournalRun journal({place_}, std::move(header));
-    for (std::size_t i = 0; i < plans.size(); ++i) {
-      auto& step = outcome.steps[i];
-      if (step.status != Status::undone) continue;
-      const std::string failure =
-          plans[i].kind == QLJournalKind::kext ? putKextBack(plans[i], journal) : putItemBack(plans[i], journal);
-      if (!failure.empty()) {
-        step.status = Status::failed;
-        step.message = failure;
-        journal.noteFailed();
-      }
-    }
-    journal.finish();
-    if (journal.changes() > 0) outcome.undoRun = journal.id();
-    outcome.journalFiles = journal.files();
-    return outcome;
+    const auto plans = plansOf(run_);
+    return undoPlans(
+        run_, place_, options_, std::move(header), plans, [&](std::size_t i) { return check(plans[i]); },
+        [&](std::size_t i, QLJournalRun& journal) {
+          return plans[i].kind == QLJournalKind::kext ? putKextBack(plans[i], journal) : putItemBack(plans[i], journal);
+        });
   }
 
  private:
@@ -339,30 +350,15 @@ class SystemUndo {
       : place_(place), run_(run), options_(options), variables_(variables) {}
 
   QLUndoOutcome undo(QLJournalHeader header) {
-    QLUndoOutcome outcome;
     if (auto why = damaged(run_)) return refuse(std::move(*why));
-    auto plans = plansOf(run_);
+    const auto plans = plansOf(run_);
     std::vector<std::string> keptBytes(plans.size());
-    for (std::size_t i = 0; i < plans.size(); ++i) outcome.steps.push_back(check(plans[i], keptBytes[i]));
-    outcome.refused = outcome.count(Status::conflict) > 0;
-    if (outcome.refused || options_.dryRun) return outcome;
-
-    header.undoes = run_.summary.header.run;
-    QLJournalRun journal({place_}, std::move(header));
-    for (std::size_t i = 0; i < plans.size(); ++i) {
-      auto& step = outcome.steps[i];
-      if (step.status != Status::undone) continue;
-      const std::string failure = plans[i].kind == QLJournalKind::file ? putFileBack(plans[i], keptBytes[i], journal)
-                                                                       : putVariableBack(plans[i], journal);
-      if (!failure.empty()) {
-        step.status = Status::failed;
-        step.message = failure;
-      }
-    }
-    journal.finish();
-    if (journal.changes() > 0) outcome.undoRun = journal.id();
-    outcome.journalFiles = journal.files();
-    return outcome;
+    return undoPlans(
+        run_, place_, options_, std::move(header), plans, [&](std::size_t i) { return check(plans[i], keptBytes[i]); },
+        [&](std::size_t i, QLJournalRun& journal) {
+          return plans[i].kind == QLJournalKind::file ? putFileBack(plans[i], keptBytes[i], journal)
+                                                      : putVariableBack(plans[i], journal);
+        });
   }
 
  private:
@@ -414,7 +410,6 @@ class SystemUndo {
     } else {
       rc = variables_.remove(guid, name);
     }
-    if (rc != 0) journal.noteFailed();
     return rc == 0 ? std::string() : "cannot write the variable: " + std::string(std::strerror(rc));
   }
 

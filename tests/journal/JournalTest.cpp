@@ -33,6 +33,13 @@ std::vector<QLJournalChange> everyKind() {
   };
 }
 
+// A run of one change of every kind, ended; its id.
+std::string writeEveryKind(const TempDir& dir) {
+  QLJournalRun run({placeIn(dir)}, header());
+  for (const auto& change : everyKind()) EXPECT_TRUE(run.record(change));
+  return run.id();
+}
+
 void expectSame(const QLJournalChange& read, const QLJournalChange& written) {
   EXPECT_EQ(read.kind, written.kind);
   EXPECT_EQ(read.path, written.path);
@@ -91,12 +98,7 @@ TEST(Journal, ARecordThatCannotBeWrittenIsRefused) {
 // A kill can stop a run after any line, and the line being written when it came is the last one.
 TEST(Journal, ARunCutShortAnywhereReadsBackWhatItCovers) {
   TempDir dir;
-  std::string id;
-  {
-    QLJournalRun run({placeIn(dir)}, header());
-    for (const auto& change : everyKind()) ASSERT_TRUE(run.record(change));
-    id = run.id();
-  }
+  const std::string id = writeEveryKind(dir);
   const std::string file = dir / ("journal/" + id + ".jsonl");
   const std::string whole = test::slurp(file);
   std::vector<std::size_t> lineEnds;
@@ -155,12 +157,7 @@ TEST(Journal, ForgedLinesAreRefusedOneByOne) {
 
 TEST(Journal, ADamagedLineBeforeTheLastIsDamage) {
   TempDir dir;
-  std::string id;
-  {
-    QLJournalRun run({placeIn(dir)}, header());
-    for (const auto& change : everyKind()) ASSERT_TRUE(run.record(change));
-    id = run.id();
-  }
+  const std::string id = writeEveryKind(dir);
   const std::string file = dir / ("journal/" + id + ".jsonl");
   std::string text = test::slurp(file);
   const auto second = text.find('\n', text.find('\n') + 1);
