@@ -72,10 +72,22 @@ bool QLXPCHelperManager::install() {
   return true;
 }
 
+namespace {
+const char* socketOverride() {
+  const char* socket = std::getenv("TARNIX_HELPER_SOCKET");
+  return socket && *socket ? socket : nullptr;
+}
+}  // namespace
+
+bool QLXPCHelperManager::needsInstallation() const { return !socketOverride() && !helper_.isInstalled(table_); }
+
 void QLXPCHelperManager::installAndConnect() {
-  const char* override = std::getenv("TARNIX_HELPER_SOCKET");
-  if (override && *override) return connect(override);
-  if (!helper_.isInstalled(table_) && !install()) return;
+  if (needsInstallation() && !install()) return;
+  connect();
+}
+
+void QLXPCHelperManager::connect() {
+  if (const char* socket = socketOverride()) return connect(socket);
   connect(table_.installed(table_.socketPath));
 }
 
