@@ -2,6 +2,11 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 
 #include "app/QLAppManager.h"
 #include "app/core/QLNotificationCenter.h"
@@ -18,6 +23,8 @@ QLMainEZInstallerWindowController::QLMainEZInstallerWindowController(AppDelegate
   observer_ = QLNotificationCenter::defaultCenter().observe(
       this, QLatin1String(kQLNotificationPresentVC), [this](const QVariant& object) { switchViewController(object); });
   delegate_.mainWindow = this;
+  // Most desktops cannot drop files on a launcher: the window takes them too.
+  setAcceptDrops(true);
   hide();
 }
 
@@ -30,6 +37,9 @@ void QLMainEZInstallerWindowController::switchViewController(const QVariant& obj
   }
   auto* pane = new QLMainEZInstallerPreferenceViewController;
   pane->loadView();
+  // Queued: the delegate may replace this pane, which must not go while its call runs.
+  connect(pane, &QLMainEZInstallerPreferenceViewController::targetVolumeChosen, this,
+          [this] { delegate_.targetVolumeDidChange(); }, Qt::QueuedConnection);
   setContent(pane);
 }
 
@@ -49,12 +59,42 @@ void QLMainEZInstallerWindowController::setContent(QLMainAbstractViewController*
   // The window disposes of the pane it replaces.
   content_ = pane;
   setCentralWidget(pane);
+  adjustSize();
   show();
   raise();
 }
 
 QString QLMainEZInstallerWindowController::contentViewControllerTitle() const {
   return content_ ? content_->property("title").toString() : QString();
+}
+
+namespace {
+QStringList localPaths(const QMimeData* data) {
+  QStringList paths;
+  if (data)
+    for (const QUrl& url : data->urls())
+      if (url.isLocalFile()) paths << QDir::cleanPath(url.toLocalFile());
+  return paths;
+}
+}  // namespace
+
+void QLMainEZInstallerWindowController::dragEnterEvent(QDragEnterEvent* event) {
+  if (localPaths(event->mimeData()).isEmpty()) return event->ignore();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+void QLMainEZInstallerWindowController::dragMoveEvent(QDragMoveEvent* event) {
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+void QLMainEZInstallerWindowController::dropEvent(QDropEvent* event) {
+  const QStringList paths = localPaths(event->mimeData());
+  if (paths.isEmpty()) return event->ignore();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  delegate_.applicationOpenFiles(paths);
 }
 
 void QLMainEZInstallerWindowController::closeEvent(QCloseEvent* event) {
