@@ -284,8 +284,8 @@ void QLMainEZInstallerViewController::finish() {
     return QLAppManager::shared().terminate();
   // No notification service: the same summary in a window, and the application ends when it
   // is dismissed, so the user learns what was installed.
-  auto* summary = new QMessageBox(QMessageBox::Information, QLInterfaceHelpers::windowTitle(), notification.title,
-                                  QMessageBox::Ok, window());
+  auto* summary = new QMessageBox(QMessageBox::Information, QLInterfaceHelpers::windowTitle(),
+                                  QLLocalizedString("kQLMainEZInstallerVCFinished"), QMessageBox::Ok, window());
   summary->setObjectName(QStringLiteral("summary"));
   summary->setInformativeText(notification.subtitle + QLatin1Char('\n') + notification.informativeText);
   summary->setAttribute(Qt::WA_DeleteOnClose);

@@ -80,8 +80,8 @@
         <translation>Default Installation</translation>
     </message>
     <message id="kQLMainEZInstallerPreferenceVCUsage">
-        <source>Drop kexts on this window to install them, or name them on the command line: tarnix-ezinstaller FILE.kext…</source>
-        <translation>Drop kexts on this window to install them, or name them on the command line: tarnix-ezinstaller FILE.kext…</translation>
+        <source>Drop kexts here to install them, or pass them on the command line.</source>
+        <translation>Drop kexts here to install them, or pass them on the command line.</translation>
     </message>
     <message id="kQLMainEZInstallerPreferenceVCDefaultAppearance">
         <source>Appearance</source>
