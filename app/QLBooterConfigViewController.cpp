@@ -1,13 +1,26 @@
 #include "app/QLBooterConfigViewController.h"
 
+#include <QApplication>
+
 #include "app/QLAppManager.h"
+#include "app/QLInterfaceHelpers.h"
+#include "app/core/QLHelperRefusalText.h"
+#include "app/core/QLLocalization.h"
 
 namespace tarnix {
 
 void QLBooterConfigViewController::applyThroughHelper(std::int64_t value, std::function<void(bool)> reply) {
   QLXPCTarnixHelperProtocol* proxy = QLAppManager::shared().proxy();
   if (!proxy) return reply(false);
-  proxy->applyBooterConfigViaNVRAMWithNewBooterConfig(value, std::move(reply));
+  proxy->applyBooterConfigViaNVRAMWithNewBooterConfig(value, [reply = std::move(reply)](bool applied) {
+    const auto& refusal = QLXPCHelperRefusal::current();
+    if (!refusal) return reply(applied);
+    // Not a failed write: nothing was tried. Said instead of the failure.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [text = QLHelperRefusalText(*refusal)] {
+      QLInterfaceHelpers::showAlert(QApplication::activeWindow(), QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
+                                    text);
+    });
+  });
 }
 
 QLBooterConfigViewController::QLBooterConfigViewController(std::optional<QLRootlessPaneContext> context,

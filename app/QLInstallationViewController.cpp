@@ -426,6 +426,14 @@ void QLInstallationViewController::cancelRun() {
   renderEZView();
 }
 
+void QLInstallationViewController::didRefuse(const QLXPCHelperRefusal& refusal) {
+  // Whichever step was refused, the rest of the run is not attempted.
+  cancelRun();
+  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractMaintenanceVCReady"));
+  unlockInstallationControls();
+  showRefusal(refusal);
+}
+
 void QLInstallationViewController::callInstall() {
   auto& manager = kexts();
   willInstallKexts();

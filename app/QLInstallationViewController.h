@@ -100,6 +100,7 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   void viewDidLoad() override;
   void renderLocalizedOutlets() override;
   void targetVolumeDidChange() override;
+  void didRefuse(const QLXPCHelperRefusal& refusal) override;
 
  private:
   void lockInstallationControls();

@@ -15,6 +15,7 @@
 #include "app/QLAppManager.h"
 #include "app/QLDetailedResultsViewController.h"
 #include "app/QLInterfaceHelpers.h"
+#include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "model/QLOSVolumeManager.h"
@@ -238,6 +239,19 @@ void QLMainAbstractMaintenanceViewController::callRebuidCaches() {
   proxy()->rebuildCachesOnTargetVolume(*targetVolume, replyOnMain<bool>([this](bool) {
     if (delegate) delegate->didRebuildCaches();
   }));
+}
+
+void QLMainAbstractMaintenanceViewController::showRefusal(const QLXPCHelperRefusal& refusal) {
+  QLInterfaceHelpers::showAlert(
+      this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
+      QLHelperRefusalText(refusal, targetVolume ? QString::fromStdString(targetVolume->mountPoint) : QString()));
+}
+
+void QLMainAbstractMaintenanceViewController::didRefuse(const QLXPCHelperRefusal& refusal) {
+  QLInterfaceHelpers::stop(circularIndicator);
+  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractMaintenanceVCReady"));
+  unlockControls();
+  showRefusal(refusal);
 }
 
 void QLMainAbstractMaintenanceViewController::performSegue(const QString& identifier) {

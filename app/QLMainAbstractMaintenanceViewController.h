@@ -12,6 +12,7 @@
 #include "app/QLDetailedResultsViewController.h"
 #include "app/QLMainAbstractViewController.h"
 #include "app/core/QLDetailedRepresentableResult.h"
+#include "helper/protocol/QLXPCHelperRefusal.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
 #include "model/QLOSVolume.h"
 
@@ -90,22 +91,35 @@ class QLMainAbstractMaintenanceViewController : public QLMainAbstractViewControl
   void showVolume();
 
   // A reply block that runs `then` on the GUI thread, and only while the pane lives: the
-  // helper answers on its connection thread.
+  // helper answers on its connection thread. A reply that says the helper refused the call
+  // goes to didRefuse instead, once for the calls made together.
   template <typename T, typename F>
   QLReply<T> replyOnMain(F then) {
     QPointer<QLMainAbstractMaintenanceViewController> self(this);
+    refusalShown_ = false;
     return [self, then = std::move(then)](T value) mutable {
+      auto refusal = QLXPCHelperRefusal::current();  // told while the reply block runs
       QMetaObject::invokeMethod(
           applicationObject(),
-          [self, then, value = std::move(value)]() mutable {
-            if (self) then(std::move(value));
+          [self, then, value = std::move(value), refusal = std::move(refusal)]() mutable {
+            if (!self) return;
+            if (!refusal) return then(std::move(value));
+            if (self->refusalShown_) return;
+            self->refusalShown_ = true;
+            self->didRefuse(*refusal);
           },
           Qt::QueuedConnection);
     };
   }
+  // The helper refused the operation under way and changed nothing: the pane stops, says
+  // why (not authorized, or what is wrong with the volume) and unlocks.
+  virtual void didRefuse(const QLXPCHelperRefusal& refusal);
+  // The alert that says it.
+  void showRefusal(const QLXPCHelperRefusal& refusal);
 
  private:
   static QObject* applicationObject();
+  bool refusalShown_ = false;
   QVBoxLayout* contentLayout_ = nullptr;
   QPointer<QLDetailedResultsViewController> presentedResults_;
 };

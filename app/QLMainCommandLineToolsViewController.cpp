@@ -22,7 +22,7 @@
 
 #include "app/QLAppManager.h"
 #include "app/QLInterfaceHelpers.h"
-#include "app/core/QLCommandLineToolArchive.h"
+#include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLSupportFolders.h"
 
@@ -51,10 +51,13 @@ template <typename F>
 QLReply<bool> QLMainCommandLineToolsViewController::onMain(F then) {
   QPointer<QLMainCommandLineToolsViewController> self(this);
   return [self, then = std::move(then)](bool value) mutable {
+    auto refusal = QLXPCHelperRefusal::current();  // told while the reply block runs
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
-        [self, then, value]() mutable {
-          if (self) then(value);
+        [self, then, value, refusal = std::move(refusal)]() mutable {
+          if (!self) return;
+          self->refusal_ = std::move(refusal);
+          then(value);
         },
         Qt::QueuedConnection);
   };
@@ -234,9 +237,10 @@ void QLMainCommandLineToolsViewController::readRemoteFeed() {
     remoteInfo = std::move(feed);
     QLInterfaceHelpers::stop(outletRemoteCommandLineToolCircularIndicator);
     const bool known = remoteInfo && remoteInfo->version && !remoteInfo->version->isEmpty();
-    remoteKnown_ = known;
+    // No key to check the feed's archives with, no upgrade: the helper would refuse it.
+    remoteKnown_ = known && QLCommandLineTool::feedIsSigned();
     showRow(Row::remote, known, known ? *remoteInfo->version : QLatin1String(QLCommandLineTool::kNotAvailable));
-    outletButtonUpgrade->setEnabled(known && !busy_);
+    outletButtonUpgrade->setEnabled(remoteKnown_ && !busy_);
   };
   if (!address.isValid() || address.isEmpty()) {
     std::printf("QLMainCommandLineToolsVC::refresh() Error: No usable QLBrambleRSS address.\n");
@@ -266,6 +270,11 @@ void QLMainCommandLineToolsViewController::alert(const QString& contents) {
   presentedMessage_ = QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"), contents);
 }
 
+void QLMainCommandLineToolsViewController::failed(const char* key) {
+  // A refusal is not a failure: it says that nothing was tried, and why.
+  alert(refusal_ ? QLHelperRefusalText(*refusal_) : QLLocalizedString(key));
+}
+
 void QLMainCommandLineToolsViewController::message(const QString& contents) {
   presentedMessage_ = QLInterfaceHelpers::showMessage(this, QLLocalizedString("kQLMainAbstractVCFinished"), contents);
 }
@@ -276,7 +285,7 @@ void QLMainCommandLineToolsViewController::actionButtonInstall() {
   QLReply<bool> reply = onMain([this](bool installed) {
     if (!installed) {
       finish();
-      return alert(QLLocalizedString("kQLMainCommandLineToolsVCBrambleFailedToInstall"));
+      return failed("kQLMainCommandLineToolsVCBrambleFailedToInstall");
     }
     readLocalVersion([this] {
       finish();
@@ -296,7 +305,7 @@ void QLMainCommandLineToolsViewController::actionButtonUninstall() {
     if (uninstalled)
       message(QLLocalizedString("kQLMainCommandLineToolsVCBrambleUninstalled"));
     else
-      alert(QLLocalizedString("kQLMainCommandLineToolsVCBrambleFailedToUninstall"));
+      failed("kQLMainCommandLineToolsVCBrambleFailedToUninstall");
     const bool exists = QFileInfo::exists(localFilePath()) || QFileInfo(localFilePath()).isSymLink();
     showRow(Row::local, exists, QLatin1String(QLCommandLineTool::kNotAvailable));
     finish();
@@ -326,51 +335,52 @@ void QLMainCommandLineToolsViewController::actionButtonUpgrade() {
   connect(reply, &QNetworkReply::finished, this, [this, reply] { didFinishDownloading(reply); });
 }
 
-void QLMainCommandLineToolsViewController::didFinishDownloading(QNetworkReply* reply) {
+bool QLMainCommandLineToolsViewController::saveDownload(QNetworkReply* reply, const QString& path) {
   reply->deleteLater();
   // A download that fails (no server, an error status) is reported, not waited on forever.
   if (reply->error() != QNetworkReply::NoError) {
     std::printf("QLMainCommandLineToolsVC::didFinishDownloading() Error: %s\n", qPrintable(reply->errorString()));
-    return upgradeFailed("kQLMainCommandLineToolsVCFailedToReadDownloadedData");
+    upgradeFailed("kQLMainCommandLineToolsVCFailedToReadDownloadedData");
+    return false;
   }
   const QByteArray downloaded = reply->readAll();
-  const QString updates = QLSupportFolders::updatesFolder();
+  QSaveFile file(path);
+  if (!QLSupportFolders::create() || !file.open(QIODevice::WriteOnly) || file.write(downloaded) != downloaded.size() ||
+      !file.commit()) {
+    upgradeFailed("kQLMainCommandLineToolsVCFailedToSaveDownloadedData");
+    return false;
+  }
+  return true;
+}
+
+void QLMainCommandLineToolsViewController::didFinishDownloading(QNetworkReply* reply) {
   const QString name = reply->request().url().fileName();
-  const QString archive = updates + QLatin1Char('/') + name;
-  QSaveFile file(archive);
-  if (name == QLatin1String("..") || !QLSupportFolders::create() || !file.open(QIODevice::WriteOnly) ||
-      file.write(downloaded) != downloaded.size() || !file.commit())
+  if (name == QLatin1String("..")) {
+    reply->deleteLater();
     return upgradeFailed("kQLMainCommandLineToolsVCFailedToSaveDownloadedData");
-  QLInterfaceHelpers::setDeterminate(outletCircularIndicator, 0);
-  // Unpacked off the GUI thread; its progress and outcome come back to the pane while it lives.
-  QPointer<QLMainCommandLineToolsViewController> self(this);
-  runInBackground([self, archive, updates] {
-    const auto unpacked =
-        QLCommandLineToolArchive::unpack(archive, updates, QLCommandLineTool::fileName(), [self](double done) {
-          QMetaObject::invokeMethod(QCoreApplication::instance(), [self, done] {
-            if (self) QLInterfaceHelpers::setDeterminate(self->outletCircularIndicator, 100.0 * done);
-          });
-        });
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [self, archive, unpacked] {
-      if (!self) return;
-      if (!unpacked.toolPath) {
-        std::printf("QLMainCommandLineToolsVC::didFinishDownloading() Error: %s\n", qPrintable(unpacked.error));
-        return self->upgradeFailed("kQLMainCommandLineToolsVCFailedToUnzipDownloadedData");
-      }
-      self->installUpdate(archive, *unpacked.toolPath);
-    });
+  }
+  const QString archive = QLSupportFolders::updatesFolder() + QLatin1Char('/') + name;
+  if (!saveDownload(reply, archive)) return;
+  // The helper installs the tool only from an archive signed with the key built in beside
+  // the feed: its detached signature is published next to it.
+  QUrl signatureAddress = reply->request().url();
+  signatureAddress.setPath(signatureAddress.path() + QStringLiteral(".sig"));
+  QNetworkReply* signature = network_->get(QNetworkRequest(signatureAddress));
+  connect(signature, &QNetworkReply::finished, this, [this, signature, archive] {
+    if (saveDownload(signature, archive + QStringLiteral(".sig"))) return installUpdate(archive);
+    QFile::remove(archive);
   });
 }
 
-void QLMainCommandLineToolsViewController::installUpdate(const QString& archive, const QString& tool) {
+void QLMainCommandLineToolsViewController::installUpdate(const QString& archive) {
   QLInterfaceHelpers::start(outletCircularIndicator);
-  QLReply<bool> reply = onMain([this, archive, tool](bool installed) {
-    // The downloaded items go whatever the outcome; the archive first.
-    if (!QFile::remove(archive) || !QFile::remove(tool))
+  QLReply<bool> reply = onMain([this, archive](bool installed) {
+    // The downloaded items go whatever the outcome.
+    if (!QFile::remove(archive) || !QFile::remove(archive + QStringLiteral(".sig")))
       std::printf("WARNING: Unable to do the cleanup. You can ignore this error.\n");
     if (!installed) {
       finish();
-      return alert(QLLocalizedString("kQLMainCommandLineToolsVCBrambleFailedToUpgrade"));
+      return failed("kQLMainCommandLineToolsVCBrambleFailedToUpgrade");
     }
     readLocalVersion([this] {
       finish();
@@ -379,7 +389,7 @@ void QLMainCommandLineToolsViewController::installUpdate(const QString& archive,
   });
   QLXPCTarnixHelperProtocol* helper = proxy();
   if (!helper) return reply(false);
-  helper->installBrambleFromSourcePath(QFile::encodeName(tool).toStdString(), localPath.toStdString(),
+  helper->installBrambleFromSourcePath(QFile::encodeName(archive).toStdString(), localPath.toStdString(),
                                        std::move(reply));
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/QLMainAbstractViewController.h"
 #include "app/core/QLCommandLineTool.h"
+#include "helper/protocol/QLXPCHelperRefusal.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
 
 class QGroupBox;
@@ -78,8 +79,12 @@ class QLMainCommandLineToolsViewController final : public QLMainAbstractViewCont
   void alert(const QString& contents);
   void message(const QString& contents);
   void upgradeFailed(const char* reasonKey);
+  // The alert of a failed install or removal, or why the helper refused it.
+  void failed(const char* key);
   void didFinishDownloading(QNetworkReply* reply);
-  void installUpdate(const QString& archive, const QString& tool);
+  // Saves a finished download to `path`; false, after the alert, when it cannot.
+  bool saveDownload(QNetworkReply* reply, const QString& path);
+  void installUpdate(const QString& archive);
   QLXPCTarnixHelperProtocol* proxy() const;
 
   // Runs `then` on the GUI thread while the pane lives: helper replies come on its connection.
@@ -91,6 +96,7 @@ class QLMainCommandLineToolsViewController final : public QLMainAbstractViewCont
   bool busy_ = false;
   bool localInstalled_ = false;
   bool remoteKnown_ = false;
+  std::optional<QLXPCHelperRefusal> refusal_;  // of the reply being handled
 };
 
 }  // namespace tarnix

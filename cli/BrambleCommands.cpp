@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 
 #include "cli/Report.h"
@@ -150,7 +149,16 @@ int runCheck(const std::vector<std::string>& arguments, QLRepairPermissionsJobTy
       printError(*volumePath + " is not a folder");
       return kExitUsage;
     }
-    volume = QLOSVolume::initWithMountPoint(*volumePath);
+    // Reports name items by absolute paths, whatever folder bramble ran in.
+    const auto absolute = platform::absolutePath(*volumePath);
+    if (!absolute) {
+      printError("cannot tell where " + *volumePath + " is: the working folder is gone");
+      return kExitUsage;
+    }
+    // The line below says why the folder is refused; the model's own diagnostic would repeat it.
+    platform::setLogSink(platform::LogSink::discard);
+    volume = QLOSVolume::initWithMountPoint(*absolute);
+    platform::setLogSink(platform::LogSink::standardError);
     if (!volume) {
       printError(*volumePath + " is not a macOS volume: it has no readable System/Library/CoreServices/SystemVersion.plist");
       return kExitUsage;
@@ -167,32 +175,25 @@ int runCheck(const std::vector<std::string>& arguments, QLRepairPermissionsJobTy
   ProgressBar bar(terminal ? stderr : nullptr, platform::terminalColumns(2));
   RZBramble job(jobType, *volume, &bar, threads.value_or(QLCPU::shared().maxthread()), false, terminal ? 0.1 : 3600);
   job.packageManager().setPackageFilter(package);
-  const auto results = job.run();
+  // The report is written while the run goes on; the bar steps aside when both share a terminal.
+  ReportWriter report(stdout, json, terminal && platform::isTerminal(1) ? &bar : nullptr);
+  job.run(report);
+  report.finish();
   bar.finish();
 
-  if (json)
-    writeJsonReport(results, stdout);
-  else
-    writeTextReport(results, stdout);
-  std::size_t failed = 0;
-  for (const auto& result : results)
-    if (result.attributeStatus() == QLFileSystemResourceAttributeStatus::failed) ++failed;
   if (!json) {
-    if (!results.empty()) std::fputs("\n", stdout);
+    if (report.attributes() > 0) std::fputs("\n", stdout);
     if (jobType == QLRepairPermissionsJobType::repairPermissions)
-      std::printf("Repaired %s: %zu items checked, %zu fixed, %zu failed.\n", volume->mountPoint.c_str(),
-                  static_cast<std::size_t>(job.total()), results.size() - failed, failed);
+      std::printf("Repaired %s: %zu items checked, %zu items with %zu attribute changes, %zu failed.\n",
+                  volume->mountPoint.c_str(), static_cast<std::size_t>(job.total()), report.items(),
+                  report.attributes(), report.failed());
     else
-      std::printf("Verified %s: %zu items checked, %zu mismatches.\n", volume->mountPoint.c_str(),
-                  static_cast<std::size_t>(job.total()), results.size());
+      std::printf("Verified %s: %zu items checked, %zu items with %zu mismatched attributes.\n",
+                  volume->mountPoint.c_str(), static_cast<std::size_t>(job.total()), report.items(),
+                  report.attributes());
   }
-  const int code = jobType == QLRepairPermissionsJobType::repairPermissions ? (failed == 0 ? kExitClean : kExitFindings)
-                   : results.empty()                                     ? kExitClean
-                                                                         : kExitFindings;
-  // A whole volume's items and results are hundreds of thousands of small objects; freeing
-  // them one by one only delays the exit, so the process ends here with everything written.
-  std::fflush(nullptr);
-  std::quick_exit(code);
+  if (jobType == QLRepairPermissionsJobType::repairPermissions) return report.failed() == 0 ? kExitClean : kExitFindings;
+  return report.attributes() == 0 ? kExitClean : kExitFindings;
 }
 
 int runListBom(const std::vector<std::string>& arguments) {
@@ -211,7 +212,12 @@ int runListBom(const std::vector<std::string>& arguments) {
   for (std::uint32_t i = 0; i < bom.count(); ++i) {
     const auto& record = bom.results()[i];
     std::snprintf(line, sizeof line, "\t%o\t%u/%u\n", record.mode, record.uid, record.gid);
-    out.append(record.path).append(line);
+    bom.records()->appendPath(i, out);
+    out.append(line);
+    if (out.size() >= (1u << 20)) {
+      writeAll(out);
+      out.clear();
+    }
   }
   writeAll(out);
   return kExitClean;

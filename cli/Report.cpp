@@ -4,8 +4,6 @@
 #include <charconv>
 #include <cstdio>
 
-#include "engine/QLFileSystemResource.h"
-
 namespace tarnix::cli {
 namespace {
 
@@ -25,24 +23,43 @@ void appendNumber(std::string& out, std::int64_t value) {
 
 constexpr std::size_t kPiece = 1 << 20;
 
-void flushPiece(std::string& out, std::FILE* stream, bool always) {
-  if (out.size() < kPiece && !always) return;
-  std::fwrite(out.data(), 1, out.size(), stream);
-  out.clear();
-}
-
 }  // namespace
 
-void writeTextReport(const std::vector<QLRepairPermissionsResult>& results, std::FILE* stream) {
-  std::string out;
-  out.reserve(kPiece + 4096);
-  for (std::size_t i = 0; i < results.size(); ++i) {
-    if (i > 0) out.append("\n\n");
-    results[i].appendDescription(out);
-    flushPiece(out, stream, false);
+ReportWriter::ReportWriter(std::FILE* stream, bool json, ProgressBar* bar) : stream_(stream), json_(json), bar_(bar) {
+  out_.reserve(kPiece + 4096);
+}
+
+void ReportWriter::didProduceResults(std::span<QLRepairPermissionsResult> results) {
+  for (const auto& result : results) {
+    // An item's results come one after another: a new item starts where the item changes.
+    const QLFileSystemResource resource = result.fileSystemResource();
+    if (!last_ || *last_ != resource) ++items_;
+    last_ = resource;
+    if (result.attributeStatus() == QLFileSystemResourceAttributeStatus::failed) ++failed_;
+    if (json_) {
+      appendJson(result, out_);
+    } else {
+      // Every piece ends a line, where the progress bar can be drawn and cleared again.
+      if (attributes_ > 0) out_.push_back('\n');
+      result.appendDescription(out_);
+      out_.push_back('\n');
+    }
+    ++attributes_;
+    write(false);
   }
-  if (!results.empty()) out.push_back('\n');
-  flushPiece(out, stream, true);
+}
+
+void ReportWriter::finish() { write(true); }
+
+void ReportWriter::write(bool always) {
+  if (out_.size() < kPiece && !(always && !out_.empty())) return;
+  if (bar_) bar_->finish();
+  std::fwrite(out_.data(), 1, out_.size(), stream_);
+  out_.clear();
+  if (bar_) {
+    std::fflush(stream_);
+    bar_->draw();
+  }
 }
 
 void appendJsonString(std::string& out, std::string_view text) {
@@ -78,7 +95,11 @@ void appendJson(const QLRepairPermissionsResult& result, std::string& out) {
   out.append("{\"identifier\":\"").append(result.identifier()).append("\",\"jobType\":");
   appendJsonString(out, rawValue(result.jobType()));
   out.append(",\"path\":");
-  appendJsonString(out, result.fileSystemResource() ? result.fileSystemResource()->path() : std::string());
+  thread_local std::string path;
+  const QLFileSystemResource resource = result.fileSystemResource();
+  path.assign(resource.list().mountPoint());
+  resource.appendRelativePath(path);
+  appendJsonString(out, path);
   out.append(",\"reason\":");
   appendJsonString(out, englishText(result.attributeMismatchedType()));
   out.append(",\"current\":");
@@ -93,16 +114,6 @@ void appendJson(const QLRepairPermissionsResult& result, std::string& out) {
   out.append(",\"status\":");
   appendJsonString(out, text(result.attributeStatus()));
   out.append("}\n");
-}
-
-void writeJsonReport(const std::vector<QLRepairPermissionsResult>& results, std::FILE* stream) {
-  std::string out;
-  out.reserve(kPiece + 4096);
-  for (const auto& result : results) {
-    appendJson(result, out);
-    flushPiece(out, stream, false);
-  }
-  flushPiece(out, stream, true);
 }
 
 ProgressBar::ProgressBar(std::FILE* stream, int columns) : stream_(stream), columns_(columns) {}

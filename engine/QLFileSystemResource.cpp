@@ -1,7 +1,7 @@
 #include "engine/QLFileSystemResource.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <functional>
 
 #include "engine/QLRepairPermissionsResult.h"
@@ -11,112 +11,217 @@ namespace tarnix {
 using Mismatch = QLFileSystemResourceAttributeMismatchedType;
 using Status = QLFileSystemResourceAttributeStatus;
 
-QLFileSystemResource::QLFileSystemResource(std::string path, std::size_t relativeOffset, std::int64_t uid,
-                                           std::int64_t gid, std::int64_t posixpermissions,
-                                           platform::FileAttributes current)
-    : path_(std::move(path)),
-      relativeOffset_(relativeOffset),
-      uid_(uid),
-      gid_(gid),
-      posixpermissions_(posixpermissions),
-      currentAttributes_(current) {}
+// ---- The list ------------------------------------------------------------------------------
 
-std::shared_ptr<const QLFileSystemResource> QLFileSystemResource::make(const RZFileSystemResource& record,
-                                                                       const QLOSVolume& volume,
-                                                                       platform::VolumeTree& tree) {
-  if (!record.path) return nullptr;
-  return make(record.path, record.uid, record.gid, record.mode, volume.mountPoint, tree);
+std::shared_ptr<QLResourceList> QLResourceList::make(std::string mountPoint) {
+  return std::shared_ptr<QLResourceList>(new QLResourceList(std::move(mountPoint)));
 }
 
-std::shared_ptr<const QLFileSystemResource> QLFileSystemResource::make(std::string_view bomPath, std::uint32_t uid,
-                                                                       std::uint32_t gid, std::uint32_t mode,
-                                                                       const std::string& mountPoint,
-                                                                       platform::VolumeTree& tree) {
-  if (bomPath.empty()) return nullptr;
-  const std::string_view relative = bomPath.substr(1);  // every BOM path starts with "."
-  auto attributes = tree.attributes(relative);
-  if (!attributes) return nullptr;
-  std::string path;
-  path.reserve(mountPoint.size() + relative.size());
-  path.append(mountPoint).append(relative);
-  return std::make_shared<const QLFileSystemResource>(std::move(path), mountPoint.size(), uid, gid,
-                                                      permissionDigits(mode) % 10000, *attributes);
+std::optional<std::uint16_t> QLResourceList::addRecords(std::shared_ptr<const RZRecordTable> records) {
+  if (tables_.size() == kMaxTables) return std::nullopt;
+  tables_.push_back(std::move(records));
+  return static_cast<std::uint16_t>(tables_.size() - 1);
 }
 
-std::size_t QLFileSystemResource::hashValue() const { return std::hash<std::string>{}(path_); }
+void QLResourceList::append(std::uint16_t table, std::uint32_t record, const platform::FileAttributes& current) {
+  entries_.push_back({record, table, static_cast<std::uint16_t>(current.mode), current.uid, current.gid});
+}
+
+void QLResourceList::appendRelativePath(std::uint16_t table, std::uint32_t record, std::string& out) const {
+  // Every BOM path starts with ".", which stands for the mount point.
+  const std::size_t start = out.size();
+  tables_[table]->appendPath(record, out);
+  if (out.size() > start) out.erase(start, 1);
+}
+
+std::optional<QLFileSystemResource> QLResourceList::add(std::string_view bomPath, std::uint32_t uid, std::uint32_t gid,
+                                                        std::uint32_t mode, platform::VolumeTree& tree) {
+  if (bomPath.empty() || !namesOneItemInTheVolume(bomPath.substr(1))) return std::nullopt;
+  const auto current = tree.attributes(bomPath.substr(1));
+  if (!current) return std::nullopt;
+  if (!ownRecords_) {
+    const auto table = addRecords(ownRecords_ = std::make_shared<RZRecordTable>());
+    if (!table) return std::nullopt;
+    ownTable_ = *table;
+  }
+  if (!ownRecords_->add(RZRecordTable::kNoParent, bomPath, static_cast<std::uint16_t>(mode), uid, gid))
+    return std::nullopt;
+  append(ownTable_, ownRecords_->count() - 1, *current);
+  return (*this)[entries_.size() - 1];
+}
+
+bool QLResourceList::namesOneItemInTheVolume(std::string_view relative) {
+  if (relative.empty()) return true;
+  if (relative.front() != '/') return false;
+  for (std::size_t start = 1;;) {
+    const std::size_t end = std::min(relative.find('/', start), relative.size());
+    const std::string_view name = relative.substr(start, end - start);
+    if (name.empty() || name == "." || name == "..") return false;
+    if (end == relative.size()) return true;
+    start = end + 1;
+  }
+}
+
+// ---- One item -----------------------------------------------------------------------------
+
+namespace {
+
+// What a repair changes, and through which call: owner and group together, or the mode.
+struct Change {
+  std::optional<std::uint32_t> uid;
+  std::optional<std::uint32_t> gid;
+  std::optional<std::uint32_t> permissions;
+};
+
+}  // namespace
+
+std::string QLFileSystemResource::path() const {
+  std::string out = list_->mountPoint();
+  appendRelativePath(out);
+  return out;
+}
+
+void QLFileSystemResource::appendRelativePath(std::string& out) const {
+  const auto& entry = list_->entries_[index_];
+  list_->appendRelativePath(entry.table, entry.record, out);
+}
+
+std::int64_t QLFileSystemResource::uid() const { return list_->record(list_->entries_[index_]).uid; }
+std::int64_t QLFileSystemResource::gid() const { return list_->record(list_->entries_[index_]).gid; }
+std::int64_t QLFileSystemResource::posixpermissions() const {
+  return permissionDigits(list_->record(list_->entries_[index_]).mode) % 10000;
+}
+
+platform::FileAttributes QLFileSystemResource::currentAttributes() const {
+  const auto& entry = list_->entries_[index_];
+  return {entry.uid, entry.gid, entry.mode};
+}
+
+std::int64_t QLFileSystemResource::currentOwnerID() const { return list_->entries_[index_].uid; }
+std::int64_t QLFileSystemResource::currentGroupID() const { return list_->entries_[index_].gid; }
+std::int64_t QLFileSystemResource::currentPOSIXPermissions() const {
+  return permissionDigits(list_->entries_[index_].mode & 07777u);
+}
+
+std::size_t QLFileSystemResource::hashValue() const { return std::hash<std::string>{}(path()); }
+
+namespace {
+
+// The one place where a repair changes the volume. The observer hears of each attribute
+// first; a change it holds back is not made.
+int apply(const QLFileSystemResource& resource, platform::VolumeTree& tree, std::string_view relative,
+          const Change& change, RZChangeObserver* observer) {
+  if (observer) {
+    if (change.uid && !observer->willChange(resource, Mismatch::ownerIDMismatched, resource.currentOwnerID(), *change.uid))
+      return ECANCELED;
+    if (change.gid && !observer->willChange(resource, Mismatch::groupIDMismatched, resource.currentGroupID(), *change.gid))
+      return ECANCELED;
+    if (change.permissions && !observer->willChange(resource, Mismatch::posixPermissionsMismatched,
+                                                    resource.currentPOSIXPermissions(),
+                                                    permissionDigits(*change.permissions)))
+      return ECANCELED;
+  }
+  if (change.permissions) return tree.changePermissions(relative, *change.permissions);
+  return tree.changeOwner(relative, change.uid, change.gid);
+}
+
+int applyAlone(const QLFileSystemResource& resource, platform::VolumeTree& tree, const Change& change) {
+  std::string relative;
+  resource.appendRelativePath(relative);
+  return apply(resource, tree, relative, change, nullptr);
+}
+
+}  // namespace
 
 int QLFileSystemResource::repairOwnerID(platform::VolumeTree& tree) const {
-  return tree.changeOwner(relativePath(), static_cast<std::uint32_t>(uid_), std::nullopt);
+  return applyAlone(*this, tree, {static_cast<std::uint32_t>(uid()), std::nullopt, std::nullopt});
 }
 
 int QLFileSystemResource::repairGroupID(platform::VolumeTree& tree) const {
-  return tree.changeOwner(relativePath(), std::nullopt, static_cast<std::uint32_t>(gid_));
+  return applyAlone(*this, tree, {std::nullopt, static_cast<std::uint32_t>(gid()), std::nullopt});
 }
 
 int QLFileSystemResource::repairPOSIXPermissions(platform::VolumeTree& tree) const {
-  return tree.changePermissions(relativePath(), permissionBits(posixpermissions_));
+  return applyAlone(*this, tree, {std::nullopt, std::nullopt, permissionBits(posixpermissions())});
 }
 
-std::vector<QLRepairPermissionsResult> QLFileSystemResource::verify() const {
-  std::vector<QLRepairPermissionsResult> results;
-  verify(results);
-  return results;
+int QLFileSystemResource::verify(RZAttributeMismatch* out) const {
+  const auto& entry = list_->entries_[index_];
+  const auto& record = list_->record(entry);
+  int count = 0;
+  if (record.uid != entry.uid) out[count++] = {index_, entry.uid, Mismatch::ownerIDMismatched, Status::verified};
+  if (record.gid != entry.gid) out[count++] = {index_, entry.gid, Mismatch::groupIDMismatched, Status::verified};
+  // Permission digits compare as the low twelve bits: file-type bits never count.
+  if ((record.mode & 07777u) != (entry.mode & 07777u))
+    out[count++] = {index_, static_cast<std::uint32_t>(permissionDigits(entry.mode & 07777u)),
+                    Mismatch::posixPermissionsMismatched, Status::verified};
+  return count;
 }
 
-std::vector<QLRepairPermissionsResult> QLFileSystemResource::repair(platform::VolumeTree& tree) const {
-  std::vector<QLRepairPermissionsResult> results;
-  repair(tree, results);
-  return results;
-}
+int QLFileSystemResource::repair(platform::VolumeTree& tree, RZAttributeMismatch* out,
+                                 RZChangeObserver* observer) const {
+  const auto& entry = list_->entries_[index_];
+  const auto& record = list_->record(entry);
+  const bool ownerDiffers = record.uid != entry.uid;
+  const bool groupDiffers = record.gid != entry.gid;
+  const std::uint32_t permissions = record.mode & 07777u;
+  const bool modeDiffers = permissions != (entry.mode & 07777u);
+  if (!ownerDiffers && !groupDiffers && !modeDiffers) return 0;  // the usual case
+  thread_local std::string relative;
+  relative.clear();
+  appendRelativePath(relative);
 
-void QLFileSystemResource::verify(std::vector<QLRepairPermissionsResult>& results) const {
-  if (mismatchCount() == 0) return;  // the usual case: no reference to take
-  const auto self = shared_from_this();
-  const auto add = [&](Mismatch type, std::int64_t current, std::int64_t correct) {
-    results.emplace_back(QLRepairPermissionsJobType::verifyPermissions, self, type, current, correct, std::nullopt,
-                         Status::verified);
+  int count = 0;
+  const auto add = [&](Mismatch type, std::uint32_t current, int error) {
+    out[count++] = {index_, current, type, error == 0 ? Status::fixed : Status::failed};
   };
-  if (uid_ != currentOwnerID()) add(Mismatch::ownerIDMismatched, currentOwnerID(), uid_);
-  if (gid_ != currentGroupID()) add(Mismatch::groupIDMismatched, currentGroupID(), gid_);
-  if (posixpermissions_ != currentPOSIXPermissions())
-    add(Mismatch::posixPermissionsMismatched, currentPOSIXPermissions(), posixpermissions_);
-}
-
-void QLFileSystemResource::repair(platform::VolumeTree& tree, std::vector<QLRepairPermissionsResult>& results) const {
-  if (mismatchCount() == 0) return;
-  const auto self = shared_from_this();
-  const auto add = [&](Mismatch type, std::int64_t current, std::int64_t correct, int error) {
-    results.emplace_back(QLRepairPermissionsJobType::repairPermissions, self, type, current, correct, correct,
-                         error == 0 ? Status::fixed : Status::failed);
-  };
-  const bool ownerDiffers = uid_ != currentOwnerID();
-  const bool groupDiffers = gid_ != currentGroupID();
   int ownerError = 0;
   int groupError = 0;
   if (ownerDiffers && groupDiffers) {
     // One call sets both; only a failure needs them apart, to tell which one failed.
-    if (tree.changeOwner(relativePath(), static_cast<std::uint32_t>(uid_), static_cast<std::uint32_t>(gid_)) != 0) {
-      ownerError = repairOwnerID(tree);
-      groupError = repairGroupID(tree);
+    if (apply(*this, tree, relative, {record.uid, record.gid, std::nullopt}, observer) != 0) {
+      ownerError = apply(*this, tree, relative, {record.uid, std::nullopt, std::nullopt}, observer);
+      groupError = apply(*this, tree, relative, {std::nullopt, record.gid, std::nullopt}, observer);
     }
   } else if (ownerDiffers) {
-    ownerError = repairOwnerID(tree);
+    ownerError = apply(*this, tree, relative, {record.uid, std::nullopt, std::nullopt}, observer);
   } else if (groupDiffers) {
-    groupError = repairGroupID(tree);
+    groupError = apply(*this, tree, relative, {std::nullopt, record.gid, std::nullopt}, observer);
   }
-  if (ownerDiffers) add(Mismatch::ownerIDMismatched, currentOwnerID(), uid_, ownerError);
-  if (groupDiffers) add(Mismatch::groupIDMismatched, currentGroupID(), gid_, groupError);
+  if (ownerDiffers) add(Mismatch::ownerIDMismatched, entry.uid, ownerError);
+  if (groupDiffers) add(Mismatch::groupIDMismatched, entry.gid, groupError);
 
-  if (posixpermissions_ != currentPOSIXPermissions()) {
-    add(Mismatch::posixPermissionsMismatched, currentPOSIXPermissions(), posixpermissions_,
-        repairPOSIXPermissions(tree));
-  } else if (((ownerDiffers && ownerError == 0) || (groupDiffers && groupError == 0)) &&
-             (permissionBits(posixpermissions_) & 06000u) != 0 && !currentAttributes_.isSymlink()) {
+  const auto currentDigits = static_cast<std::uint32_t>(permissionDigits(entry.mode & 07777u));
+  if (modeDiffers) {
+    add(Mismatch::posixPermissionsMismatched, currentDigits,
+        apply(*this, tree, relative, {std::nullopt, std::nullopt, permissions}, observer));
+  } else if (((ownerDiffers && ownerError == 0) || (groupDiffers && groupError == 0)) && (permissions & 06000u) != 0 &&
+             (entry.mode & 0170000u) != 0120000u) {
     // Changing the owner or group of a file clears its set-user-id and set-group-id bits;
     // the prescribed mode was right before and must be right after.
-    if (const int error = repairPOSIXPermissions(tree); error != 0)
-      add(Mismatch::posixPermissionsMismatched, currentPOSIXPermissions(), posixpermissions_, error);
+    if (const int error = apply(*this, tree, relative, {std::nullopt, std::nullopt, permissions}, observer); error != 0)
+      add(Mismatch::posixPermissionsMismatched, currentDigits, error);
   }
+  return count;
+}
+
+std::vector<QLRepairPermissionsResult> QLFileSystemResource::verify() const {
+  RZAttributeMismatch found[3];
+  const int count = verify(found);
+  std::vector<QLRepairPermissionsResult> results;
+  for (int i = 0; i < count; ++i)
+    results.emplace_back(QLRepairPermissionsJobType::verifyPermissions, list_->shared_from_this(), found[i]);
+  return results;
+}
+
+std::vector<QLRepairPermissionsResult> QLFileSystemResource::repair(platform::VolumeTree& tree,
+                                                                    RZChangeObserver* observer) const {
+  RZAttributeMismatch found[3];
+  const int count = repair(tree, found, observer);
+  std::vector<QLRepairPermissionsResult> results;
+  for (int i = 0; i < count; ++i)
+    results.emplace_back(QLRepairPermissionsJobType::repairPermissions, list_->shared_from_this(), found[i]);
+  return results;
 }
 
 }  // namespace tarnix

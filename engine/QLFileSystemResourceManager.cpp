@@ -1,6 +1,5 @@
 #include "engine/QLFileSystemResourceManager.h"
 
-#include <cerrno>
 #include <iterator>
 
 #include "engine/RZSerialWorkingQueue.h"
@@ -9,67 +8,114 @@
 
 namespace tarnix {
 namespace {
-constexpr std::size_t kBatch = 256;
+
+constexpr std::size_t kBatch = 256;  // items between two passes through the serial queue
+
+// Hands the chunks' results to the sink in chunk order. The chunk at the front hands its
+// results out as it makes them; the others keep theirs, compact, until every chunk before
+// them is done. Used only under the serial working queue.
+class OrderedHandOut {
+ public:
+  OrderedHandOut(std::size_t chunks, RZResultSink& sink, std::shared_ptr<const QLResourceList> resources,
+                 QLRepairPermissionsJobType jobType)
+      : waiting_(chunks), done_(chunks, false), sink_(sink), resources_(std::move(resources)), jobType_(jobType) {}
+
+  void add(std::size_t chunk, const std::vector<RZAttributeMismatch>& found) {
+    if (chunk == front_)
+      handOut(found);
+    else if (!found.empty())
+      waiting_[chunk].push_back(found);  // kept batch by batch: no copy of all of them to grow
+  }
+
+  void finish(std::size_t chunk) {
+    done_[chunk] = true;
+    while (front_ < done_.size() && done_[front_]) {
+      if (++front_ == done_.size()) break;
+      for (const auto& batch : waiting_[front_]) handOut(batch);
+      std::vector<std::vector<RZAttributeMismatch>>().swap(waiting_[front_]);
+    }
+  }
+
+ private:
+  // One batch: the results of at most kBatch items.
+  void handOut(const std::vector<RZAttributeMismatch>& found) {
+    if (found.empty()) return;
+    made_.clear();
+    for (const auto& mismatch : found) made_.emplace_back(jobType_, resources_, mismatch);
+    sink_.didProduceResults(made_);
+  }
+
+  std::vector<std::vector<std::vector<RZAttributeMismatch>>> waiting_;
+  std::vector<bool> done_;
+  std::size_t front_ = 0;
+  RZResultSink& sink_;
+  std::shared_ptr<const QLResourceList> resources_;
+  QLRepairPermissionsJobType jobType_;
+  std::vector<QLRepairPermissionsResult> made_;
+};
+
+}  // namespace
+
+void RZResultCollector::didProduceResults(std::span<QLRepairPermissionsResult> produced) {
+  results.insert(results.end(), std::make_move_iterator(produced.begin()), std::make_move_iterator(produced.end()));
 }
 
-QLFileSystemResourceManager::QLFileSystemResourceManager(QLResourceList resources, long numThreads,
-                                                         std::string mountPoint, platform::VolumeTrees& trees)
-    : resources_(std::move(resources)),
-      numThreads_(numThreads < 1 ? 1 : numThreads),
-      mountPoint_(std::move(mountPoint)),
-      trees_(trees) {}
+QLFileSystemResourceManager::QLFileSystemResourceManager(std::shared_ptr<const QLResourceList> resources,
+                                                         long numThreads, platform::VolumeTrees& trees)
+    : resources_(std::move(resources)), numThreads_(numThreads < 1 ? 1 : numThreads), trees_(trees) {}
 
-std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::verify() { return run(false); }
+std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::verify() {
+  RZResultCollector collector;
+  run(false, collector);
+  return std::move(collector.results);
+}
 
-std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::repair() { return run(true); }
+std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::repair() {
+  RZResultCollector collector;
+  run(true, collector);
+  return std::move(collector.results);
+}
 
-std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::run(bool repairing) {
+void QLFileSystemResourceManager::verify(RZResultSink& sink) { run(false, sink); }
+
+void QLFileSystemResourceManager::repair(RZResultSink& sink) { run(true, sink); }
+
+void QLFileSystemResourceManager::run(bool repairing, RZResultSink& sink) {
+  const QLResourceList& resources = *resources_;
   std::int64_t counter = 0;
-  const auto total = static_cast<std::int64_t>(resources_.size());
+  const auto total = static_cast<std::int64_t>(resources.size());
   auto& queue = RZSerialWorkingQueue::shared();
-  const auto chunks = chunksFor(resources_.size(), numThreads_);
-
-  // A whole volume's results are tens of megabytes: they are written once, into one list
-  // sized in advance, each chunk into a segment of its own (taken in chunk order, one of the
-  // orders in which the chunks may finish). Slots a chunk did not need are closed up after.
-  std::vector<std::size_t> offsets(chunks.size() + 1, 0);
-  for (std::size_t c = 0; c < chunks.size(); ++c) {
-    std::size_t bound = 0;
-    for (std::size_t i = chunks[c].first; i <= chunks[c].last; ++i)
-      bound += static_cast<std::size_t>(repairing ? resources_[i]->repairResultBound() : resources_[i]->mismatchCount());
-    offsets[c + 1] = offsets[c] + bound;
-  }
-  std::vector<QLRepairPermissionsResult> shared(offsets.back(), QLRepairPermissionsResult());
-  std::vector<std::size_t> used(chunks.size(), 0);
+  const auto chunks = chunksFor(resources.size(), numThreads_);
+  OrderedHandOut handOut(chunks.size(), sink, resources_,
+                         repairing ? QLRepairPermissionsJobType::repairPermissions
+                                   : QLRepairPermissionsJobType::verifyPermissions);
 
   runChunks(chunks, [&](std::size_t c, const RZChunk& chunk) {
     std::unique_ptr<platform::VolumeTree> tree;
     if (repairing) {
-      tree = trees_.open(mountPoint_);
-      if (!tree) platform::diagnostic("QLFileSystemResourceManager::repair()", "Error: Failed to open " + mountPoint_);
+      tree = trees_.open(resources.mountPoint());
+      if (!tree)
+        platform::diagnostic("QLFileSystemResourceManager::repair()", "Error: Failed to open " + resources.mountPoint());
     }
-    std::vector<QLRepairPermissionsResult> own;
-    own.reserve(4);
-    std::size_t written = offsets[c];
+    std::vector<RZAttributeMismatch> found;
+    found.reserve(3 * kBatch);
     std::size_t pending = 0;
     for (std::size_t i = chunk.first; i <= chunk.last; ++i) {
-      const auto& resource = *resources_[i];
-      own.clear();
+      const QLFileSystemResource resource = resources[i];
+      RZAttributeMismatch item[3];
+      int count = 0;
       if (!repairing) {
-        resource.verify(own);
+        count = resource.verify(item);
       } else if (tree) {
-        resource.repair(*tree, own);
+        count = resource.repair(*tree, item, observer_);
       } else {
         // Without the volume nothing can be changed: every mismatch is a failure, not silence.
-        for (auto& mismatch : resource.verify())
-          own.emplace_back(QLRepairPermissionsJobType::repairPermissions, mismatch.fileSystemResource(),
-                           mismatch.attributeMismatchedType(), mismatch.currentAttribute(),
-                           mismatch.correctAttribute(), mismatch.correctAttribute(),
-                           QLFileSystemResourceAttributeStatus::failed);
+        count = resource.verify(item);
+        for (int k = 0; k < count; ++k) item[k].status = QLFileSystemResourceAttributeStatus::failed;
       }
-      for (auto& result : own) shared[written++] = std::move(result);
-      // Progress goes through the serial queue in small batches: the same calls in the same
-      // order, one pass through the queue per batch.
+      found.insert(found.end(), item, item + count);
+      // Progress and results go through the serial queue in small batches: the same calls in
+      // the same order, one pass through the queue per batch.
       if (++pending == kBatch || i == chunk.last) {
         queue.sync([&] {
           for (; pending > 0; --pending) {
@@ -80,20 +126,13 @@ std::vector<QLRepairPermissionsResult> QLFileSystemResourceManager::run(bool rep
             else
               delegate_->didVerifyResource(counter, total);
           }
+          handOut.add(c, found);
+          if (i == chunk.last) handOut.finish(c);
         });
+        found.clear();
       }
     }
-    used[c] = written - offsets[c];
   });
-
-  std::size_t end = 0;
-  for (std::size_t c = 0; c < chunks.size(); ++c)
-    for (std::size_t k = 0; k < used[c]; ++k) {
-      if (end != offsets[c] + k) shared[end] = std::move(shared[offsets[c] + k]);
-      ++end;
-    }
-  shared.erase(shared.begin() + static_cast<std::ptrdiff_t>(end), shared.end());
-  return shared;
 }
 
 }  // namespace tarnix

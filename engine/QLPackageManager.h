@@ -1,11 +1,12 @@
 #pragma once
 // The resource list of one volume: every file named by its repair-group receipts that exists
 // on it, each path once.
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/QLFileSystemResourceManager.h"
+#include "engine/QLFileSystemResource.h"
 #include "engine/QLPackageManagerDelegate.h"
 #include "engine/QLStandardPackage.h"
 #include "model/QLOSVolume.h"
@@ -29,7 +30,7 @@ class QLPackageManager {
   static std::vector<QLStandardPackage> standardPackages(const std::string& mountPoint);
 
   // Blocking. Items of earlier receipts win over later ones with the same path.
-  QLResourceList parse();
+  std::shared_ptr<QLResourceList> parse();
 
  private:
   QLPackageManagerDelegate* delegate_ = nullptr;

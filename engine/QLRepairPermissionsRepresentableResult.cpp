@@ -22,7 +22,7 @@ std::optional<QLRepairPermissionsRepresentableResult> QLRepairPermissionsReprese
   if (!result.newAttribute()) return std::nullopt;
   // The applications translate the three English texts themselves, so the English travels.
   return QLRepairPermissionsRepresentableResult(
-      result.identifier(), result.fileSystemResource() ? result.fileSystemResource()->path() : std::string(),
+      result.identifier(), result.fileSystemResource().path(),
       std::string(englishText(result.attributeMismatchedType())), result.currentAttribute(),
       result.correctAttribute(), *result.newAttribute(), std::string(text(result.attributeStatus())));
 }

@@ -5,7 +5,6 @@
 #include <functional>
 #include <string_view>
 
-#include "engine/QLFileSystemResource.h"
 #include "platform/Uuid.h"
 
 namespace tarnix {
@@ -20,20 +19,20 @@ void appendNumber(std::string& out, std::int64_t value) {
 }  // namespace
 
 QLRepairPermissionsResult::QLRepairPermissionsResult(QLRepairPermissionsJobType jobType,
-                                                     std::shared_ptr<const QLFileSystemResource> resource,
-                                                     QLFileSystemResourceAttributeMismatchedType attributeMismatchedType,
-                                                     std::int64_t currentAttribute, std::int64_t correctAttribute,
-                                                     std::optional<std::int64_t> newAttribute,
-                                                     QLFileSystemResourceAttributeStatus status)
-    : jobType_(jobType),
-      attributeMismatchedType_(attributeMismatchedType),
-      attributeStatus_(status),
-      hasNewAttribute_(newAttribute.has_value()),
-      resource_(std::move(resource)),
-      currentAttribute_(currentAttribute),
-      correctAttribute_(correctAttribute),
-      newAttribute_(newAttribute.value_or(0)) {
+                                                     std::shared_ptr<const QLResourceList> resources,
+                                                     const RZAttributeMismatch& mismatch)
+    : resources_(std::move(resources)), mismatch_(mismatch), jobType_(jobType) {
   platform::newUuid(identifier_.data());
+}
+
+std::int64_t QLRepairPermissionsResult::correctAttribute() const {
+  const QLFileSystemResource resource = fileSystemResource();
+  switch (mismatch_.type) {
+    case QLFileSystemResourceAttributeMismatchedType::ownerIDMismatched: return resource.uid();
+    case QLFileSystemResourceAttributeMismatchedType::groupIDMismatched: return resource.gid();
+    case QLFileSystemResourceAttributeMismatchedType::posixPermissionsMismatched: break;
+  }
+  return resource.posixpermissions();
 }
 
 std::string QLRepairPermissionsResult::identifier() const { return platform::uuidString(identifier_.data()); }
@@ -50,18 +49,21 @@ std::string QLRepairPermissionsResult::description() const {
 }
 
 void QLRepairPermissionsResult::appendDescription(std::string& out) const {
-  out.append("   File: ").append(resource_ ? resource_->path() : std::string());
-  out.append("\n Reason: ").append(text(attributeMismatchedType_));
+  const QLFileSystemResource resource = fileSystemResource();
+  out.append("   File: ").append(resource.list().mountPoint());
+  resource.appendRelativePath(out);
+  out.append("\n Reason: ").append(text(mismatch_.type));
   out.append("\nCurrent: ");
-  appendNumber(out, currentAttribute_);
+  appendNumber(out, currentAttribute());
   out.append("\nCorrect: ");
-  appendNumber(out, correctAttribute_);
+  const std::int64_t correct = correctAttribute();
+  appendNumber(out, correct);
   out.append("\n    New: ");
-  if (hasNewAttribute_)
-    appendNumber(out, newAttribute_);
+  if (jobType_ == QLRepairPermissionsJobType::repairPermissions)
+    appendNumber(out, correct);
   else
     out.append("N/A");
-  out.append("\n Status: ").append(text(attributeStatus_));
+  out.append("\n Status: ").append(text(mismatch_.status));
 }
 
 }  // namespace tarnix

@@ -1,35 +1,43 @@
 #pragma once
 // One mismatch of one attribute of one item.
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "engine/QLFileSystemResource.h"
 #include "engine/QLRepairPermissionsTypes.h"
 
 namespace tarnix {
 
-class QLFileSystemResource;
+// What a result is made of, in the few bytes a run keeps while its results wait to be handed
+// out; the result, with its identifier, is made from it when it is.
+struct RZAttributeMismatch {
+  std::uint32_t resource = 0;  // index in the resource list
+  std::uint32_t current = 0;   // the value found on disk: an id, or permission digits
+  QLFileSystemResourceAttributeMismatchedType type = QLFileSystemResourceAttributeMismatchedType::ownerIDMismatched;
+  QLFileSystemResourceAttributeStatus status = QLFileSystemResourceAttributeStatus::verified;
+};
 
 class QLRepairPermissionsResult {
  public:
-  // A fresh upper-case UUID becomes the identifier.
-  QLRepairPermissionsResult(QLRepairPermissionsJobType jobType, std::shared_ptr<const QLFileSystemResource> resource,
-                            QLFileSystemResourceAttributeMismatchedType attributeMismatchedType,
-                            std::int64_t currentAttribute, std::int64_t correctAttribute,
-                            std::optional<std::int64_t> newAttribute, QLFileSystemResourceAttributeStatus status);
+  // A fresh upper-case UUID becomes the identifier. The correct value is the item's
+  // prescription; a repair applied it (also when that failed), a verification nothing.
+  QLRepairPermissionsResult(QLRepairPermissionsJobType jobType, std::shared_ptr<const QLResourceList> resources,
+                            const RZAttributeMismatch& mismatch);
 
   // Canonical upper-case text; the sixteen bytes are kept, the text is made on demand.
   std::string identifier() const;
   QLRepairPermissionsJobType jobType() const { return jobType_; }
-  const std::shared_ptr<const QLFileSystemResource>& fileSystemResource() const { return resource_; }
-  QLFileSystemResourceAttributeMismatchedType attributeMismatchedType() const { return attributeMismatchedType_; }
-  std::int64_t currentAttribute() const { return currentAttribute_; }
-  std::int64_t correctAttribute() const { return correctAttribute_; }
+  QLFileSystemResource fileSystemResource() const { return (*resources_)[mismatch_.resource]; }
+  QLFileSystemResourceAttributeMismatchedType attributeMismatchedType() const { return mismatch_.type; }
+  std::int64_t currentAttribute() const { return mismatch_.current; }
+  std::int64_t correctAttribute() const;
   std::optional<std::int64_t> newAttribute() const {
-    return hasNewAttribute_ ? std::optional<std::int64_t>(newAttribute_) : std::nullopt;
+    return jobType_ == QLRepairPermissionsJobType::repairPermissions ? std::optional(correctAttribute()) : std::nullopt;
   }
-  QLFileSystemResourceAttributeStatus attributeStatus() const { return attributeStatus_; }
+  QLFileSystemResourceAttributeStatus attributeStatus() const { return mismatch_.status; }
 
   std::size_t hashValue() const;
   bool operator==(const QLRepairPermissionsResult& other) const { return identifier_ == other.identifier_; }
@@ -41,21 +49,10 @@ class QLRepairPermissionsResult {
   void appendDescription(std::string& out) const;
 
  private:
-  friend class QLFileSystemResourceManager;
-  // An empty slot of a pre-sized result list, filled by assignment.
-  QLRepairPermissionsResult() = default;
-
-  // Kept small: a repair of a whole volume makes hundreds of thousands of these.
   std::array<unsigned char, 16> identifier_{};
-  QLRepairPermissionsJobType jobType_ = QLRepairPermissionsJobType::verifyPermissions;
-  QLFileSystemResourceAttributeMismatchedType attributeMismatchedType_ =
-      QLFileSystemResourceAttributeMismatchedType::ownerIDMismatched;
-  QLFileSystemResourceAttributeStatus attributeStatus_ = QLFileSystemResourceAttributeStatus::verified;
-  bool hasNewAttribute_ = false;
-  std::shared_ptr<const QLFileSystemResource> resource_;
-  std::int64_t currentAttribute_ = 0;
-  std::int64_t correctAttribute_ = 0;
-  std::int64_t newAttribute_ = 0;
+  std::shared_ptr<const QLResourceList> resources_;
+  RZAttributeMismatch mismatch_;
+  QLRepairPermissionsJobType jobType_;
 };
 
 }  // namespace tarnix

@@ -16,7 +16,10 @@ constexpr std::size_t kHeaderSize = 32;
 constexpr std::size_t kMaxFileSize = std::size_t{2} << 30;
 // No system accepts longer paths; a longer one is built by a hostile chain of names.
 constexpr std::size_t kMaxPathLength = 32 * 1024;
-constexpr std::size_t kPathBlock = 1u << 20;
+static_assert(kMaxPathLength <= RZRecordTable::kMaxTextLength);
+// While a mapped file is read its pages stay mapped; they are let go every so many records so
+// that only the part being read is held (a whole system's BOM is about 100 MB).
+constexpr std::uint32_t kRecordsBetweenReleases = 1u << 16;
 
 // Bounds-checked big-endian view of the whole file.
 class Store {
@@ -64,19 +67,20 @@ class Store {
 // What is known of one entry id while the paths are rebuilt. Kept small: one per id.
 struct Node {
   std::uint32_t nameOffset = 0;  // into the file
-  std::uint32_t nameLength = 0;
   std::uint32_t parent = 0;
-  // The record's path, when every name of its chain was known: children append to it
-  // instead of walking the chain again. Valid only in the epoch it was made in.
+  // When every name of its chain was known, `record` is the record whose path is this id's:
+  // children then extend that record instead of walking the chain again. Valid only in the
+  // epoch it was made in.
   std::uint32_t epoch = 0;
-  std::uint32_t pathLength = 0;
-  std::uint32_t record = 0;  // the record whose path this is
+  std::uint32_t record = 0;
+  std::uint16_t nameLength = 0;
+  std::uint16_t pathLength = 0;
   bool present = false;  // the id has been looked up
   bool named = false;    // a record with this id has been read
   bool hasParent = false;
   bool cached = false;
 };
-static_assert(sizeof(Node) == 28);
+static_assert(sizeof(Node) == 24);
 
 // Ids of real stores are small and dense; a vector serves them, a map the rest.
 class Nodes {
@@ -173,8 +177,8 @@ int RZBomParser::parseMapped(std::unique_ptr<platform::MappedFile> file) {
 }
 
 int RZBomParser::parseBufferSafely() {
-  results_.clear();
-  pathBlocks_.clear();
+  // A fresh table: the previous one may be shared with resources made from it.
+  records_ = std::make_shared<RZRecordTable>();
   count_ = filled_ = 0;
   try {
     return parseBuffer();
@@ -185,10 +189,13 @@ int RZBomParser::parseBufferSafely() {
 
 int RZBomParser::finish(int code) {
   if (code != success) {
-    results_.clear();
-    pathBlocks_.clear();
+    records_->clear();
     count_ = filled_ = 0;
   }
+  // The records hold copies of everything they need from the file.
+  data_ = {};
+  mapped_.reset();
+  buffer_ = std::string();
   return code;
 }
 
@@ -220,35 +227,17 @@ int RZBomParser::parseBuffer() {
     std::uint64_t total = 0;
     for (const auto& leaf : *leaves) total += leaf.entries;
     count_ = static_cast<std::uint32_t>(total);
-    results_.resize(count_);
-    pathBlocks_.clear();
-    std::uint64_t pathBytes = 0;
-    char* block = nullptr;
-    std::size_t blockRoom = 0;
-    // Paths go into large blocks that never move, so records point at them directly.
-    const auto storePath = [&](const std::string& text) {
-      if (text.size() + 1 > blockRoom) {
-        const std::size_t size = std::max<std::size_t>(kPathBlock, text.size() + 1);
-        pathBlocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
-        block = pathBlocks_.back().get();
-        blockRoom = size;
-      }
-      char* stored = block;
-      std::memcpy(stored, text.data(), text.size());
-      stored[text.size()] = '\0';
-      block += text.size() + 1;
-      blockRoom -= text.size() + 1;
-      pathBytes += text.size() + 1;
-      return stored;
-    };
+    records_->reserve(count_);
 
     Nodes nodes(count_);
     std::uint32_t epoch = 0;
     std::string path;
     // Paths come out of a real store no longer than a few times its size, and their chains
-    // are walked only for entries whose parents came late. Beyond these the store is hostile.
+    // are walked only for entries whose parents came late. Beyond these the store is hostile
+    // (every path is rebuilt again by whoever reads it).
     const std::uint64_t pathBudget =
         std::min<std::uint64_t>(std::uint64_t{store.size()} * 16 + (1u << 20), std::numeric_limits<std::uint32_t>::max());
+    std::uint64_t pathBytes = 0;
     std::uint64_t walkBudget = std::uint64_t{count_} * 32 + 65536;
     for (const auto& leaf : *leaves) {
       for (std::uint32_t j = 0; j < leaf.entries; ++j) {
@@ -260,28 +249,37 @@ int RZBomParser::parseBuffer() {
         const char* nameStart = store.at(*nameRecord + 4);
         const void* nul = std::memchr(nameStart, 0, store.size() - (*nameRecord + 4));
         if (!nul) return notABomStore;
-        const auto nameLength = static_cast<std::uint32_t>(static_cast<const char*>(nul) - nameStart);
+        const auto nameLength = static_cast<std::size_t>(static_cast<const char*>(nul) - nameStart);
+        if (nameLength > kMaxPathLength) return notABomStore;
         const std::string_view ownName(nameStart, nameLength);
         const std::uint32_t parentId = store.u32(*nameRecord);
         const std::uint32_t entryId = store.u32(*infoRecord);
         const auto attributes = indexed.block(store.u32(*infoRecord + 4), 14);
         if (!attributes) return notABomStore;
+        const std::uint16_t mode = store.u16(*attributes + 4);
+        const std::uint32_t uid = store.u32(*attributes + 6);
+        const std::uint32_t gid = store.u32(*attributes + 10);
 
         Node& node = nodes[entryId];
         if (node.named) ++epoch;  // a redefined id changes the paths below it
         node.named = true;
         node.nameOffset = static_cast<std::uint32_t>(*nameRecord + 4);
-        node.nameLength = nameLength;
+        node.nameLength = static_cast<std::uint16_t>(nameLength);
         if (parentId != 0) {
           node.parent = parentId;
           node.hasParent = true;
         }
 
-        // Rebuild the path from the names seen so far.
+        // The path from the names seen so far: the parent's record and this name when the
+        // parent's path is known, else the whole text, walked up the chain.
         bool complete = true;
+        std::size_t pathLength = 0;
+        bool added = false;
         Node* parent = node.hasParent ? nodes.find(node.parent) : nullptr;
         if (parent && parent->cached && parent->epoch == epoch) {
-          path.assign(results_[parent->record].path, parent->pathLength).append(1, '/').append(ownName);
+          pathLength = std::size_t{parent->pathLength} + 1 + nameLength;
+          if (pathLength > kMaxPathLength) return notABomStore;
+          added = records_->add(parent->record, ownName, mode, uid, gid);
         } else {
           path.assign(ownName);
           if (node.hasParent) {
@@ -297,20 +295,17 @@ int RZBomParser::parseBuffer() {
               current = &up;
             }
           }
+          pathLength = path.size();
+          added = records_->add(RZRecordTable::kNoParent, path, mode, uid, gid);
         }
-        if (path.size() > kMaxPathLength || pathBytes + path.size() + 1 > pathBudget) return notABomStore;
+        pathBytes += pathLength + 1;
+        if (!added || pathBytes > pathBudget) return notABomStore;
         node.cached = complete;
         node.epoch = epoch;
         node.record = filled_;
-        node.pathLength = static_cast<std::uint32_t>(path.size());
-
-        RZFileSystemResource& record = results_[filled_];
-        record.path = storePath(path);
-        record.mode = store.u16(*attributes + 4);
-        record.uid = store.u32(*attributes + 6);
-        record.gid = store.u32(*attributes + 10);
-        record.reserved = 0;
+        node.pathLength = static_cast<std::uint16_t>(pathLength);
         ++filled_;
+        if (mapped_ && filled_ % kRecordsBetweenReleases == 0) mapped_->releasePages();
       }
     }
   }

@@ -1,6 +1,7 @@
 #pragma once
 // Reader of bill-of-materials ("BOMStore") files: the records of the "Paths" tree with the
-// relative path, owner, group and mode that a package receipt prescribes.
+// relative path, owner, group and mode that a package receipt prescribes. The file is let go
+// once it is read: the records keep copies of what they need.
 //
 // Every block id, offset, count and name is checked against the file; a parent chain that
 // loops, a leaf chain that loops or any access past the end makes the parse fail.
@@ -8,20 +9,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "engine/RZRecordTable.h"
 #include "platform/Files.h"
 
 namespace tarnix {
-
-// One entry of the "Paths" tree. `path` is owned by the reader that made it.
-struct RZFileSystemResource {
-  const char* path = nullptr;  // "./System/Library", NUL-terminated
-  std::uint32_t uid = 0;
-  std::uint32_t gid = 0;
-  std::uint16_t mode = 0;      // file type and permission bits, e.g. 0100644
-  std::uint32_t reserved = 0;
-};
 
 // The reader's state. Parse codes: 0 success, 1 unreadable, 2 not a usable BOM store.
 class RZBomParser {
@@ -40,7 +32,9 @@ class RZBomParser {
 
   std::uint32_t filled() const { return filled_; }
   std::uint32_t count() const { return count_; }
-  const RZFileSystemResource* results() const { return results_.empty() ? nullptr : results_.data(); }
+  const RZFileSystemResource* results() const { return records_->data(); }
+  // The records with their paths; shared with the resources made from them.
+  const std::shared_ptr<RZRecordTable>& records() const { return records_; }
 
  private:
   int parseBuffer();
@@ -49,10 +43,9 @@ class RZBomParser {
 
   std::string fileName_;
   std::string buffer_;                             // the bytes, when given as a string
-  std::unique_ptr<platform::MappedFile> mapped_;  // or mapped from the file
+  std::unique_ptr<platform::MappedFile> mapped_;  // or mapped from the file, while it is read
   std::string_view data_;
-  std::vector<std::unique_ptr<char[]>> pathBlocks_;  // every record's path, NUL-terminated
-  std::vector<RZFileSystemResource> results_;
+  std::shared_ptr<RZRecordTable> records_ = std::make_shared<RZRecordTable>();
   std::uint32_t filled_ = 0;
   std::uint32_t count_ = 0;
 };
@@ -70,6 +63,9 @@ class RZBomParserWrapper {
 
   std::uint32_t count() const { return count_; }
   const RZFileSystemResource* results() const { return results_; }
+  // The path of record `index` ("./System/Library"), rebuilt from its parent's.
+  std::string path(std::uint32_t index) const { return parser_.records()->path(index); }
+  std::shared_ptr<const RZRecordTable> records() const { return parser_.records(); }
 
  private:
   bool adopt(int code);

@@ -23,7 +23,6 @@ RZBramble::RZBramble(QLRepairPermissionsJobType jobType, const QLOSVolume& targe
     : jobType_(jobType),
       numThreads_(threadCount(requestedThreads, useAllProcessors)),
       interval_(interval < 0 ? 0 : interval),
-      mountPoint_(targetVolume.mountPoint),
       trees_(trees),
       packageManager_(targetVolume, numThreads_, trees),
       clock_(platform::monotonicNanoseconds) {
@@ -41,25 +40,30 @@ void RZBramble::setProgress(double value) {
 }
 
 std::vector<QLRepairPermissionsResult> RZBramble::run() {
+  RZResultCollector collector;
+  run(collector);
+  return std::move(collector.results);
+}
+
+void RZBramble::run(RZResultSink& sink) {
   if (delegate_) delegate_->willSetupManager();
-  QLResourceList resources = packageManager_.parse();
-  total_ = static_cast<std::int64_t>(resources.size());
-  QLFileSystemResourceManager manager(std::move(resources), numThreads_, mountPoint_, trees_);
+  auto resources = packageManager_.parse();
+  total_ = static_cast<std::int64_t>(resources->size());
+  QLFileSystemResourceManager manager(std::move(resources), numThreads_, trees_);
   manager.setDelegate(this);
+  manager.setChangeObserver(observer_);
   if (delegate_) delegate_->didSetupManager();
 
-  std::vector<QLRepairPermissionsResult> results;
   if (jobType_ == QLRepairPermissionsJobType::verifyPermissions) {
     if (delegate_) delegate_->willVerifyPermissions();
-    results = manager.verify();
+    manager.verify(sink);
     if (delegate_) delegate_->didVerifyPermissions();
   } else {
     if (delegate_) delegate_->willRepairPermissions();
-    results = manager.repair();
+    manager.repair(sink);
     if (delegate_) delegate_->didRepairPermissions();
   }
   setProgress(100);
-  return results;
 }
 
 void RZBramble::willGetPackages(const QLOSVolume&) { setProgress(0); }

@@ -13,6 +13,8 @@
 #include "engine/QLPackageManagerDelegate.h"
 #include "engine/QLRepairPermissionsResult.h"
 #include "engine/RZBrambleDelegate.h"
+#include "engine/RZChangeObserver.h"
+#include "engine/RZResultSink.h"
 #include "model/QLOSVolume.h"
 
 namespace tarnix {
@@ -34,8 +36,12 @@ class RZBramble final : public QLPackageManagerDelegate, public QLFileSystemReso
   double progress() const { return progress_; }
   QLPackageManager& packageManager() { return packageManager_; }
 
-  // Blocking; run once.
+  // Blocking; run once. Every result at the end.
   std::vector<QLRepairPermissionsResult> run();
+  // The same, with the results handed to `sink` while the check or repair goes on.
+  void run(RZResultSink& sink);
+  // Told of every change a repair makes, before it is made; none by default.
+  void setChangeObserver(RZChangeObserver* observer) { observer_ = observer; }
 
   // The clock the throttle reads, nanoseconds since boot (tests replace it).
   void setClock(std::function<std::uint64_t()> clock) { clock_ = std::move(clock); }
@@ -63,10 +69,10 @@ class RZBramble final : public QLPackageManagerDelegate, public QLFileSystemReso
   double interval_;
   std::uint64_t lastTime_ = 0;
   double progress_ = 0;
-  std::string mountPoint_;
   platform::VolumeTrees& trees_;
   QLPackageManager packageManager_;
   std::function<std::uint64_t()> clock_;
+  RZChangeObserver* observer_ = nullptr;
 };
 
 // round(x * 100) / 100 with halves away from zero: the progress values' two decimals.

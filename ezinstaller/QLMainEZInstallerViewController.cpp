@@ -12,6 +12,7 @@
 
 #include "app/QLAppManager.h"
 #include "app/QLInterfaceHelpers.h"
+#include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "ezinstaller/AppDelegate.h"
@@ -175,6 +176,7 @@ void QLMainEZInstallerViewController::install(std::vector<QLKernelExtension> kex
     didInstallKexts(std::move(kexts));
     return;
   }
+  installing_ = kexts;
   proxy()->installWithKernelExtensions(
       std::move(kexts), std::string(rawValue(folder)), *targetVolume,
       replyOnMain<std::vector<QLKernelExtension>>(
@@ -203,7 +205,17 @@ void QLMainEZInstallerViewController::willInstallKexts() {
   updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractInstallingKexts"));
 }
 
+void QLMainEZInstallerViewController::didRefuse(const QLXPCHelperRefusal& refusal) {
+  auto& allFailed = failedKexts();
+  allFailed.insert(allFailed.end(), installing_.begin(), installing_.end());
+  installing_.clear();
+  refusal_ = refusal;
+  pending_.reset();  // a refused run is not followed by another that would be refused too
+  finish();
+}
+
 void QLMainEZInstallerViewController::didInstallKexts(std::vector<QLKernelExtension> failed) {
+  installing_.clear();
   auto& allFailed = failedKexts();
   allFailed.insert(allFailed.end(), failed.begin(), failed.end());
   QLKernelExtensionsManager& manager = QLKernelExtensionsManager::shared();
@@ -271,7 +283,10 @@ void QLMainEZInstallerViewController::finish() {
                           QLLocalizedString("kQLMainEZInstallerVCFailed") + QString::number(failed.size());
   // Without kextcache here the caches are only marked, and the text says so.
   const bool rebuilt = QLAppManager::helperRebuildsCachesNow();
-  if (!failed.empty())
+  if (refusal_)
+    notification.informativeText = QLHelperRefusalText(
+        *refusal_, targetVolume ? QString::fromStdString(targetVolume->mountPoint) : QString());
+  else if (!failed.empty())
     notification.informativeText = QLLocalizedString("kQLMainEZInstallerVCFailed") + renderedNames(failed);
   else if (installed == 0)
     notification.informativeText = QLLocalizedString(rebuilt ? "kQLMainEZInstallerVCNoKextsInstalled"

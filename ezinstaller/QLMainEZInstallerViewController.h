@@ -48,11 +48,18 @@ class QLMainEZInstallerViewController final : public QLMainAbstractMaintenanceVi
   void viewDidLoad() override;
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  // The run ends at once; the notification says why.
+  void didRefuse(const QLXPCHelperRefusal& refusal) override;
 
  private:
   void beginRun(const QStringList& paths);
   void install(std::vector<QLKernelExtension> kexts, QLKernelExtensionFolder folder);
   void finish();
+
+  // The kexts of the install call under way (counted as failed when it is refused), and the
+  // refusal that ended the run.
+  std::vector<QLKernelExtension> installing_;
+  std::optional<QLXPCHelperRefusal> refusal_;
 
   bool running_ = false;
   QSet<QString> handled_;

@@ -1,7 +1,6 @@
 #include "helper/QLHelperArguments.h"
 
 #include "model/QLKernelExtensionFolder.h"
-#include "platform/Files.h"
 
 namespace tarnix::arguments {
 
@@ -16,11 +15,6 @@ bool isPlainAbsolutePath(const std::string& path) {
     rest.remove_prefix(slash + 1);
   }
   return true;
-}
-
-std::optional<std::string> volumeRoot(const QLOSVolume& volume) {
-  if (!isPlainAbsolutePath(volume.mountPoint) || !platform::isDirectory(volume.mountPoint)) return std::nullopt;
-  return volume.mountPoint;
 }
 
 std::optional<std::string> kextFolder(const std::string& folder) {

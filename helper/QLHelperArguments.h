@@ -5,14 +5,11 @@
 #include <string>
 
 #include "model/QLKernelExtension.h"
-#include "model/QLOSVolume.h"
 
 namespace tarnix::arguments {
 
 // An absolute path without "." or ".." components or NUL bytes.
 bool isPlainAbsolutePath(const std::string& path);
-// The volume's mount point, when it is a plain absolute path naming an existing directory.
-std::optional<std::string> volumeRoot(const QLOSVolume& volume);
 // One of the three kext folders, exactly as its raw value.
 std::optional<std::string> kextFolder(const std::string& folder);
 // One path component ending in ".kext" with something before it.

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <asio.hpp>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -12,6 +11,7 @@
 #include "helper/QLXPCPeerPolicy.h"
 #include "helper/QLXPCTarnixHelper.h"
 #include "helper/protocol/QLXPCHelperContextProxy.h"
+#include "model/QLCPU.h"
 #include "helper/protocol/QLXPCTarnixHelperStub.h"
 #include "helper/transport/QLXPCListener.h"
 #include "platform/Log.h"
@@ -38,14 +38,6 @@ class ConnectionReceiver final : public QLXPCHelperContextProtocol {
   QLXPCHelperContextProxy proxy_;
 };
 
-bool parseUid(const std::string& text, uid_t& uid) {
-  unsigned long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value > 0xFFFFFFFEul) return false;
-  uid = static_cast<uid_t>(value);
-  return true;
-}
-
 std::string ownExecutable() {
   std::string path(4096, '\0');
   const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
@@ -55,7 +47,7 @@ std::string ownExecutable() {
 }
 
 int usage() {
-  std::cerr << "usage: " << QLXPCHelper::kIdentifier << " [--listen PATH] [--owner-uid N] | --install | --version\n";
+  std::cerr << "usage: " << QLXPCHelper::kIdentifier << " [--listen PATH] | --install | --version\n";
   return 2;
 }
 
@@ -64,15 +56,14 @@ int usage() {
 int runHelperDaemon(const std::vector<std::string>& arguments) {
   std::string listenPath;
   bool install = false;
-  std::optional<uid_t> owner;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const auto& argument = arguments[i];
     if (argument == "--listen" && i + 1 < arguments.size()) {
       listenPath = arguments[++i];
     } else if (argument == "--owner-uid" && i + 1 < arguments.size()) {
-      uid_t value = 0;
-      if (!parseUid(arguments[++i], value)) return usage();
-      owner = value;
+      // Units written by earlier versions still pass it; nobody is served for owning anything.
+      ++i;
+      platform::diagnostic("QLHelperListener::init()", "Ignoring --owner-uid: every caller asks polkit.");
     } else if (argument == "--install") {
       install = true;
     } else if (argument == "--version") {
@@ -90,9 +81,7 @@ int runHelperDaemon(const std::vector<std::string>& arguments) {
       platform::diagnostic("QLHelperInstaller::install()", "Error: the install step must run as root.");
       return 1;
     }
-    uid_t requester = 0;
-    if (const char* pkexecUid = std::getenv("PKEXEC_UID")) parseUid(pkexecUid, requester);
-    return installHelper(table, QLXPCHelper::kIdentifier, ownExecutable(), owner.value_or(requester)) ? 0 : 1;
+    return installHelper(table, QLXPCHelper::kIdentifier, ownExecutable()) ? 0 : 1;
   }
 
   asio::io_context io;
@@ -100,8 +89,6 @@ int runHelperDaemon(const std::vector<std::string>& arguments) {
   std::unique_ptr<QLXPCListener> listener;
   if (!listenPath.empty()) {
     listener = QLXPCListener::bind(io, listenPath, error);
-    // Standalone, the user running the daemon is its owner.
-    if (!owner) owner = ::getuid();
   } else if (const auto sockets = platform::activationSockets(); !sockets.empty()) {
     listener = QLXPCListener::adopt(io, sockets.front(), error);
   } else {
@@ -123,7 +110,7 @@ int runHelperDaemon(const std::vector<std::string>& arguments) {
   // Lives as long as the process: working threads may still hold it when the loop stops.
   auto* helper = new QLXPCTarnixHelper(QLXPCHelper::kIdentifier, TARNIX_HELPER_VERSION, std::move(services));
   auto* stub = new QLXPCTarnixHelperStub(*helper);
-  const QLXPCPeerPolicy policy(owner.value_or(0), table.adminGroups);
+  const QLXPCPeerPolicy policy(::geteuid());
   std::size_t live = 0;
 
   listener->start(
@@ -135,25 +122,31 @@ int runHelperDaemon(const std::vector<std::string>& arguments) {
           return;
         }
         ++live;
+        // The listener admitted only peers whose credentials it could read.
+        const auto peer = *connection->peer();
+        platform::diagnostic("QLXPCHelperListener::shouldAcceptNewConnection()",
+                             "Accepted a connection from uid " + std::to_string(peer.uid) + " (pid " +
+                                 std::to_string(peer.pid) + ").");
+        auto caller = std::make_shared<QLHelperCaller>(peer, policy.trusts(peer), QLCPU::shared().maxthread());
         auto receiver = std::make_shared<ConnectionReceiver>(connection);
-        helper->setConnection(receiver);  // the newest connection receives progress
+        helper->addReceiver(receiver, peer.uid);  // the newest of its user receives progress
         std::weak_ptr<QLXPCConnection> weak = connection;
-        connection->setMessageHandler([weak, stub](const wire::Message& message) {
+        connection->setMessageHandler([weak, stub, caller](const wire::Message& message) {
           auto self = weak.lock();
           if (!self) return false;
-          QLXPCTarnixHelper::setCallingPeer(self->peer());
+          QLXPCTarnixHelper::setCaller(caller);
           const std::uint64_t id = message.id;
           const bool dispatched = stub->dispatch(message, [weak, id](platform::Plist values) {
-            if (auto alive = weak.lock()) alive->sendReply(id, std::move(values));
+            if (auto alive = weak.lock()) alive->sendReply(id, std::move(values), QLXPCHelperRefusal::current());
           });
-          QLXPCTarnixHelper::setCallingPeer(std::nullopt);
+          QLXPCTarnixHelper::setCaller(nullptr);
           if (!dispatched)
             platform::diagnostic("QLXPCHelperListener::connection()", "Refused message " + message.selector + ".");
           return dispatched;
         });
         connection->setErrorHandler([&live, helper, raw = receiver.get()](const std::string& reason) {
           --live;
-          helper->clearConnection(raw);
+          helper->removeReceiver(raw);
           platform::diagnostic("QLXPCHelperListener::connection()", "Connection ended: " + reason + ".");
         });
         connection->start();

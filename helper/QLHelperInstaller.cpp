@@ -1,7 +1,6 @@
 #include "helper/QLHelperInstaller.h"
 
-#include <grp.h>
-
+#include "helper/QLHelperUnits.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Process.h"
@@ -15,11 +14,10 @@ bool fail(const std::string& text) {
   return false;
 }
 
-// The socket is opened to the first admin group that exists here.
-std::string socketGroup(const platform::HelperPlatformTable& table) {
-  for (const auto& name : table.adminGroups)
-    if (::getgrnam(name.c_str())) return name;
-  return "root";
+std::string replaced(std::string text, const std::string& word, const std::string& value) {
+  for (auto at = text.find(word); at != std::string::npos; at = text.find(word, at + value.size()))
+    text.replace(at, word.size(), value);
+  return text;
 }
 
 bool writeInstalled(const std::string& path, const std::string& text) {
@@ -31,20 +29,16 @@ bool writeInstalled(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-std::string socketUnitText(const platform::HelperPlatformTable& table, const std::string& identifier) {
-  return "[Unit]\nDescription=Tarnix privileged helper socket\n\n[Socket]\nListenStream=" + table.socketPath +
-         "\nSocketMode=0660\nSocketUser=root\nSocketGroup=" + socketGroup(table) + "\n\n[Install]\nWantedBy=sockets.target\n" +
-         "# " + identifier + "\n";
+std::string socketUnitText(const platform::HelperPlatformTable& table) {
+  return replaced(kSocketUnitTemplate, "@SOCKET@", table.socketPath);
 }
 
-std::string serviceUnitText(const platform::HelperPlatformTable& table, const std::string& identifier, uid_t owner) {
-  return "[Unit]\nDescription=Tarnix privileged helper\nRequires=" + identifier + ".socket\nAfter=" + identifier +
-         ".socket\n\n[Service]\nType=notify\nExecStart=" + table.helperToolsFolder + identifier + " --owner-uid " +
-         std::to_string(owner) + "\n";
+std::string serviceUnitText(const platform::HelperPlatformTable& table, const std::string& identifier) {
+  return replaced(kServiceUnitTemplate, "@HELPER@", table.helperToolsFolder + identifier);
 }
 
-bool installHelper(const platform::HelperPlatformTable& table, const std::string& identifier, const std::string& binary,
-                   uid_t owner) {
+bool installHelper(const platform::HelperPlatformTable& table, const std::string& identifier,
+                   const std::string& binary) {
   const std::string target = table.helperBinary(identifier);
   if (platform::makeDirectoriesBeneath("/", table.installed(table.helperToolsFolder), 0755) != 0)
     return fail("cannot create " + table.installed(table.helperToolsFolder));
@@ -52,8 +46,8 @@ bool installHelper(const platform::HelperPlatformTable& table, const std::string
   if (platform::copyTreeBeneath("/", binary, "/", target, platform::Ownership{0, 0}) != 0 ||
       platform::setModeNoFollow(target, 0755) != 0)
     return fail("cannot copy " + binary + " to " + target);
-  if (!writeInstalled(table.socketUnit(identifier), socketUnitText(table, identifier)) ||
-      !writeInstalled(table.serviceUnit(identifier), serviceUnitText(table, identifier, owner)))
+  if (!writeInstalled(table.socketUnit(identifier), socketUnitText(table)) ||
+      !writeInstalled(table.serviceUnit(identifier), serviceUnitText(table, identifier)))
     return fail("cannot write the units");
   auto& runner = platform::linuxProcessRunner();
   const auto reloaded = runner.run(table.systemctl, {"daemon-reload"});

@@ -1,69 +1,99 @@
 #include "helper/QLXPCTarnixHelper.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-#include <ctime>
 #include <thread>
 
-#include "engine/RZBramble.h"
+#include "engine/RZBrambleDelegate.h"
 #include "helper/QLHelperArguments.h"
-#include "model/QLCPU.h"
-#include "platform/DetachedProcess.h"
-#include "platform/Files.h"
+#include "helper/QLHelperOperations.h"
 #include "platform/Log.h"
+#include "platform/TreeOperations.h"
 
 namespace tarnix {
 namespace {
 
-constexpr const char* kBooterVariablePrefix = "7C436110-AB2A-4BBB-A880-FE41995C9F82:bootercfg=";
-constexpr const char* kExtensionFolders[] = {"/System/Library/Extensions", "/Library/Extensions", "/Extra/Extensions"};
-thread_local std::optional<platform::PeerCredentials> tCallingPeer;
+thread_local std::shared_ptr<QLHelperCaller> tCaller;
 
 void log(const char* where, const std::string& text) { platform::diagnostic(where, text); }
 
-std::string lastComponent(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+// Forwards one repair's progress to the helper, for the user who asked for it.
+class ProgressForwarder final : public RZBrambleDelegate {
+ public:
+  explicit ProgressForwarder(std::function<void(double)> forward) : forward_(std::move(forward)) {}
+  void willSetupManager() override {}
+  void didSetupManager() override {}
+  void willVerifyPermissions() override {}
+  void didVerifyPermissions() override {}
+  void willRepairPermissions() override {}
+  void didRepairPermissions() override {}
+  void globalProgressDidChangeWithNewProgress(double progress) override { forward_(progress); }
 
-std::string parentOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
-}
+ private:
+  std::function<void(double)> forward_;
+};
 
 }  // namespace
 
 QLXPCTarnixHelper::QLXPCTarnixHelper(std::string bundleID, std::string version, QLHelperServices services)
     : QLXPCHelper(std::move(bundleID), std::move(version)), services_(std::move(services)) {}
 
-void QLXPCTarnixHelper::setConnection(std::shared_ptr<QLXPCHelperContextProtocol> receiver) {
-  std::lock_guard lock(connectionMutex_);
-  connection_ = std::move(receiver);
+void QLXPCTarnixHelper::addReceiver(std::shared_ptr<QLXPCHelperContextProtocol> receiver, uid_t uid) {
+  std::lock_guard lock(receiversMutex_);
+  receivers_.push_back({std::move(receiver), uid});
 }
 
-void QLXPCTarnixHelper::clearConnection(const QLXPCHelperContextProtocol* receiver) {
-  std::lock_guard lock(connectionMutex_);
-  if (connection_.get() == receiver) connection_.reset();
+void QLXPCTarnixHelper::removeReceiver(const QLXPCHelperContextProtocol* receiver) {
+  std::lock_guard lock(receiversMutex_);
+  std::erase_if(receivers_, [&](const Receiver& entry) { return entry.receiver.get() == receiver; });
 }
 
-void QLXPCTarnixHelper::setCallingPeer(std::optional<platform::PeerCredentials> peer) { tCallingPeer = peer; }
+void QLXPCTarnixHelper::setCaller(std::shared_ptr<QLHelperCaller> caller) { tCaller = std::move(caller); }
 
-void QLXPCTarnixHelper::updateProgress(double progress) {
+void QLXPCTarnixHelper::updateProgress(uid_t uid, double progress) {
   std::shared_ptr<QLXPCHelperContextProtocol> receiver;
   {
-    std::lock_guard lock(connectionMutex_);
-    receiver = connection_;
+    std::lock_guard lock(receiversMutex_);
+    for (auto entry = receivers_.rbegin(); entry != receivers_.rend() && !receiver; ++entry)
+      if (entry->uid == uid) receiver = entry->receiver;
   }
-  if (!receiver) return;  // nobody to tell
+  if (!receiver) return;  // nobody of that user to tell
   receiver->updateWithNewContext(QLXPCHelperContext::initWith("Progress", progress));
 }
 
 void QLXPCTarnixHelper::onWorkingQueue(std::function<void()> work) { std::thread(std::move(work)).detach(); }
 
 template <typename T>
-void QLXPCTarnixHelper::replyOnMain(QLReply<T> reply, T value) {
-  services_.postToMain([reply = std::move(reply), value = std::move(value)]() mutable { reply(std::move(value)); });
+void QLXPCTarnixHelper::replyOnMain(QLReply<T> reply, T value, std::optional<QLXPCHelperRefusal> refusal) {
+  services_.postToMain([reply = std::move(reply), value = std::move(value), refusal = std::move(refusal)]() mutable {
+    // The reply block sends the refusal along with the value.
+    const QLRefusalScope scope(std::move(refusal));
+    reply(std::move(value));
+  });
+}
+
+QLXPCTarnixHelper::Admission QLXPCTarnixHelper::admit(const std::shared_ptr<QLHelperCaller>& caller,
+                                                      const std::string& mountPoint, QLHelperAction action,
+                                                      const char* where) {
+  Admission admission;
+  if (!caller) {
+    log(where, "Refused: the caller is unknown.");
+    admission.refusal = QLXPCHelperRefusal::notAuthorized();
+    return admission;
+  }
+  if (!mountPoint.empty()) {
+    // Checked before polkit is asked, so nobody types a password for a volume refused anyway.
+    auto opened = caller->trusted ? platform::openVolume(mountPoint) : platform::openTrustedVolume(mountPoint);
+    if (!opened.volume) {
+      log(where, "Refused volume " + mountPoint + ": " + std::string(platform::describe(opened.refusal)) + ".");
+      admission.refusal = QLXPCHelperRefusal::untrustedVolume(opened.refusal);
+      return admission;
+    }
+    admission.volume = std::move(opened.volume);
+  }
+  if (!authorize(*caller, action, services_.askPolkit)) {
+    admission.volume.reset();
+    admission.refusal = QLXPCHelperRefusal::notAuthorized();
+  }
+  return admission;
 }
 
 void QLXPCTarnixHelper::test(QLReply<std::int64_t> reply) { reply(1234567890); }
@@ -76,200 +106,144 @@ void QLXPCTarnixHelper::terminate() {
 }
 
 void QLXPCTarnixHelper::uninstall(QLReply<bool> reply) {
-  const auto& table = services_.table;
-  bool removed = platform::removeBeneath("/", table.helperBinary(bundleIdentifier)) == 0 &&
-                 platform::removeBeneath("/", table.serviceUnit(bundleIdentifier)) == 0;
-  if (removed && platform::pathExists(table.socketUnit(bundleIdentifier)))
-    removed = platform::removeBeneath("/", table.socketUnit(bundleIdentifier)) == 0;
-  reply(removed);
+  onWorkingQueue([this, caller = tCaller, reply = std::move(reply)]() mutable {
+    auto admission = admit(caller, "", QLHelperAction::installTool, "QLXPCTarnixHelper::uninstall()");
+    if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
+    const auto& table = services_.table;
+    bool removed = platform::removeBeneath("/", table.helperBinary(bundleIdentifier)) == 0 &&
+                   platform::removeBeneath("/", table.serviceUnit(bundleIdentifier)) == 0;
+    const int socket = platform::removeBeneath("/", table.socketUnit(bundleIdentifier));
+    removed = removed && (socket == 0 || socket == ENOENT);
+    replyOnMain(std::move(reply), removed);
+  });
 }
 
 void QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume(
     QLOSVolume volume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>> reply) {
-  if (!arguments::volumeRoot(volume)) {
-    log("QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume()", "Refused volume " + volume.mountPoint + ".");
-    return replyOnMain(std::move(reply), std::vector<QLRepairPermissionsRepresentableResult>{});
+  using Results = std::vector<QLRepairPermissionsRepresentableResult>;
+  constexpr const char* where = "QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume()";
+  if (!arguments::isPlainAbsolutePath(volume.mountPoint)) {
+    log(where, "Refused volume " + volume.mountPoint + ".");
+    return replyOnMain(std::move(reply), Results{});
   }
-  onWorkingQueue([this, volume = std::move(volume), reply = std::move(reply)]() mutable {
-    RZBramble job(QLRepairPermissionsJobType::repairPermissions, volume, this, QLCPU::shared().maxthread(), false, 1.0);
-    log("QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume()",
-        "Repairing " + volume.mountPoint + " with " + std::to_string(job.numThreads()) + " threads.");
-    std::vector<QLRepairPermissionsRepresentableResult> representable;
-    for (const auto& result : job.run())
-      if (auto converted = QLRepairPermissionsRepresentableResult::fromResult(result))
-        representable.push_back(std::move(*converted));
-    replyOnMain(std::move(reply), std::move(representable));
+  onWorkingQueue([this, caller = tCaller, volume = std::move(volume), reply = std::move(reply)]() mutable {
+    auto admission = admit(caller, volume.mountPoint, QLHelperAction::repair, where);
+    if (admission.refusal) return replyOnMain(std::move(reply), Results{}, std::move(admission.refusal));
+    ProgressForwarder progress([this, uid = caller->peer.uid](double value) { updateProgress(uid, value); });
+    replyOnMain(std::move(reply), QLHelperOperations::repairPermissions(*admission.volume, volume,
+                                                                         caller->maxThreads.load(), &progress));
   });
 }
 
 void QLXPCTarnixHelper::rebuildCachesOnTargetVolume(QLOSVolume volume, QLReply<bool> reply) {
-  const auto root = arguments::volumeRoot(volume);
-  if (!root) {
-    log("QLXPCTarnixHelper::rebuildCachesOnTargetVolume()", "Refused volume " + volume.mountPoint + ".");
+  constexpr const char* where = "QLXPCTarnixHelper::rebuildCachesOnTargetVolume()";
+  if (!arguments::isPlainAbsolutePath(volume.mountPoint)) {
+    log(where, "Refused volume " + volume.mountPoint + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue([this, root = *root, reply = std::move(reply)]() mutable {
-    bool rebuilt = false;
-    if (platform::pathExists(services_.table.kextcache)) {
-      const auto status = services_.runner->run(services_.table.kextcache, {"-i", root});
-      rebuilt = status && *status == 0;
-    } else {
-      // No kextcache here: mark the caches stale so the volume's own system rebuilds them.
-      bool any = false;
-      rebuilt = true;
-      for (const char* folder : kExtensionFolders) {
-        if (!platform::existsBeneath(root, folder)) continue;
-        any = true;
-        if (platform::touchBeneath(root, folder) != 0) rebuilt = false;
-      }
-      rebuilt = rebuilt && any;
-    }
-    replyOnMain(std::move(reply), rebuilt);
+  onWorkingQueue([this, caller = tCaller, mountPoint = volume.mountPoint, reply = std::move(reply)]() mutable {
+    auto admission = admit(caller, mountPoint, QLHelperAction::repair, where);
+    if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
+    replyOnMain(std::move(reply),
+                QLHelperOperations::rebuildCaches(*admission.volume, services_.table, *services_.runner));
   });
 }
 
 void QLXPCTarnixHelper::repairWithFolder(std::string folder, QLOSVolume volume, QLReply<bool> reply) {
-  const auto root = arguments::volumeRoot(volume);
+  constexpr const char* where = "QLXPCTarnixHelper::repairWithFolder()";
   const auto checkedFolder = arguments::kextFolder(folder);
-  if (!root || !checkedFolder) {
-    log("QLXPCTarnixHelper::repairWithFolder()", "Refused folder " + folder + " on volume " + volume.mountPoint + ".");
+  if (!arguments::isPlainAbsolutePath(volume.mountPoint) || !checkedFolder) {
+    log(where, "Refused folder " + folder + " on volume " + volume.mountPoint + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue([root = *root, folder = *checkedFolder, reply = std::move(reply), this]() mutable {
-    // The outcome of chown -R 0:0 and chmod -R 755, without following a link.
-    const auto outcome = platform::setTreeAttributesBeneath(root, folder, defaultSystemOwner, defaultSystemMode);
-    replyOnMain(std::move(reply), outcome.ownersSet && outcome.modesSet);
+  onWorkingQueue([this, caller = tCaller, mountPoint = volume.mountPoint, folder = *checkedFolder,
+                  reply = std::move(reply)]() mutable {
+    auto admission = admit(caller, mountPoint, QLHelperAction::repair, where);
+    if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
+    replyOnMain(std::move(reply), QLHelperOperations::repairKextFolder(*admission.volume, folder));
   });
 }
 
 void QLXPCTarnixHelper::changeMaximumThreadsNumber(std::int64_t number, QLReply<bool> reply) {
-  QLCPU::shared().setMaxthread(number);
-  reply(QLCPU::shared().maxthread() == number);
+  // The budget of this caller's own repairs: nobody else's, so nobody needs to allow it.
+  if (!tCaller) return reply(false);
+  tCaller->maxThreads = number;
+  reply(tCaller->maxThreads.load() == number);
 }
 
 void QLXPCTarnixHelper::installWithKernelExtensions(std::vector<QLKernelExtension> kexts, std::string folder,
                                                     QLOSVolume volume, QLReply<std::vector<QLKernelExtension>> reply) {
-  const auto root = arguments::volumeRoot(volume);
+  constexpr const char* where = "QLXPCTarnixHelper::installWithKernelExtensions()";
   const auto checkedFolder = arguments::kextFolder(folder);
-  if (!root || !checkedFolder) {
-    log("QLXPCTarnixHelper::installWithKernelExtensions()",
-        "Refused folder " + folder + " on volume " + volume.mountPoint + ".");
+  if (!arguments::isPlainAbsolutePath(volume.mountPoint) || !checkedFolder) {
+    log(where, "Refused folder " + folder + " on volume " + volume.mountPoint + ".");
     return replyOnMain(std::move(reply), std::move(kexts));
   }
-  onWorkingQueue([this, root = *root, folder = *checkedFolder, kexts = std::move(kexts), reply = std::move(reply)]() mutable {
-    std::vector<QLKernelExtension> failed;
-    for (const auto& kext : kexts) {
-      if (!arguments::isInstallableKext(kext)) {
-        log("QLXPCTarnixHelper::installWithKernelExtensions()", "Refused kext " + kext.path() + ".");
-        failed.push_back(kext);
-        continue;
-      }
-      const std::string target = folder + kext.name();
-      bool ok = true;
-      if (platform::existsBeneath(root, target)) ok = platform::removeBeneath(root, target) == 0;
-      ok = ok && platform::copyTreeBeneath("/", kext.path(), root, target) == 0;
-      if (ok) {
-        const auto outcome = platform::setTreeAttributesBeneath(root, target, defaultSystemOwner, defaultSystemMode);
-        ok = outcome.ownersSet && outcome.modesSet;
-      }
-      if (!ok) failed.push_back(kext);
-    }
-    replyOnMain(std::move(reply), std::move(failed));
+  onWorkingQueue([this, caller = tCaller, mountPoint = volume.mountPoint, folder = *checkedFolder,
+                  kexts = std::move(kexts), reply = std::move(reply)]() mutable {
+    auto admission = admit(caller, mountPoint, QLHelperAction::installKexts, where);
+    if (admission.refusal) return replyOnMain(std::move(reply), std::move(kexts), std::move(admission.refusal));
+    replyOnMain(std::move(reply),
+                QLHelperOperations::installKexts(*admission.volume, folder, kexts, caller->rights()));
   });
-}
-
-std::string QLXPCTarnixHelper::backupFolderName() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d_%H%M%S", &local);
-  return text;
 }
 
 void QLXPCTarnixHelper::backupWithKernelExtensions(std::vector<QLKernelExtension> kexts, std::string installedInFolder,
                                                    QLOSVolume volume, std::string destination,
                                                    QLReply<std::vector<QLKernelExtension>> reply) {
+  constexpr const char* where = "QLXPCTarnixHelper::backupWithKernelExtensions()";
   if (kexts.empty()) return reply({});
-  const auto root = arguments::volumeRoot(volume);
   const auto folder = arguments::kextFolder(installedInFolder);
-  if (!root || !folder || !arguments::isPlainAbsolutePath(destination)) {
-    log("QLXPCTarnixHelper::backupWithKernelExtensions()",
-        "Refused folder " + installedInFolder + " on volume " + volume.mountPoint + " to " + destination + ".");
+  if (!arguments::isPlainAbsolutePath(volume.mountPoint) || !folder || !arguments::isPlainAbsolutePath(destination)) {
+    log(where, "Refused folder " + installedInFolder + " on volume " + volume.mountPoint + " to " + destination + ".");
     return replyOnMain(std::move(reply), std::move(kexts));
   }
-  // The backup belongs to whoever asked for it; the Part's fixed 501:80 names nobody here.
-  std::optional<platform::Ownership> owner;
-  if (tCallingPeer) owner = platform::Ownership{tCallingPeer->uid, tCallingPeer->gid};
-  onWorkingQueue([this, root = *root, folder = *folder, destination = std::move(destination), owner,
-                  kexts = std::move(kexts), reply = std::move(reply)]() mutable {
-    const std::string backupFolder = destination + backupFolderName();
-    if (platform::makeDirectoriesBeneath("/", backupFolder, 0755, owner) != 0) {
-      log("QLXPCTarnixHelper::backupWithKernelExtensions()", "Cannot create " + backupFolder + ".");
-      return replyOnMain(std::move(reply), std::move(kexts));
-    }
-    std::vector<QLKernelExtension> failed;
-    for (const auto& kext : kexts) {
-      const bool ok = arguments::isKextName(kext.name()) &&
-                      platform::copyTreeBeneath(root, folder + kext.name(), "/", backupFolder + "/" + kext.name(),
-                                                owner) == 0;
-      if (!ok) failed.push_back(kext);
-    }
-    replyOnMain(std::move(reply), std::move(failed));
+  onWorkingQueue([this, caller = tCaller, mountPoint = volume.mountPoint, folder = *folder,
+                  destination = std::move(destination), kexts = std::move(kexts), reply = std::move(reply)]() mutable {
+    auto admission = admit(caller, mountPoint, QLHelperAction::installKexts, where);
+    if (admission.refusal) return replyOnMain(std::move(reply), std::move(kexts), std::move(admission.refusal));
+    replyOnMain(std::move(reply),
+                QLHelperOperations::backupKexts(*admission.volume, folder, kexts, destination, caller->rights()));
   });
 }
 
 void QLXPCTarnixHelper::installBrambleFromSourcePath(std::string source, std::string destination, QLReply<bool> reply) {
-  const auto& table = services_.table;
-  struct stat info{};
-  if (destination != table.toolPath || !arguments::isPlainAbsolutePath(source) || ::stat(source.c_str(), &info) != 0 ||
-      !S_ISREG(info.st_mode)) {
-    log("QLXPCTarnixHelper::installBrambleFromSourcePath()", "Refused " + source + " to " + destination + ".");
+  constexpr const char* where = "QLXPCTarnixHelper::installBrambleFromSourcePath()";
+  if (destination != services_.table.toolPath || !arguments::isPlainAbsolutePath(source)) {
+    log(where, "Refused " + source + " to " + destination + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue([this, source = std::move(source), reply = std::move(reply)]() mutable {
-    const auto& paths = services_.table;
-    platform::startDetached(paths.killall, {lastComponent(paths.toolPath)});
-    const std::string target = paths.installed(paths.toolPath);
-    bool ok = !platform::pathExists(target) || platform::removeBeneath("/", target) == 0;
-    ok = ok && platform::makeDirectoriesBeneath("/", parentOf(target), 0755) == 0;
-    ok = ok && platform::copyTreeBeneath("/", source, "/", target) == 0;
-    if (ok) {
-      const auto outcome = platform::setTreeAttributesBeneath("/", target, toolOwner, 0755);
-      ok = outcome.ownersSet && outcome.modesSet;
-    }
-    replyOnMain(std::move(reply), ok);
+  onWorkingQueue([this, caller = tCaller, source = std::move(source), reply = std::move(reply)]() mutable {
+    auto admission = admit(caller, "", QLHelperAction::installTool, where);
+    if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
+    const auto tool = QLHelperOperations::toolFromSource(source, services_.table, caller->rights());
+    replyOnMain(std::move(reply), tool && QLHelperOperations::installTool(*tool, services_.table));
   });
 }
 
 void QLXPCTarnixHelper::uninstallBrambleFromPath(std::string path, QLReply<bool> reply) {
-  const auto& table = services_.table;
-  if (path != table.toolPath) {
-    log("QLXPCTarnixHelper::uninstallBrambleFromPath()", "Refused " + path + ".");
+  constexpr const char* where = "QLXPCTarnixHelper::uninstallBrambleFromPath()";
+  if (path != services_.table.toolPath) {
+    log(where, "Refused " + path + ".");
     return replyOnMain(std::move(reply), false);
   }
-  platform::startDetached(table.killall, {lastComponent(table.toolPath)});
-  const std::string target = table.installed(table.toolPath);
-  replyOnMain(std::move(reply), platform::pathExists(target) && platform::removeBeneath("/", target) == 0);
-}
-
-std::optional<std::string> QLXPCTarnixHelper::encodedBooterValue(std::int64_t value) {
-  if (value < 0 || value > 0xFFFF) return std::nullopt;
-  char hex[8];
-  std::snprintf(hex, sizeof hex, "%04llx", static_cast<unsigned long long>(value));
-  return std::string("%") + hex[2] + hex[3] + "%" + hex[0] + hex[1];
+  onWorkingQueue([this, caller = tCaller, reply = std::move(reply)]() mutable {
+    auto admission = admit(caller, "", QLHelperAction::installTool, where);
+    if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
+    replyOnMain(std::move(reply), QLHelperOperations::uninstallTool(services_.table));
+  });
 }
 
 void QLXPCTarnixHelper::applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t value, QLReply<bool> reply) {
-  const auto encoded = encodedBooterValue(value);
-  if (!encoded) {
-    log("QLXPCTarnixHelper::applyBooterConfigViaNVRAMWithNewBooterConfig()",
-        "Refused booter value " + std::to_string(value) + ".");
+  constexpr const char* where = "QLXPCTarnixHelper::applyBooterConfigViaNVRAMWithNewBooterConfig()";
+  if (!QLHelperOperations::encodedBooterValue(value)) {
+    log(where, "Refused booter value " + std::to_string(value) + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue([this, argument = kBooterVariablePrefix + *encoded, reply = std::move(reply)]() mutable {
-    const auto status = services_.runner->run(services_.table.nvram, {argument});
-    replyOnMain(std::move(reply), status && *status == 0);
+  onWorkingQueue([this, caller = tCaller, value, reply = std::move(reply)]() mutable {
+    auto admission = admit(caller, "", QLHelperAction::writeNvram, where);
+    if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
+    replyOnMain(std::move(reply), QLHelperOperations::writeBooterWord(value, services_.table, *services_.runner));
   });
 }
 

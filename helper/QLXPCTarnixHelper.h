@@ -1,20 +1,24 @@
 #pragma once
 // The object the daemon exports on every connection: the maintenance and installation
-// operations, run as root. Long operations run on a thread of their own and reply from the
-// daemon's main loop; progress goes to the newest connection.
+// operations. Each operation that changes something runs on a thread of its own, where it
+// first opens the caller's volume (checked, unless the caller is trusted as the daemon itself),
+// then asks polkit, then does the work of QLHelperOperations; replies go out from the daemon's
+// main loop. Progress goes to the newest connection of the user who asked.
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
-#include "engine/RZBrambleDelegate.h"
+#include "helper/QLHelperAuthorization.h"
+#include "helper/QLHelperCaller.h"
 #include "helper/protocol/QLXPCHelper.h"
 #include "helper/protocol/QLXPCHelperContextProtocol.h"
+#include "helper/protocol/QLXPCHelperRefusal.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
 #include "platform/HelperPlatformTable.h"
-#include "platform/PeerCredentials.h"
 #include "platform/Process.h"
-#include "platform/TreeOperations.h"
+#include "platform/VolumeHandle.h"
 
 namespace tarnix {
 
@@ -26,23 +30,19 @@ struct QLHelperServices {
   // Ends the process with status 0 (terminate).
   std::function<void()> exitProcess;
   std::string version;  // the running helper's version
+  QLPolkitQuestion askPolkit = platform::checkPolkitAuthorization;
 };
 
-class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProtocol, private RZBrambleDelegate {
+class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProtocol {
  public:
-  static constexpr platform::Ownership defaultSystemOwner{0, 0};
-  static constexpr std::uint32_t defaultSystemMode = 0755;
-  // The command-line tool goes where root may run it, so only root may change it.
-  static constexpr platform::Ownership toolOwner{0, 0};
-
   QLXPCTarnixHelper(std::string bundleID, std::string version, QLHelperServices services);
 
-  // The receiver of progress: the newest connection. clearConnection forgets `receiver` if it
-  // is still the current one (its connection ended).
-  void setConnection(std::shared_ptr<QLXPCHelperContextProtocol> receiver);
-  void clearConnection(const QLXPCHelperContextProtocol* receiver);
-  // The peer of the call being dispatched on this thread (backups are given to it).
-  static void setCallingPeer(std::optional<platform::PeerCredentials> peer);
+  // Receivers of progress, one per connection, with the connection's user; the newest of a
+  // user gets the progress of that user's repairs.
+  void addReceiver(std::shared_ptr<QLXPCHelperContextProtocol> receiver, uid_t uid);
+  void removeReceiver(const QLXPCHelperContextProtocol* receiver);
+  // The caller of the message being dispatched on this thread.
+  static void setCaller(std::shared_ptr<QLHelperCaller> caller);
 
   void test(QLReply<std::int64_t> reply) override;
   void terminate() override;
@@ -63,29 +63,29 @@ class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProt
   void uninstallBrambleFromPath(std::string path, QLReply<bool> reply) override;
   void applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t value, QLReply<bool> reply) override;
 
-  // "0028" gives "%28%00": the low byte first. Nothing outside 0...0xFFFF.
-  static std::optional<std::string> encodedBooterValue(std::int64_t value);
-  // The local time as "yyyyMMdd_HHmmss".
-  static std::string backupFolderName();
-
  private:
-  void updateProgress(double progress);
+  // What a call may go on with: its volume, or why it was refused.
+  struct Admission {
+    std::optional<platform::VolumeHandle> volume;
+    std::optional<QLXPCHelperRefusal> refusal;
+  };
+  // On the operation's thread: opens `mountPoint` as `caller` may have it opened, then asks
+  // for `action`. An empty mount point asks only.
+  Admission admit(const std::shared_ptr<QLHelperCaller>& caller, const std::string& mountPoint, QLHelperAction action,
+                  const char* where);
+  void updateProgress(uid_t uid, double progress);
   // A working thread of its own; `work` replies through postToMain.
   void onWorkingQueue(std::function<void()> work);
   template <typename T>
-  void replyOnMain(QLReply<T> reply, T value);
+  void replyOnMain(QLReply<T> reply, T value, std::optional<QLXPCHelperRefusal> refusal = std::nullopt);
 
-  void willSetupManager() override {}
-  void didSetupManager() override {}
-  void willVerifyPermissions() override {}
-  void didVerifyPermissions() override {}
-  void willRepairPermissions() override {}
-  void didRepairPermissions() override {}
-  void globalProgressDidChangeWithNewProgress(double progress) override { updateProgress(progress); }
-
+  struct Receiver {
+    std::shared_ptr<QLXPCHelperContextProtocol> receiver;
+    uid_t uid;
+  };
   QLHelperServices services_;
-  std::mutex connectionMutex_;
-  std::shared_ptr<QLXPCHelperContextProtocol> connection_;
+  std::mutex receiversMutex_;
+  std::vector<Receiver> receivers_;  // oldest first
 };
 
 }  // namespace tarnix

@@ -2,6 +2,7 @@
 // Internal to platform/: opening paths inside a root directory.
 #include <unistd.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -34,10 +35,13 @@ class Fd {
 // The root directory of a volume ("" means "/"), or -1.
 int openRootDirectory(const std::string& root);
 
-// openat2(RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS) of `relative` inside `rootFd`; "" or "/"
-// opens the root itself. `flags` are open flags (O_CLOEXEC is added). -1 with errno set on
-// failure.
-int openBeneath(int rootFd, std::string_view relative, int flags);
+// openat2(RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS | `resolve`) of `relative` inside `rootFd`;
+// "" or "/" opens the root itself. `flags` are open flags (O_CLOEXEC is added). -1 with errno
+// set on failure.
+int openBeneath(int rootFd, std::string_view relative, int flags, std::uint64_t resolve = 0);
+
+// Writes all of `bytes` to `fd`; 0 or the errno of the failure.
+int writeAll(int fd, std::string_view bytes);
 
 // Splits "/a/b/c" into "/a/b" and "c"; "/c" into "" and "c". An empty or "/" path has an
 // empty leaf.

@@ -23,7 +23,9 @@ bool isSingleUserCommandLine(std::string_view commandLine) {
 
 bool isSingleUserBoot() {
   if (const auto text = readFile("/proc/cmdline", 1 << 16); text && isSingleUserCommandLine(*text)) return true;
-  // A system switched to rescue or emergency after boot.
+  // A system switched to rescue or emergency after boot. Only systemd can say, and only when
+  // it runs the system (the test sd_booted() makes).
+  if (!isDirectory("/run/systemd/system")) return false;
   for (const char* target : {"rescue.target", "emergency.target"}) {
     if (!pathExists("/usr/bin/systemctl")) break;
     if (auto state = captureOutput("/usr/bin/systemctl", {"is-active", "--quiet", target}, 64)) return true;

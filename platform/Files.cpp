@@ -47,6 +47,19 @@ std::optional<std::string> readAll(int fd, std::size_t limit) {
 }
 
 
+// Name order as an HFS+ volume lists a folder: letters compared without case; names that
+// differ only in case (possible here, not there) keep a fixed order by their bytes.
+bool listsBefore(std::string_view a, std::string_view b) {
+  const auto fold = [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : int{byte};
+  };
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+    if (fold(a[i]) != fold(b[i])) return fold(a[i]) < fold(b[i]);
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
+}
+
 void enumerateInto(int dirFd, const std::string& prefix, std::vector<std::string>& out, int depth) {
   if (depth > 256) return;  // deeper than any real receipts folder
   const int own = ::dup(dirFd);
@@ -56,21 +69,27 @@ void enumerateInto(int dirFd, const std::string& prefix, std::vector<std::string
     ::close(own);
     return;
   }
+  // The file system's own order (a hash, or the order of creation) would decide which receipt
+  // wins a path that two of them list: the names are sorted first.
+  std::vector<std::pair<std::string, unsigned char>> entries;
   while (dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
+    std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    const std::string relative = prefix.empty() ? name : prefix + "/" + name;
-    out.push_back(relative);
-    unsigned char type = entry->d_type;
-    if (type == DT_UNKNOWN) {
-      struct stat info{};
-      if (fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) type = DT_DIR;
-    }
-    if (type != DT_DIR) continue;
-    Fd child(::openat(dirFd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (child.get() >= 0) enumerateInto(child.get(), relative, out, depth + 1);
+    entries.emplace_back(std::move(name), entry->d_type);
   }
   closedir(dir);
+  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return listsBefore(a.first, b.first); });
+  for (auto& [name, type] : entries) {
+    const std::string relative = prefix.empty() ? name : prefix + "/" + name;
+    out.push_back(relative);
+    if (type == DT_UNKNOWN) {
+      struct stat info{};
+      if (fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) type = DT_DIR;
+    }
+    if (type != DT_DIR) continue;
+    Fd child(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (child.get() >= 0) enumerateInto(child.get(), relative, out, depth + 1);
+  }
 }
 
 }  // namespace
@@ -81,13 +100,20 @@ std::unique_ptr<MappedFile> mapFd(int fd, std::size_t limit) {
   const auto size = static_cast<std::uint64_t>(info.st_size);
   if (size > limit) return nullptr;
   if (size == 0) return std::unique_ptr<MappedFile>(new MappedFile(nullptr, 0));
-  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  // Pages come in as they are read, so that releasePages() bounds what is held.
+  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
   if (data == MAP_FAILED) return nullptr;
+  ::madvise(data, size, MADV_WILLNEED);  // start reading ahead into the page cache
   return std::unique_ptr<MappedFile>(new MappedFile(static_cast<const char*>(data), size));
 }
 
 MappedFile::~MappedFile() {
   if (data_) ::munmap(const_cast<char*>(data_), size_);
+}
+
+void MappedFile::releasePages() const {
+  // The mapping is private and never written: dropped pages are read again from the file.
+  if (data_) ::madvise(const_cast<char*>(data_), size_, MADV_DONTNEED);
 }
 
 std::unique_ptr<MappedFile> mapFile(const std::string& path, std::size_t limit) {
@@ -113,6 +139,15 @@ std::unique_ptr<MappedFile> mapFileInVolume(const std::string& mountPoint, const
   if (rootFd.get() < 0) return nullptr;
   Fd fd(detail::openBeneath(rootFd.get(), relative, O_RDONLY | O_NONBLOCK));
   return mapFd(fd.get(), limit);
+}
+
+std::optional<std::string> absolutePath(const std::string& path) {
+  std::error_code error;
+  auto absolute = std::filesystem::absolute(path, error);
+  if (error) return std::nullopt;
+  std::string text = absolute.lexically_normal().string();
+  if (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
 }
 
 bool pathExists(const std::string& path) {
@@ -180,13 +215,7 @@ int makeDirectories(const std::string& path, std::uint32_t mode) {
 int writeFile(const std::string& path, std::string_view contents, std::uint32_t mode) {
   Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode));
   if (fd.get() < 0) return errno;
-  std::size_t done = 0;
-  while (done < contents.size()) {
-    const ssize_t wrote = ::write(fd.get(), contents.data() + done, contents.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote < 0) return errno;
-    done += static_cast<std::size_t>(wrote);
-  }
+  if (const int rc = detail::writeAll(fd.get(), contents)) return rc;
   if (::fchmod(fd.get(), mode) != 0) return errno;
   return ::close(fd.release()) == 0 ? 0 : errno;
 }

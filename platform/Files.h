@@ -14,6 +14,10 @@ namespace tarnix::platform {
 
 inline constexpr std::size_t kDefaultReadLimit = 1u << 30;  // 1 GiB
 
+// `path` made absolute against the working folder, "." and ".." names and doubled slashes
+// taken out by their text (links are not resolved). Nothing when the working folder is gone.
+std::optional<std::string> absolutePath(const std::string& path);
+
 // Whether something exists at `path` (a dangling link counts as existing).
 bool pathExists(const std::string& path);
 bool isDirectory(const std::string& path);
@@ -39,6 +43,9 @@ class MappedFile {
   MappedFile& operator=(const MappedFile&) = delete;
   ~MappedFile();
   std::string_view bytes() const { return {data_, size_}; }
+  // Lets go of the pages read so far: they count as this process's memory while mapped, and
+  // come back from the page cache when read again.
+  void releasePages() const;
 
  private:
   friend std::unique_ptr<MappedFile> mapFd(int fd, std::size_t limit);
@@ -52,8 +59,8 @@ std::unique_ptr<MappedFile> mapFile(const std::string& path, std::size_t limit =
 std::unique_ptr<MappedFile> mapFileInVolume(const std::string& mountPoint, const std::string& absolutePath,
                                             std::size_t limit = kDefaultReadLimit);
 
-// Paths relative to `folder` (no leading slash) of everything beneath it, depth first, in
-// directory order; links are listed but never followed. Empty when the folder cannot be
+// Paths relative to `folder` (no leading slash) of everything beneath it, depth first, each
+// folder in name order as HFS+ lists it (letters without case, then bytes); links are listed but never followed. Empty when the folder cannot be
 // opened. The folder itself is resolved beneath `root`.
 std::vector<std::string> enumerateBeneath(const std::string& root, std::string_view folder);
 

@@ -2,6 +2,10 @@
 
 #include <cstdlib>
 
+#ifndef TARNIX_BRAMBLE_RSS_KEY
+#define TARNIX_BRAMBLE_RSS_KEY ""
+#endif
+
 namespace tarnix::platform {
 namespace {
 void override(std::string& field, const char* variable, bool mustBeAbsolute = true) {
@@ -22,17 +26,9 @@ HelperPlatformTable HelperPlatformTable::fromEnvironment() {
   override(table.pkexec, "TARNIX_PKEXEC");
   override(table.systemctl, "TARNIX_SYSTEMCTL");
   override(table.bundledHelper, "TARNIX_BUNDLED_HELPER");
-  if (const char* groups = std::getenv("TARNIX_ADMIN_GROUPS")) {
-    table.adminGroups.clear();
-    std::string_view rest(groups);
-    while (!rest.empty()) {
-      const auto comma = rest.find(',');
-      const auto name = rest.substr(0, comma);
-      if (!name.empty()) table.adminGroups.emplace_back(name);
-      if (comma == std::string_view::npos) break;
-      rest.remove_prefix(comma + 1);
-    }
-  }
+  override(table.bundledTool, "TARNIX_BUNDLED_TOOL");
+  table.toolKey = TARNIX_BRAMBLE_RSS_KEY;
+  override(table.toolKey, "TARNIX_BRAMBLE_KEY", false);
   return table;
 }
 

@@ -3,7 +3,6 @@
 // under `rootPrefix` (empty on a real system) so tests can install into a temporary folder;
 // every program path can be pointed elsewhere from the environment (tests use scripts).
 #include <string>
-#include <vector>
 
 #include "platform/InstallPaths.h"
 
@@ -27,9 +26,14 @@ struct HelperPlatformTable {
   std::string systemctl = "/usr/bin/systemctl";
   // The copy of the helper shipped with the applications, which the install step copies.
   std::string bundledHelper = kInstalledBundledHelper;
-
-  // Members of these groups administer the machine (TARNIX_ADMIN_GROUPS, comma-separated).
-  std::vector<std::string> adminGroups = {"sudo", "wheel", "admin"};
+  // The packaged copy of the command-line tool, the one source the tool install takes besides
+  // a signed feed archive (TARNIX_BUNDLED_TOOL).
+  std::string bundledTool = kInstalledBundledTool;
+  // The public key (base64 Ed25519) that signs the feed's archives; built in beside the feed's
+  // address. Empty: no archive is ever installed (TARNIX_BRAMBLE_KEY).
+  std::string toolKey{};
+  // The packaged service unit: where a package installs it (kInstalledServiceUnit).
+  std::string packagedServiceUnit = kInstalledServiceUnit;
 
   // An installed path under the prefix.
   std::string installed(const std::string& path) const { return rootPrefix + path; }

@@ -1,5 +1,7 @@
 #include "platform/Mounts.h"
 
+#include <charconv>
+
 #include "platform/Files.h"
 
 namespace tarnix::platform {
@@ -36,6 +38,17 @@ std::vector<std::string_view> fields(std::string_view line) {
 
 }  // namespace
 
+bool Mount::hasOption(std::string_view option) const {
+  std::string_view rest = options;
+  while (!rest.empty()) {
+    const auto comma = rest.find(',');
+    if (rest.substr(0, comma) == option) return true;
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+  return false;
+}
+
 std::vector<Mount> parseMountInfo(std::string_view text) {
   std::vector<Mount> mounts;
   while (!text.empty()) {
@@ -50,8 +63,10 @@ std::vector<Mount> parseMountInfo(std::string_view text) {
     Mount mount;
     mount.mountPoint = unescape(parts[4]);
     mount.fileSystemType = std::string(parts[separator + 1]);
-    const std::string_view options = parts[5];
-    mount.readOnly = options == "ro" || options.substr(0, 3) == "ro,";
+    mount.options = std::string(parts[5]);
+    mount.readOnly = mount.hasOption("ro");
+    mount.root = unescape(parts[3]);
+    std::from_chars(parts[0].data(), parts[0].data() + parts[0].size(), mount.mountId);
     mount.device = std::string(parts[2]);
     if (separator + 2 < parts.size()) mount.source = unescape(parts[separator + 2]);
     mounts.push_back(std::move(mount));

@@ -16,8 +16,9 @@ class ProcessRunner {
 
 ProcessRunner& linuxProcessRunner();
 
-// Runs `program` and collects its standard output (at most `limit` bytes). Nothing when it
-// could not be started or did not exit with status 0.
+// Runs `program` and collects its standard output (at most `limit` bytes); its input is empty
+// and its standard error is dropped. Nothing when it could not be started or did not exit
+// with status 0.
 std::optional<std::string> captureOutput(const std::string& program, const std::vector<std::string>& arguments,
                                          std::size_t limit = 1 << 20);
 

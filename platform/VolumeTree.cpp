@@ -8,7 +8,10 @@
 #include <cerrno>
 #include <string>
 
+#include <linux/openat2.h>
+
 #include "platform/Beneath.h"
+#include "platform/VolumeHandle.h"
 
 #ifndef SYS_fchmodat2
 #define SYS_fchmodat2 452
@@ -22,7 +25,7 @@ bool isSafeLeaf(std::string_view leaf) { return leaf != "." && leaf != ".."; }
 
 class LinuxVolumeTree final : public VolumeTree {
  public:
-  explicit LinuxVolumeTree(int rootFd) : rootFd_(rootFd) {}
+  LinuxVolumeTree(int rootFd, std::uint64_t resolve) : rootFd_(rootFd), resolve_(resolve) {}
   ~LinuxVolumeTree() override {
     if (parentFd_ >= 0) ::close(parentFd_);
     ::close(rootFd_);
@@ -87,7 +90,7 @@ class LinuxVolumeTree final : public VolumeTree {
       return kNoItem;
     }
     if (parentFd_ >= 0 && parent == parentPath_) return parentFd_;
-    const int fd = detail::openBeneath(rootFd_, parent, O_PATH | O_DIRECTORY);
+    const int fd = detail::openBeneath(rootFd_, parent, O_PATH | O_DIRECTORY, resolve_);
     if (fd < 0) return kNoItem;
     if (parentFd_ >= 0) ::close(parentFd_);
     parentFd_ = fd;
@@ -96,6 +99,7 @@ class LinuxVolumeTree final : public VolumeTree {
   }
 
   int rootFd_;
+  std::uint64_t resolve_;
   int parentFd_ = -1;
   std::string parentPath_;
 };
@@ -105,8 +109,21 @@ class LinuxVolumeTrees final : public VolumeTrees {
   std::unique_ptr<VolumeTree> open(const std::string& root) override {
     const int fd = ::open(root.empty() ? "/" : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    return std::make_unique<LinuxVolumeTree>(fd);
+    return std::make_unique<LinuxVolumeTree>(fd, 0);
   }
+};
+
+class HeldVolumeTrees final : public VolumeTrees {
+ public:
+  explicit HeldVolumeTrees(const VolumeHandle& volume) : volume_(volume) {}
+  std::unique_ptr<VolumeTree> open(const std::string&) override {
+    const int fd = ::fcntl(volume_.fd(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return nullptr;
+    return std::make_unique<LinuxVolumeTree>(fd, volume_.confined() ? RESOLVE_NO_XDEV : 0);
+  }
+
+ private:
+  const VolumeHandle& volume_;
 };
 
 }  // namespace
@@ -114,6 +131,10 @@ class LinuxVolumeTrees final : public VolumeTrees {
 VolumeTrees& linuxVolumeTrees() {
   static LinuxVolumeTrees trees;
   return trees;
+}
+
+std::unique_ptr<VolumeTrees> volumeTreesOf(const VolumeHandle& volume) {
+  return std::make_unique<HeldVolumeTrees>(volume);
 }
 
 }  // namespace tarnix::platform

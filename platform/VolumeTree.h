@@ -48,4 +48,9 @@ class VolumeTrees {
 // The real file system.
 VolumeTrees& linuxVolumeTrees();
 
+class VolumeHandle;
+// Trees of a volume held open (which must outlive them): `open` ignores its argument and works
+// beneath the volume's descriptor, on the volume's own mount only when it is confined.
+std::unique_ptr<VolumeTrees> volumeTreesOf(const VolumeHandle& volume);
+
 }  // namespace tarnix::platform

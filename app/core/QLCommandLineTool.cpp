@@ -59,6 +59,8 @@ QString feedAddress() {
   return QStringLiteral(TARNIX_BRAMBLE_RSS);
 }
 
+bool feedIsSigned() { return !platform::HelperPlatformTable::current().toolKey.empty(); }
+
 std::optional<QLBrambleFeed> parseFeed(const QByteArray& bytes) {
   const platform::Plist feed = platform::parseDictionary(std::string_view(bytes.constData(), bytes.size()));
   if (!feed) return std::nullopt;

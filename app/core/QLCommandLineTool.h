@@ -37,6 +37,10 @@ QString versionFromOutput(const QByteArray& output);
 // address this build was configured with.
 QString feedAddress();
 
+// Whether a key to check the feed's archives with is built in (or given to the helper for
+// tests, TARNIX_BRAMBLE_KEY): without one the helper installs no archive, so there is no upgrade.
+bool feedIsSigned();
+
 struct QLBrambleFeed {
   std::optional<QString> version;  // "Version"
   std::optional<QString> url;      // "URL", of a zip archive holding the tool under fileName()

@@ -143,6 +143,42 @@
         <source>The helper could not be reached</source>
         <translation>The helper could not be reached</translation>
     </message>
+    <message id="kQLXPCHelperManagerNotAuthorized">
+        <source>You are not authorized to do this: it needs an administrator&apos;s password. Nothing was changed.</source>
+        <translation>You are not authorized to do this: it needs an administrator&apos;s password. Nothing was changed.</translation>
+    </message>
+    <message id="kQLXPCHelperManagerVolumeUnreachable">
+        <source>%1 cannot be used: choose the folder the volume is mounted on, by a path without links. Nothing was changed.</source>
+        <translation>%1 cannot be used: choose the folder the volume is mounted on, by a path without links. Nothing was changed.</translation>
+    </message>
+    <message id="kQLXPCHelperManagerVolumeNotAMountRoot">
+        <source>%1 is not a mounted volume. Choose the folder where the macOS volume itself is mounted, such as /media/you/Macintosh HD. Nothing was changed.</source>
+        <translation>%1 is not a mounted volume. Choose the folder where the macOS volume itself is mounted, such as /media/you/Macintosh HD. Nothing was changed.</translation>
+    </message>
+    <message id="kQLXPCHelperManagerVolumeForeignMount">
+        <source>%1 is not mounted on this system as the helper sees it (it belongs to another mount namespace). Mount the volume normally and choose it again. Nothing was changed.</source>
+        <translation>%1 is not mounted on this system as the helper sees it (it belongs to another mount namespace). Mount the volume normally and choose it again. Nothing was changed.</translation>
+    </message>
+    <message id="kQLXPCHelperManagerVolumeNotBlockDevice">
+        <source>%1 is not on a disk. Choose the mounted macOS volume of a disk or a disk image. Nothing was changed.</source>
+        <translation>%1 is not on a disk. Choose the mounted macOS volume of a disk or a disk image. Nothing was changed.</translation>
+    </message>
+    <message id="kQLXPCHelperManagerVolumeRunningSystem">
+        <source>%1 holds the running Linux system, which Tarnix does not change. Choose a mounted macOS volume. Nothing was changed.</source>
+        <translation>%1 holds the running Linux system, which Tarnix does not change. Choose a mounted macOS volume. Nothing was changed.</translation>
+    </message>
+    <message id="kQLXPCHelperManagerVolumeMissingNosuidNodev">
+        <source>%1 is not mounted with the options nosuid,nodev, which keep the programs and devices on it from acting with root&apos;s rights on this system. Remount it so and try again:
+
+sudo mount -o remount,nosuid,nodev &apos;%1&apos;
+
+Nothing was changed.</source>
+        <translation>%1 is not mounted with the options nosuid,nodev, which keep the programs and devices on it from acting with root&apos;s rights on this system. Remount it so and try again:
+
+sudo mount -o remount,nosuid,nodev &apos;%1&apos;
+
+Nothing was changed.</translation>
+    </message>
     <message id="kQLXPCHelperManagerFailedToAuthenticate">
         <source>You did not authorize the installation of the helper.</source>
         <translation>You did not authorize the installation of the helper.</translation>

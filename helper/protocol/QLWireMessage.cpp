@@ -35,6 +35,7 @@ std::optional<Message> messageFrom(plist_t root) {
   plist_t arguments = plist_dict_get_item(root, "arguments");
   if (!arguments || plist_get_node_type(arguments) != PLIST_ARRAY) return std::nullopt;
   message.arguments.reset(plist_copy(arguments));
+  if (message.kind == Kind::reply) message.refusal = QLXPCHelperRefusal::decode(plist_dict_get_item(root, "refusal"));
   return message;
 }
 }  // namespace
@@ -60,12 +61,14 @@ std::optional<Message> decodeMessage(std::string_view body, std::size_t frameLim
   return message;
 }
 
-std::string encodeMessage(Kind kind, std::uint64_t id, std::string_view selector, platform::Plist arguments) {
+std::string encodeMessage(Kind kind, std::uint64_t id, std::string_view selector, platform::Plist arguments,
+                          const std::optional<QLXPCHelperRefusal>& refusal) {
   platform::Plist root(plist_new_dict());
   plist_dict_set_item(root.get(), "kind", plist_new_string(kKinds[static_cast<int>(kind)]));
   if (kind != Kind::oneway) plist_dict_set_item(root.get(), "id", plist_new_uint(id));
   if (kind != Kind::reply) plist_dict_set_item(root.get(), "selector", plist_new_string(std::string(selector).c_str()));
   plist_dict_set_item(root.get(), "arguments", arguments ? arguments.release() : plist_new_array());
+  if (kind == Kind::reply && refusal) plist_dict_set_item(root.get(), "refusal", refusal->encode().release());
   return platform::toBinary(root.get());
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "helper/protocol/QLXPCHelperRefusal.h"
 #include "platform/PropertyList.h"
 
 namespace tarnix::wire {
@@ -24,6 +25,7 @@ struct Message {
   std::uint64_t id = 0;       // call and reply: the request id (>= 1); oneway: 0
   std::string selector;       // call and oneway
   platform::Plist arguments;  // always an array: the call's arguments or the reply's values
+  std::optional<QLXPCHelperRefusal> refusal;  // reply: the helper refused the call, "refusal"
 };
 
 // What a frame may grow to once parsed, checked before anything is built. The bounds follow the
@@ -36,7 +38,8 @@ platform::PlistBounds expansionBounds(std::size_t frameLimit);
 // a binary property list of this shape; `refusal`, when given, then says why.
 std::optional<Message> decodeMessage(std::string_view body, std::size_t frameLimit, std::string* refusal = nullptr);
 // The body of a frame (without the length header).
-std::string encodeMessage(Kind kind, std::uint64_t id, std::string_view selector, platform::Plist arguments);
+std::string encodeMessage(Kind kind, std::uint64_t id, std::string_view selector, platform::Plist arguments,
+                          const std::optional<QLXPCHelperRefusal>& refusal = std::nullopt);
 // The 4-byte big-endian length followed by the body.
 std::string frame(const std::string& body);
 std::uint32_t frameLength(const unsigned char header[kFrameHeaderSize]);

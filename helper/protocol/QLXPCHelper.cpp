@@ -25,8 +25,10 @@ QLXPCHelper QLXPCHelper::initFromInformationList(plist_t informationList) {
 }
 
 bool QLXPCHelper::isInstalled(const platform::HelperPlatformTable& table) const {
-  return platform::pathExists(table.helperBinary(bundleIdentifier)) &&
-         platform::pathExists(table.serviceUnit(bundleIdentifier));
+  const bool packaged = platform::pathExists(table.installed(table.bundledHelper)) &&
+                        platform::pathExists(table.installed(table.packagedServiceUnit));
+  return packaged || (platform::pathExists(table.helperBinary(bundleIdentifier)) &&
+                      platform::pathExists(table.serviceUnit(bundleIdentifier)));
 }
 
 std::size_t QLXPCHelper::hashValue() const { return std::hash<std::string>{}(bundleIdentifier + "_" + bundleVersion); }

@@ -25,7 +25,8 @@ class QLXPCHelper {
   std::string bundleVersion;
 
   std::string name() const { return bundleIdentifier + "@" + bundleVersion; }
-  // Both installed files exist: the helper binary and its service unit.
+  // The helper and its service unit are installed: by the package (the packaged helper and
+  // unit), or by the install step of a build run from its source tree.
   bool isInstalled(const platform::HelperPlatformTable& table = platform::HelperPlatformTable::current()) const;
   bool checkWithBundleVersion(const std::string& version) const { return version == bundleVersion; }
   std::size_t hashValue() const;

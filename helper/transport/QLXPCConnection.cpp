@@ -45,6 +45,8 @@ void QLXPCConnection::handle(std::string_view body) {
     if (found == pending_.end()) return fail("a reply matches no request");
     auto handler = std::move(found->second);
     pending_.erase(found);
+    // The reply block learns of a refusal while it runs.
+    const QLRefusalScope refused(message->refusal);
     if (!handler(message->arguments.get())) fail("a reply carries values of the wrong classes");
     return;
   }
@@ -68,8 +70,9 @@ void QLXPCConnection::sendOneway(std::string_view selector, platform::Plist argu
              [self = shared_from_this(), bytes = std::move(bytes)]() mutable { self->enqueue(std::move(bytes)); });
 }
 
-void QLXPCConnection::sendReply(std::uint64_t id, platform::Plist values) {
-  std::string bytes = wire::frame(wire::encodeMessage(wire::Kind::reply, id, "", std::move(values)));
+void QLXPCConnection::sendReply(std::uint64_t id, platform::Plist values,
+                                const std::optional<QLXPCHelperRefusal>& refusal) {
+  std::string bytes = wire::frame(wire::encodeMessage(wire::Kind::reply, id, "", std::move(values), refusal));
   asio::post(socket_.get_executor(),
              [self = shared_from_this(), bytes = std::move(bytes)]() mutable { self->enqueue(std::move(bytes)); });
 }

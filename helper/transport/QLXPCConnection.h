@@ -37,7 +37,8 @@ class QLXPCConnection final : public wire::Sender, public std::enable_shared_fro
 
   void sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply) override;
   void sendOneway(std::string_view selector, platform::Plist arguments) override;
-  void sendReply(std::uint64_t id, platform::Plist values);
+  // With a refusal, the reply says the call was refused rather than failed.
+  void sendReply(std::uint64_t id, platform::Plist values, const std::optional<QLXPCHelperRefusal>& refusal = {});
   // Ends the connection without calling the error handler; later sends are dropped.
   void close();
 

@@ -23,11 +23,12 @@ std::unique_ptr<QLXPCListener> QLXPCListener::bind(asio::io_context& io, const s
   std::error_code code;
   Acceptor acceptor(io);
   acceptor.open(asio::local::stream_protocol(), code);
-  // Created without group or other access, then opened to the group: no window with more.
-  const mode_t previous = ::umask(0177);
+  // Open to every local user, as the installed socket is: who is served, and what each may
+  // change, is the daemon's to decide (its policy, then polkit), not the socket's mode.
+  const mode_t previous = ::umask(0111);
   if (!code) acceptor.bind(asio::local::stream_protocol::endpoint(path), code);
   ::umask(previous);
-  if (!code && ::chmod(path.c_str(), 0660) != 0) code = std::error_code(errno, std::generic_category());
+  if (!code && ::chmod(path.c_str(), 0666) != 0) code = std::error_code(errno, std::generic_category());
   if (!code) acceptor.listen(asio::socket_base::max_listen_connections, code);
   if (code) {
     error = "cannot listen on " + path + ": " + code.message();

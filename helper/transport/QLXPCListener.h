@@ -19,7 +19,7 @@ class QLXPCListener {
   using Policy = std::function<bool(const std::optional<platform::PeerCredentials>& peer)>;
   using ConnectionHandler = std::function<void(std::shared_ptr<QLXPCConnection> connection)>;
 
-  // Binds `path` (a stale socket there is replaced) with mode 0660. Null with `error` set.
+  // Binds `path` (a stale socket there is replaced) with mode 0666. Null with `error` set.
   static std::unique_ptr<QLXPCListener> bind(asio::io_context& io, const std::string& path, std::string& error);
   // A listening socket passed by systemd.
   static std::unique_ptr<QLXPCListener> adopt(asio::io_context& io, int listeningFd, std::string& error);

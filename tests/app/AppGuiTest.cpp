@@ -156,6 +156,30 @@ class AppGuiTest : public QObject {
     QVERIFY(!pane->presentedResults());
   }
 
+  // Folder repairs refused by the helper: one alert that says so, not a finished message, the
+  // caches are not asked for, and the pane is unlocked.
+  void aRefusalIsToldOnceAndUnlocks() {
+    RecordingProxy holder;
+    QLAppManager::shared().setProxy(&holder);
+    auto pane = makeMaintenancePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    pane->outletButtonRepairDiskPermissions->click();  // off: the folders then
+    pane->outletButtonRepairLEFolder->click();
+    pane->outletButtonRepairSLEFolder->click();
+    pane->executeButton->click();
+    QVERIFY(!pane->executeButton->isEnabled());
+    holder.release(QLXPCHelperRefusal::untrustedVolume(platform::VolumeRefusal::missingNosuidNodev));
+    QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, kGenerousMs);
+    QTest::qWait(100);
+    QCOMPARE(visibleMessageBoxes().size(), 1);
+    QMessageBox* box = visibleMessageBoxes().first();
+    QCOMPARE(box->icon(), QMessageBox::Critical);
+    QVERIFY(box->informativeText().contains("sudo mount -o remount,nosuid,nodev '" + volume_ + "'"));
+    QVERIFY(pane->executeButton->isEnabled());
+    QCOMPARE(holder.requests(), (QStringList{"repairWithFolder /Library/Extensions/",
+                                             "repairWithFolder /System/Library/Extensions/"}));
+  }
+
   void diskPermissionsTakePrecedenceOverFolders() {
     RecordingProxy holder;
     QLAppManager::shared().setProxy(&holder);

@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "ProcessSupport.h"
+#include "helper/protocol/QLXPCHelperRefusal.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
 
 namespace tarnix::test {
@@ -110,7 +111,8 @@ class CapturedStandardOutput {
 
 class HelperDaemonProcess {
  public:
-  HelperDaemonProcess() {
+  // `environment`: more variables for the daemon ("NAME=value").
+  explicit HelperDaemonProcess(const QStringList& extraEnvironment = {}) {
     QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
                                            QFileDevice::ReadGroup | QFileDevice::ExeGroup |
                                            QFileDevice::ReadOther | QFileDevice::ExeOther);
@@ -132,7 +134,8 @@ class HelperDaemonProcess {
     environment.insert("TARNIX_KEXTCACHE", path("kextcache"));
     environment.insert("TARNIX_NVRAM", path("nvram"));
     environment.insert("TARNIX_KILLALL", path("killall"));
-    environment.insert("TARNIX_ADMIN_GROUPS", "tarnix-no-such-group");
+    for (const QString& variable : extraEnvironment)
+      environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
     process_.setProcessEnvironment(environment);
     process_.setProcessChannelMode(QProcess::MergedChannels);
     endWithThisProcess(process_);
@@ -181,13 +184,15 @@ class RecordingProxy final : public QLXPCTarnixHelperProtocol {
     std::lock_guard lock(mutex_);
     return repairReply_;
   }
-  // Answers every held request: true, or an empty list.
-  void release() {
+  // Answers every held request: true, or an empty list; with `refusal`, as a helper that
+  // refused them.
+  void release(std::optional<QLXPCHelperRefusal> refusal = std::nullopt) {
     std::deque<std::function<void()>> held;
     {
       std::lock_guard lock(mutex_);
       held.swap(held_);
     }
+    const QLRefusalScope scope(std::move(refusal));
     for (auto& answer : held) answer();
   }
 

@@ -1,5 +1,6 @@
 // The Command Line Tools pane offscreen against the real helper, which installs into a
-// temporary root, with the feed and the archive served over HTTP on 127.0.0.1.
+// temporary root, with the feed, the archive and its signature served over HTTP on 127.0.0.1.
+// The helper's packaged copy is the integrated one built here, its feed key the tests' own.
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <map>
 
 #include "AppTestSupport.h"
+#include "SigningSupport.h"
 #include "ZipSupport.h"
 #include "app/QLAppManager.h"
 #include "app/QLMainCommandLineToolsViewController.h"
@@ -72,12 +74,16 @@ QByteArray feed(const QString& version, const QString& url) {
 }
 
 QByteArray zipped(const std::vector<test::ZipEntry>& entries, const QString& scratch) {
-  if (!test::writeZip(scratch, entries)) return {};
+  if (!test::writeZip(scratch.toStdString(), entries)) return {};
   QFile file(scratch);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString label(const char* key, const QString& version) { return QLLocalizedString(key) + version; }
+
+QByteArray signatureOf(const QByteArray& archive, const test::SigningKey& key = test::SigningKey()) {
+  return QByteArray::fromStdString(key.sign(archive.toStdString()));
+}
 
 }  // namespace
 
@@ -90,8 +96,10 @@ class CommandLineToolsTest : public QObject {
     test::useTemporaryUserFolders(home_.path());
     for (const char* variable : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
       qunsetenv(variable);
-    // The pane looks for the installed tool where the helper puts it.
+    // The pane looks for the installed tool where the helper puts it, and offers upgrades
+    // only with a key to check them.
     qputenv("TARNIX_ROOT_PREFIX", QFile::encodeName(daemon_.path("root")));
+    qputenv("TARNIX_BRAMBLE_KEY", QByteArray::fromStdString(test::SigningKey().publicKeyBase64()));
     QVERIFY(QLInstallStringTable(*QCoreApplication::instance()));
     QVERIFY(QLSupportFolders::create());
     QVERIFY(http_.listen());
@@ -157,12 +165,13 @@ class CommandLineToolsTest : public QObject {
     QVERIFY(!pane->outletButtonUninstall->isEnabled());
   }
 
-  // The feed announces a version; Upgrade downloads the archive, the helper installs the tool
-  // from it, and the downloaded items are cleaned up.
+  // The feed announces a version; Upgrade downloads the archive and its signature, the helper
+  // checks it and installs the tool from it, and the downloaded items are cleaned up.
   void upgradesFromTheFeed() {
     http_.files["/feed.plist"] = feed("9.9.9", http_.url("/downloads/Bramble-9.9.9.zip"));
     http_.files["/downloads/Bramble-9.9.9.zip"] =
         zipped({{"Bramble", test::toolScript("9.9.9"), 0100755}, {"CHANGES", "all of them"}}, home_.path() + "/z.zip");
+    http_.files["/downloads/Bramble-9.9.9.zip.sig"] = signatureOf(http_.files["/downloads/Bramble-9.9.9.zip"]);
     auto pane = makePane();
     QCOMPARE(pane->outletFieldRemoteCommandLineToolVersion->text(), label("kQLMainCommandLineToolsVCLatestVersion", "9.9.9"));
     QCOMPARE(pane->outletButtonRemoteCommandLineToolStatusImage->property("status").toString(),
@@ -171,55 +180,59 @@ class CommandLineToolsTest : public QObject {
 
     pane->outletButtonUpgrade->click();
     expectPresented(*pane, false, "kQLMainCommandLineToolsVCBrambleUpgraded");
-    QCOMPARE(http_.requested, (QStringList{"/feed.plist", "/downloads/Bramble-9.9.9.zip"}));
+    QCOMPARE(http_.requested,
+             (QStringList{"/feed.plist", "/downloads/Bramble-9.9.9.zip", "/downloads/Bramble-9.9.9.zip.sig"}));
     QCOMPARE(QString::fromStdString(*readFile(installed_)), QString::fromStdString(test::toolScript("9.9.9")));
     QCOMPARE(pane->outletFieldLocalCommandLineToolVersion->text(),
              label("kQLMainCommandLineToolsVCInstalledVersion", "9.9.9"));
     const QString updates = QLSupportFolders::updatesFolder();
     QVERIFY(!QFileInfo::exists(updates + "/Bramble-9.9.9.zip"));
+    QVERIFY(!QFileInfo::exists(updates + "/Bramble-9.9.9.zip.sig"));
     QVERIFY(!QFileInfo::exists(updates + "/Bramble"));
     QVERIFY(pane->outletButtonUpgrade->isEnabled());
-    QFile::remove(updates + "/CHANGES");
   }
 
-  // Each way an upgrade can fail ends in one alert, and the helper installs nothing.
+  // Each way an upgrade can fail ends in one alert, and the helper installs nothing: an archive
+  // it cannot check (or that another key signed) is refused whatever it holds.
   void upgradeFailures_data() {
     QTest::addColumn<QString>("announced");  // the URL the feed names, relative to the server
     QTest::addColumn<bool>("served");
-    QTest::addColumn<bool>("hostile");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("the archive is not there") << "/downloads/Bramble.zip" << false << false
+    QTest::addColumn<QString>("signature");  // "good", "other" (another key's) or "none"
+    QTest::addColumn<QString>("reason");     // after the failure text; none when the helper refused
+    QTest::newRow("the archive is not there") << "/downloads/Bramble.zip" << false << "good"
                                               << "kQLMainCommandLineToolsVCFailedToReadDownloadedData";
-    QTest::newRow("an entry leaves the folder") << "/downloads/Bramble.zip" << true << true
-                                                << "kQLMainCommandLineToolsVCFailedToUnzipDownloadedData";
-    QTest::newRow("the feed names no file") << "" << false << false
+    QTest::newRow("no signature") << "/downloads/Bramble.zip" << true << "none"
+                                  << "kQLMainCommandLineToolsVCFailedToReadDownloadedData";
+    QTest::newRow("another key signed it") << "/downloads/Bramble.zip" << true << "other" << "";
+    QTest::newRow("the feed names no file") << "" << false << "good"
                                             << "kQLMainCommandLineToolsVCFailedToFetchURLFromRemoteServer";
   }
   void upgradeFailures() {
     QFETCH(QString, announced);
     QFETCH(bool, served);
-    QFETCH(bool, hostile);
+    QFETCH(QString, signature);
     QFETCH(QString, reason);
     http_.files["/feed.plist"] = feed("9.9.9", announced.isEmpty() ? QString() : http_.url(announced));
-    const QString escaped = QLSupportFolders::supportFolder() + "/escaped";
-    if (served)
-      http_.files[announced] = zipped({{"Bramble", test::toolScript("9.9.9"), 0100755},
-                                       {hostile ? "../escaped" : "CHANGES", "x"}},
-                                      home_.path() + "/z.zip");
+    if (served) {
+      const QByteArray archive = zipped({{"Bramble", test::toolScript("9.9.9"), 0100755}}, home_.path() + "/z.zip");
+      http_.files[announced] = archive;
+      if (signature != "none")
+        http_.files[announced + ".sig"] =
+            signature == "good" ? signatureOf(archive) : signatureOf(archive, test::SigningKey(7));
+    }
     auto pane = makePane();
     QVERIFY(pane->outletButtonUpgrade->isEnabled());
     pane->outletButtonUpgrade->click();
     QTRY_VERIFY_WITH_TIMEOUT(pane->presentedMessage(), kGenerousMs);
     QMessageBox* box = pane->presentedMessage();
     QCOMPARE(box->icon(), QMessageBox::Critical);
-    QCOMPARE(box->informativeText(), QLLocalizedString("kQLMainCommandLineToolsVCBrambleFailedToUpgrade") + ' ' +
-                                         QLLocalizedString(reason.toUtf8().constData()));
+    QString expected = QLLocalizedString("kQLMainCommandLineToolsVCBrambleFailedToUpgrade");
+    if (!reason.isEmpty()) expected += ' ' + QLLocalizedString(reason.toUtf8().constData());
+    QCOMPARE(box->informativeText(), expected);
     QVERIFY(!QFileInfo::exists(installed_));
-    QVERIFY(!QFileInfo::exists(escaped));
-    QVERIFY(!QFileInfo::exists(QLSupportFolders::updatesFolder() + "/Bramble"));
+    QVERIFY(!QFileInfo::exists(QLSupportFolders::updatesFolder() + "/Bramble.zip"));
     QVERIFY(pane->outletButtonUpgrade->isEnabled());
     QVERIFY(pane->outletCircularIndicator->isHidden());
-    QFile::remove(QLSupportFolders::updatesFolder() + "/Bramble.zip");
   }
 
   // Versions that cannot be used: a two-part answer, a missing copy, a feed without a version
@@ -290,7 +303,8 @@ class CommandLineToolsTest : public QObject {
   }
 
   QTemporaryDir home_;
-  test::HelperDaemonProcess daemon_;
+  test::HelperDaemonProcess daemon_{{"TARNIX_BUNDLED_TOOL=" TARNIX_INTEGRATED_BRAMBLE,
+                                     QString::fromStdString("TARNIX_BRAMBLE_KEY=" + test::SigningKey().publicKeyBase64())}};
   HttpServer http_;
   QString installed_;
 };

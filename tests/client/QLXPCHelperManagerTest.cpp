@@ -8,6 +8,12 @@ namespace {
 
 using test::RecordingDelegate;
 
+std::string replacedOnce(std::string text, const std::string& from, const std::string& to) {
+  const auto at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
 class HelperManagerInstall : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -69,6 +75,21 @@ TEST_F(HelperManagerInstall, AnInstalledHelperAsksForNoAuthorization) {
   EXPECT_EQ(delegate.errors, std::vector<QLXPCHelperManagerError>{QLXPCHelperManagerError::failedToEstablishHelperConnection});
 }
 
+TEST_F(HelperManagerInstall, ThePackagedHelperCountsAsInstalled) {
+  const std::string binary = table.installed(table.bundledHelper);
+  const std::string unit = table.installed(table.packagedServiceUnit);
+  platform::makeDirectories(binary.substr(0, binary.rfind('/')));
+  platform::makeDirectories(unit.substr(0, unit.rfind('/')));
+  platform::writeFile(binary, "x");
+  EXPECT_FALSE(helper.isInstalled(table));
+  platform::writeFile(unit, "x");
+  EXPECT_TRUE(helper.isInstalled(table));
+  platform::FakeProcessRunner runner;
+  QLXPCHelperManager manager(helper, &delegate, table, runner);
+  manager.installAndConnect();
+  EXPECT_TRUE(runner.calls().empty()) << "the package's helper needs no pkexec step";
+}
+
 // The whole road: pkexec (a stand-in that runs the program as root) runs the helper's own
 // install step, which copies the binary, writes the units and asks systemctl (a stand-in that
 // starts the installed helper on the socket path and notes its id) to start the socket; then
@@ -106,7 +127,12 @@ TEST_F(HelperManagerInstall, InstallsThroughPkexecAndConnects) {
   manager.installAndConnect();
   EXPECT_TRUE(test::waitFor([&] { return second.locked([&] { return second.connected == 1; }); }));
   EXPECT_EQ(test::slurp(dir / "systemctl.calls"), "daemon-reload\nenable --now local.quillon.tarnix.helper.socket\n");
-  EXPECT_NE(test::slurp(table.serviceUnit(helper.bundleIdentifier)).find("--owner-uid 4321"), std::string::npos);
+  // The unit written for a source build is the packaged one but for the helper's path.
+  const std::string unit = test::slurp(table.serviceUnit(helper.bundleIdentifier));
+  EXPECT_NE(unit.find("ExecStart=" + table.helperToolsFolder + helper.bundleIdentifier + "\n"), std::string::npos) << unit;
+  EXPECT_EQ(unit.find("--owner-uid"), std::string::npos) << "nobody is served for having installed it";
+  EXPECT_EQ(test::slurp(std::string(TARNIX_BINARY_DIR) + "/helper/data/local.quillon.tarnix.helper.service"),
+            replacedOnce(unit, table.helperToolsFolder + helper.bundleIdentifier, platform::kInstalledBundledHelper));
   ASSERT_TRUE(manager.proxy());
   manager.proxy()->terminate();
 }

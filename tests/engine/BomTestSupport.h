@@ -76,7 +76,7 @@ inline Parsed parseStore(const std::string& bytes) {
   parsed.resultsNull = wrapper.results() == nullptr;
   for (std::uint32_t i = 0; i < wrapper.count(); ++i) {
     const auto& r = wrapper.results()[i];
-    parsed.records.push_back({r.path, r.mode, r.uid, r.gid});
+    parsed.records.push_back({wrapper.path(i), r.mode, r.uid, r.gid});
   }
   return parsed;
 }

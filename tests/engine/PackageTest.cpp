@@ -52,15 +52,19 @@ TEST(QLPackage, BomPathBesideTheReceipt) {
   for (const auto& [receipt, bom] : cases) EXPECT_EQ(bomPathForReceipt(receipt), bom);
 }
 
-TEST(QLPackageManager, ListsPlistReceiptsRecursively) {
+// Receipts come in name order, as an HFS+ volume lists them (letter case aside), sub-folders
+// in their place: which receipt wins a merged path must not depend on the file system.
+TEST(QLPackageManager, ListsPlistReceiptsRecursivelyInNameOrder) {
   TempDir dir;
   const std::string receipts = dir / "System/Library/Receipts";
   ASSERT_EQ(platform::makeDirectories(receipts + "/sub"), 0);
-  for (const char* name : {"a.plist", "sub/b.plist", "C.PLIST", "d.plist.txt", "e.bom", "plist"})
+  for (const char* name : {"z.plist", "sub/b.plist", "C.PLIST", "d.plist.txt", "e.bom", "plist", "B.plist",
+                           "sub/a.plist", "a.plist", "m.plist", "c.plist"})
     ASSERT_EQ(platform::writeFile(receipts + "/" + name, ""), 0);
-  auto paths = QLPackageManager::receiptPaths(dir.path());
-  std::sort(paths.begin(), paths.end());
-  EXPECT_EQ(paths, (std::vector<std::string>{receipts + "/a.plist", receipts + "/sub/b.plist"}));
+  const auto paths = QLPackageManager::receiptPaths(dir.path());
+  EXPECT_EQ(paths, (std::vector<std::string>{receipts + "/a.plist", receipts + "/B.plist", receipts + "/c.plist",
+                                             receipts + "/m.plist", receipts + "/sub/a.plist",
+                                             receipts + "/sub/b.plist", receipts + "/z.plist"}));
   EXPECT_TRUE(QLPackageManager::receiptPaths(dir / "missing").empty());
 }
 
@@ -119,19 +123,17 @@ TEST_F(PackageManagerTest, MergesReceiptsAndReportsProgress) {
 
   // Each path once; the earlier receipt in listing order wins.
   std::vector<std::string> paths;
-  for (const auto& resource : resources) paths.push_back(resource->path());
+  for (std::size_t i = 0; i < resources->size(); ++i) paths.push_back((*resources)[i].path());
   std::sort(paths.begin(), paths.end());
   EXPECT_EQ(paths, (std::vector<std::string>{dir.path(), dir / "System", dir / "usr", dir / "usr/bin",
                                              dir / "usr/bin/true"}));
-  const auto position = [&](const char* identifier) {
-    return std::find_if(order.begin(), order.end(),
-                        [&](const QLStandardPackage& p) { return p.identifier() == identifier; }) -
-           order.begin();
-  };
-  const bool firstWins = position("com.apple.pkg.First") < position("com.apple.pkg.Second");
-  for (const auto& resource : resources) {
-    if (resource->path() == dir / "usr") {
-      EXPECT_EQ(resource->uid(), firstWins ? 0 : 7);
+  // Name order: "first" comes before "sub dir %", so its prescription wins.
+  std::vector<std::string> identifiers;
+  for (const auto& package : order) identifiers.push_back(package.identifier());
+  EXPECT_EQ(identifiers, (std::vector<std::string>{"com.apple.pkg.Broken", "com.apple.pkg.First", "com.apple.pkg.Second"}));
+  for (std::size_t i = 0; i < resources->size(); ++i) {
+    if ((*resources)[i].path() == dir / "usr") {
+      EXPECT_EQ((*resources)[i].uid(), 0);
     }
   }
 
@@ -146,7 +148,7 @@ TEST_F(PackageManagerTest, FiltersByPackageAndSurvivesAMissingReceiptsFolder) {
   {
     QLPackageManager manager(volume(), 2);
     manager.setDelegate(&recorder);
-    EXPECT_TRUE(manager.parse().empty());
+    EXPECT_TRUE(manager.parse()->empty());
     EXPECT_EQ(recorder.calls, (std::vector<std::string>{"1", "2", "3", "4", "6", "8"}));
   }
   test::writeReceipt(dir.path(), "a", "com.apple.pkg.A", {kGroupA}, {{".", 040755}, {"./usr", 040755}});
@@ -154,8 +156,8 @@ TEST_F(PackageManagerTest, FiltersByPackageAndSurvivesAMissingReceiptsFolder) {
   QLPackageManager manager(volume(), 2);
   manager.setPackageFilter("com.apple.pkg.B");
   const auto resources = manager.parse();
-  ASSERT_EQ(resources.size(), 2u);
-  for (const auto& resource : resources) EXPECT_NE(resource->path(), dir / "usr");
+  ASSERT_EQ(resources->size(), 2u);
+  for (std::size_t i = 0; i < resources->size(); ++i) EXPECT_NE((*resources)[i].path(), dir / "usr");
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ TEST_F(RepairJobTest, VerifyRepairVerify) {
   RZBramble verify(QLRepairPermissionsJobType::verifyPermissions, *volume, &phases, 2, false, 1.0);
   const auto found = verify.run();
   ASSERT_EQ(found.size(), 1u);
-  EXPECT_EQ(found[0].fileSystemResource()->path(), dir / "usr/bin/tool");
+  EXPECT_EQ(found[0].fileSystemResource().path(), dir / "usr/bin/tool");
   EXPECT_EQ(verify.total(), 4);
   EXPECT_EQ(verify.progress(), 100);
   EXPECT_EQ(phases.events, (std::vector<std::string>{"willSetup", "didSetup", "willVerify", "didVerify"}));

@@ -16,6 +16,7 @@
 #include "EZInstallerTestSupport.h"
 #include "app/QLAppManager.h"
 #include "app/core/QLApplicationLock.h"
+#include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "cli/SampleVolume.h"
@@ -58,6 +59,8 @@ class ScriptedProxy final : public QLXPCTarnixHelperProtocol {
   explicit ScriptedProxy(QLXPCTarnixHelperProtocol* innerProxy = nullptr) : inner(innerProxy) {}
   QLXPCTarnixHelperProtocol* inner;
   QSet<QString> failing;
+  // Answers installs as a helper that refused them.
+  std::optional<QLXPCHelperRefusal> refusal;
   std::size_t repairResults = 0;
 
   QStringList requests() const {
@@ -92,7 +95,8 @@ class ScriptedProxy final : public QLXPCTarnixHelperProtocol {
     if (inner) return inner->installWithKernelExtensions(std::move(kexts), folder, std::move(volume), std::move(reply));
     std::vector<QLKernelExtension> failed;
     for (const auto& kext : kexts)
-      if (failing.contains(QString::fromStdString(kext.name()))) failed.push_back(kext);
+      if (refusal || failing.contains(QString::fromStdString(kext.name()))) failed.push_back(kext);
+    const QLRefusalScope scope(refusal);
     reply(failed);
   }
   void backupWithKernelExtensions(std::vector<QLKernelExtension>, std::string, QLOSVolume, std::string,
@@ -252,6 +256,16 @@ class EZInstallerGuiTest : public QObject {
     const auto outcome = run(proxy, QLKernelExtensionFolder::LibraryExtensions, {kexts_ + "/A.kext"});
     qputenv("TARNIX_KEXTCACHE", QFile::encodeName(kextcache_));
     QCOMPARE(outcome.informativeText, QLLocalizedString("kQLMainEZInstallerVCSelectedKextsInstalledCachesMarked"));
+  }
+
+  // A refused install ends the run: nothing else is asked for, and the notification says why.
+  void aRefusedInstallSaysSoAndStops() {
+    ScriptedProxy proxy;
+    proxy.refusal = QLXPCHelperRefusal::notAuthorized();
+    const auto outcome = run(proxy, QLKernelExtensionFolder::LibraryExtensions, {kexts_ + "/A.kext"});
+    QCOMPARE(proxy.requests(), QStringList{"install LE A.kext"});
+    QCOMPARE(outcome.subtitle, QStringLiteral("Dropped: 1 Installed: 0 Failed: 1"));
+    QCOMPARE(outcome.informativeText, QLHelperRefusalText(QLXPCHelperRefusal::notAuthorized()));
   }
 
   void cancellingTheAskDialogSkipsOnlyThatKext() {

@@ -3,7 +3,6 @@
 // the input.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "engine/RZBomParser.h"
@@ -15,10 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   std::size_t sum = 0;
+  std::string path;
   for (std::uint32_t i = 0; i < wrapper.count(); ++i) {
     const tarnix::RZFileSystemResource& record = wrapper.results()[i];
-    sum += std::strlen(record.path) + record.mode + record.uid + record.gid;
-    if (record.reserved != 0) __builtin_trap();
+    path.clear();
+    wrapper.records()->appendPath(i, path);
+    sum += path.size() + record.mode + record.uid + record.gid;
   }
   volatile std::size_t sink = sum;
   (void)sink;

@@ -82,9 +82,12 @@ class HelperDaemon {
         "TARNIX_KEXTCACHE=" + (dir_ / "kextcache"),
         "TARNIX_NVRAM=" + (dir_ / "nvram"),
         "TARNIX_KILLALL=" + (dir_ / "killall"),
-        "TARNIX_ADMIN_GROUPS=tarnix-no-such-group",
+        "TARNIX_BUNDLED_TOOL=" + (dir_ / "Bramble"),
+        // No polkit unless a test brings its own bus: callers other than root are refused.
+        "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + (dir_ / "no-bus"),
     };
-    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+    // The first of two settings of a variable is the one that counts.
+    environment.insert(environment.begin(), extraEnvironment.begin(), extraEnvironment.end());
     std::vector<char*> envp;
     for (auto& entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "HelperHarness.h"
+#include "SystemHarness.h"
 #include "cli/SampleVolume.h"
 #include "helper/protocol/QLWireCalls.h"
 #include "helper/protocol/QLWireMessage.h"
@@ -233,14 +234,19 @@ TEST_F(HelperIntegration, WritesTheBooterWordThroughNvram) {
 
 TEST_F(HelperIntegration, InstallsAndRemovesTheCommandLineTool) {
   Client client(daemon);
-  const std::string source = daemon.dir() / "Bramble";
-  platform::writeFile(source, "#!/bin/sh\n", 0700);
+  const std::string packaged = daemon.dir() / "Bramble";  // the daemon's packaged copy
+  const std::string other = daemon.dir() / "Other";
+  platform::writeFile(packaged, "#!/bin/sh\n", 0700);
+  platform::writeFile(other, "#!/bin/sh\n", 0700);
   const std::string installed = daemon.root() + "/usr/local/bin/Bramble";
 
-  Awaited<bool> wrongPlace, install, uninstall, again;
-  client.proxy().installBrambleFromSourcePath(source, "/usr/bin/Bramble", wrongPlace.reply());
+  Awaited<bool> wrongPlace, otherSource, install, uninstall, again;
+  client.proxy().installBrambleFromSourcePath(packaged, "/usr/bin/Bramble", wrongPlace.reply());
   EXPECT_EQ(wrongPlace.get(), false);
-  client.proxy().installBrambleFromSourcePath(source, "/usr/local/bin/Bramble", install.reply());
+  client.proxy().installBrambleFromSourcePath(other, "/usr/local/bin/Bramble", otherSource.reply());
+  EXPECT_EQ(otherSource.get(), false) << "only the packaged copy or a signed archive";
+  EXPECT_FALSE(platform::pathExists(installed));
+  client.proxy().installBrambleFromSourcePath(packaged, "/usr/local/bin/Bramble", install.reply());
   EXPECT_EQ(install.get(), isRoot());
   EXPECT_TRUE(platform::pathExists(installed));
   struct stat info{};
@@ -324,24 +330,32 @@ TEST_F(HelperIntegration, AClientThatLeavesMidRepairDoesNotStallTheDaemon) {
   EXPECT_TRUE(results.get());
 }
 
-TEST_F(HelperIntegration, RefusesAnUnauthorisedUser) {
-  if (!isRoot()) GTEST_SKIP() << "needs root to drop privileges";
-  ::chmod(daemon.socket().c_str(), 0666);  // let the kernel pass it so the helper's own check decides
-  const std::string request = frameOf("test:", wire::pack());
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
-    test::RawClient raw(daemon.socket());
-    if (!raw.connected()) ::_exit(4);
-    raw.send(request);
-    const auto received = raw.readUntilClosed();
-    ::_exit(received && received->empty() ? 0 : 5);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the unprivileged client was served";
-  EXPECT_TRUE(test::waitFor([&] { return daemon.logContains("Refused a connection from uid 65534"); }));
+TEST_F(HelperIntegration, ServesEveryUserButChangesNothingWithoutPolkit) {
+  if (!isRoot()) GTEST_SKIP() << "needs root to call as another user";
+  // This daemon has no polkit to ask: a caller other than root is served only what needs
+  // nobody's permission.
+  EXPECT_EQ(test::askHelperAs(65534, 65534, daemon.socket(), {"test"}), "1234567890 -");
+  EXPECT_EQ(test::askHelperAs(65534, 65534, daemon.socket(), {"nvram", "40"}), "false notAuthorized");
+  EXPECT_EQ(daemon.calls("nvram"), "");
+  EXPECT_TRUE(daemon.logContains("Not authorized: local.quillon.tarnix.write-nvram for uid 65534"));
+}
+
+TEST_F(HelperIntegration, AUserDaemonServesOnlyItsUserAndRoot) {
+  if (!isRoot()) GTEST_SKIP() << "needs root to start a daemon as another user";
+  const std::string own = daemon.dir() / "nobody";  // the user's own folder, for its socket too
+  const std::string socket = own + "/helper.sock";
+  const std::string volume = own + "/volume";
+  platform::makeDirectories(volume + "/Library/Extensions");
+  ASSERT_TRUE(test::runQuietly({"/usr/bin/chown", "-R", "65534:65534", own}));
+  test::Child userDaemon({std::string(TARNIX_BINARY_DIR) + "/helper/local.quillon.tarnix.helper", "--listen", socket},
+                         {"PATH=/usr/bin:/bin", "TARNIX_KEXTCACHE=" + (daemon.dir() / "no-kextcache")},
+                         daemon.dir() / "user-daemon.log", std::make_pair(uid_t{65534}, gid_t{65534}));
+  ASSERT_TRUE(test::waitFor([&] { return platform::pathExists(socket); }));
+  // Its own user and root are served, with no polkit and any folder as a volume; anyone else
+  // is turned away at once.
+  EXPECT_EQ(test::askHelperAs(65534, 65534, socket, {"caches", volume}), "true -");
+  EXPECT_EQ(test::askHelperAs(0, 0, socket, {"test"}), "1234567890 -");
+  EXPECT_EQ(test::askHelperAs(1, 1, socket, {"test"}), "connection-failed -");
 }
 
 TEST_F(HelperIntegration, TerminateEndsTheDaemonWithoutAReply) {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <functional>
 
 #include "TestSupport.h"
 #include "platform/BootProbe.h"
@@ -104,12 +107,31 @@ TEST(Files, EnumeratesBeneathWithoutFollowingLinks) {
   EXPECT_TRUE(enumerateBeneath(dir.path(), "/missing").empty());
 }
 
+// What `run` wrote to this process's standard error (the terminal, for a user).
+std::string standardErrorOf(const std::function<void()>& run) {
+  TempDir dir;
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  const int file = ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  ::dup2(file, 2);
+  ::close(file);
+  run();
+  std::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  return test::slurp(dir / "err");
+}
+
 TEST(Process, JudgedByExitStatus) {
   EXPECT_EQ(linuxProcessRunner().run("/bin/true", {}), 0);
   EXPECT_EQ(linuxProcessRunner().run("/bin/sh", {"-c", "exit 3"}), 3);
   EXPECT_EQ(linuxProcessRunner().run("/nonexistent/tool", {}), std::nullopt);
   EXPECT_EQ(captureOutput("/bin/echo", {"2.1"}), "2.1\n");
   EXPECT_EQ(captureOutput("/bin/false", {}), std::nullopt);
+  // A probe's child neither prints on the terminal nor waits for it.
+  std::optional<std::string> out;
+  EXPECT_EQ(standardErrorOf([&] { out = captureOutput("/bin/sh", {"-c", "echo out; echo err >&2; cat"}); }), "");
+  EXPECT_EQ(out, "out\n");
 }
 
 TEST(Processor, ParsesCpuInfo) {
@@ -134,6 +156,10 @@ TEST(Processor, ParsesCpuInfo) {
   EXPECT_GE(onlineProcessorCount(), 1);
 }
 
+TEST(BootProbe, ProbesQuietly) {
+  EXPECT_EQ(standardErrorOf([] { isSingleUserBoot(); }), "");
+}
+
 TEST(BootProbe, SingleUserCommandLines) {
   const std::pair<const char*, bool> cases[] = {
       {"BOOT_IMAGE=/vmlinuz root=/dev/sda1 ro quiet", false},
@@ -153,13 +179,25 @@ TEST(Mounts, ParsesMountInfo) {
   const auto mounts = parseMountInfo(
       "36 35 98:0 / /mnt/Macintosh\\040HD rw,noatime master:1 - hfsplus /dev/sdb2 rw,uid=0\n"
       "37 35 98:1 / /media/ro ro,relatime - apfs /dev/sdc1 ro\n"
-      "garbage\n");
-  ASSERT_EQ(mounts.size(), 2u);
+      "garbage\n"
+      "38 35 0:45 /sub /tmp rw,nosuid,nodev - tmpfs tmpfs rw\n");
+  ASSERT_EQ(mounts.size(), 3u);
   EXPECT_EQ(mounts[0].mountPoint, "/mnt/Macintosh HD");
   EXPECT_EQ(mounts[0].fileSystemType, "hfsplus");
   EXPECT_FALSE(mounts[0].readOnly);
   EXPECT_EQ(mounts[1].fileSystemType, "apfs");
   EXPECT_TRUE(mounts[1].readOnly);
+  // What the helper checks a volume with: the mount's id, its device, what of its file system
+  // is mounted there, and the mount's own options.
+  EXPECT_EQ(mounts[0].mountId, 36u);
+  EXPECT_TRUE(mounts[0].onBlockDevice());
+  EXPECT_EQ(mounts[0].root, "/");
+  EXPECT_TRUE(mounts[0].hasOption("noatime"));
+  EXPECT_FALSE(mounts[0].hasOption("atime"));
+  EXPECT_FALSE(mounts[0].hasOption("uid=0")) << "the file system's options are not the mount's";
+  EXPECT_FALSE(mounts[2].onBlockDevice());
+  EXPECT_EQ(mounts[2].root, "/sub");
+  EXPECT_TRUE(mounts[2].hasOption("nodev"));
 }
 
 }  // namespace

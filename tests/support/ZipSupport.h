@@ -2,7 +2,6 @@
 // Writes small zip archives for the tests, with names exactly as given (hostile ones too).
 #include <zip.h>
 
-#include <QString>
 #include <string>
 #include <vector>
 
@@ -14,9 +13,9 @@ struct ZipEntry {
   unsigned mode = 0100644;
 };
 
-inline bool writeZip(const QString& path, const std::vector<ZipEntry>& entries) {
+inline bool writeZip(const std::string& path, const std::vector<ZipEntry>& entries) {
   int error = 0;
-  zip_t* archive = zip_open(path.toLocal8Bit().constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
   if (!archive) return false;
   for (const ZipEntry& entry : entries) {
     zip_int64_t index = -1;
