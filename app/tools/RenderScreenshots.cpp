@@ -12,12 +12,14 @@
 #include <QToolBar>
 #include <QUrl>
 #include <cstdio>
+#include <functional>
 
 #include "app/QLAppManager.h"
 #include "app/QLBootloaderFileChooser.h"
 #include "app/QLEZView.h"
 #include "app/QLDetailedResultsViewController.h"
 #include "app/QLMainWindowController.h"
+#include "app/QLMainAbstractRootlessViewController.h"
 #include "app/QLMaintenanceViewController.h"
 #include "app/QLPaneFactory.h"
 #include "app/QLSIPConfigViewController.h"
@@ -31,12 +33,14 @@ using namespace tarnix;
 
 namespace {
 
-bool save(QWidget* widget, const QString& path) {
+// `touchUp` runs once the widget shows, before it is grabbed.
+bool save(QWidget* widget, const QString& path, const std::function<void()>& touchUp = {}) {
   widget->show();
   // Long enough for the panes' background reads (tool versions, the feed) to be shown.
   QElapsedTimer shown;
   shown.start();
   while (shown.elapsed() < 500) QApplication::processEvents(QEventLoop::AllEvents, 50);
+  if (touchUp) touchUp();
   const bool saved = widget->grab().save(path);
   std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
   return saved;
@@ -134,12 +138,13 @@ int main(int argc, char** argv) {
   for (QAction* item : window.outletMainToolbar->actions()) {
     window.switchViewController(item);
     // The SIP pane with a new word ticked: the words to allow unsigned kexts and to edit the system.
-    if (auto* sip = qobject_cast<QLSIPConfigViewController*>(window.contentViewController())) {
+    if (auto* sip = qobject_cast<QLSIPConfigViewController*>(window.contentViewController()))
       for (int bit : {0, 1, 2, 5, 6}) sip->outletButtonRootlessFlags[static_cast<std::size_t>(bit)]->click();
-      // Where the EFI partition is usually mounted, rather than this run's temporary folder.
-      sip->pathField->setText(QStringLiteral("/boot/efi/EFI/OC/config.plist"));
-    }
-    ok = save(&window, folder + QStringLiteral("/pane-%1.png").arg(item->data().toString())) && ok;
+    // Where the EFI partition is usually mounted, rather than this run's temporary folder.
+    auto* rootless = qobject_cast<QLMainAbstractRootlessViewController*>(window.contentViewController());
+    ok = save(&window, folder + QStringLiteral("/pane-%1.png").arg(item->data().toString()), [rootless] {
+           if (rootless) rootless->pathField->setText(QStringLiteral("/boot/efi/EFI/OC/config.plist"));
+         }) && ok;
   }
   // The bootloader file chooser, with what a machine with two EFI partitions and Chameleon shows.
   window.switchViewController(window.outletToolbarItemSIPConfig);
