@@ -5,10 +5,9 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
 
 #include "app/QLAppManager.h"
+#include "app/QLEZView.h"
 #include "app/core/QLNotificationCenter.h"
 #include "ezinstaller/AppDelegate.h"
 #include "ezinstaller/QLMainEZInstallerPreferenceViewController.h"
@@ -68,18 +67,9 @@ QString QLMainEZInstallerWindowController::contentViewControllerTitle() const {
   return content_ ? content_->property("title").toString() : QString();
 }
 
-namespace {
-QStringList localPaths(const QMimeData* data) {
-  QStringList paths;
-  if (data)
-    for (const QUrl& url : data->urls())
-      if (url.isLocalFile()) paths << QDir::cleanPath(url.toLocalFile());
-  return paths;
-}
-}  // namespace
 
 void QLMainEZInstallerWindowController::dragEnterEvent(QDragEnterEvent* event) {
-  if (localPaths(event->mimeData()).isEmpty()) return event->ignore();
+  if (QLEZView::localPaths(event->mimeData()).isEmpty()) return event->ignore();
   event->setDropAction(Qt::CopyAction);
   event->accept();
 }
@@ -90,8 +80,9 @@ void QLMainEZInstallerWindowController::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void QLMainEZInstallerWindowController::dropEvent(QDropEvent* event) {
-  const QStringList paths = localPaths(event->mimeData());
+  QStringList paths = QLEZView::localPaths(event->mimeData());
   if (paths.isEmpty()) return event->ignore();
+  for (QString& path : paths) path = QDir::cleanPath(path);  // as paths given on the command line
   event->setDropAction(Qt::CopyAction);
   event->accept();
   delegate_.applicationOpenFiles(paths);
