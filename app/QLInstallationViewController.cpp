@@ -401,10 +401,12 @@ void QLInstallationViewController::execute() {
   repairPermissionsResults.reset();
   backupRequested_ = backup;
   backupFolder_.clear();
+  nothingToBackUp_ = false;
   if (!enableEZMode) QLInterfaceHelpers::start(circularIndicator);
   if (!backup) return callInstall();
 
   manager.kextsTBB = manager.kextsToBackUp(targetVolume->mountPoint);
+  nothingToBackUp_ = manager.kextsTBB.empty();
   // The helper names the dated folder it makes after its own clock: the folder that is new
   // after the reply is the one it wrote.
   backupDestination_ = destination;
@@ -462,8 +464,8 @@ void QLInstallationViewController::didBackupKexts(std::vector<QLKernelExtension>
 QString QLInstallationViewController::backupText() const {
   if (!backupRequested_) return {};
   if (!backupFolder_.isEmpty()) return QLLocalizedString("kQLInstallationVCBackedUpTo").arg(backupFolder_);
-  // Nothing to back up: none of the kexts was in the folder yet.
-  if (kexts().kextsTBB.empty()) return QLLocalizedString("kQLInstallationVCNothingToBackUp");
+  // None of the kexts was in the folder yet: there was nothing to back up.
+  if (nothingToBackUp_) return QLLocalizedString("kQLInstallationVCNothingToBackUp");
   return {};
 }
 

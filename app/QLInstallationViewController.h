@@ -131,6 +131,7 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   QStringList backupEntriesBefore_;
   QString backupFolder_;
   bool backupRequested_ = false;
+  bool nothingToBackUp_ = false;
   // Ends the fades of an animation tick that was stopped.
   int animationGeneration_ = 0;
 };

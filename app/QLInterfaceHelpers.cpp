@@ -12,11 +12,14 @@
 namespace tarnix::QLInterfaceHelpers {
 namespace {
 
-// The alert already open over `window`, when there is one.
-QMessageBox* openAlertOver(QWidget* window) {
+constexpr const char* kWaiting = "tarnixAlertWaits";
+
+// The last alert over `window`, open or waiting for its turn, when there is one.
+QMessageBox* lastAlertOver(QWidget* window) {
   const auto boxes = window->findChildren<QMessageBox*>();
   for (auto it = boxes.rbegin(); it != boxes.rend(); ++it)
-    if ((*it)->isVisible() && (*it)->windowModality() == Qt::WindowModal) return *it;
+    if ((*it)->windowModality() == Qt::WindowModal && ((*it)->isVisible() || (*it)->property(kWaiting).toBool()))
+      return *it;
   return nullptr;
 }
 
@@ -36,10 +39,13 @@ QMessageBox* alert(QMessageBox::Icon icon, QWidget* parent, const QString& messa
   });
   // One alert at a time over a window: a second one opened under the first would be hidden
   // by it, so it waits until the first is dismissed.
-  if (QMessageBox* open = openAlertOver(parent->window()); open && open != box) {
+  if (QMessageBox* before = lastAlertOver(parent->window()); before && before != box) {
+    box->setProperty(kWaiting, true);
     QPointer<QMessageBox> next(box);
-    QObject::connect(open, &QMessageBox::finished, box, [next](int) {
-      if (next) next->open();
+    QObject::connect(before, &QMessageBox::finished, box, [next](int) {
+      if (!next) return;
+      next->setProperty(kWaiting, false);
+      next->open();
     });
     return box;
   }

@@ -362,6 +362,7 @@ class AppGuiTest : public QObject {
     window.show();
     QLInterfaceHelpers::showAlert(&window, QLLocalizedString("kQLAppMainSIPConfigurationWarning"), "B0");
     QLAppManager::shared().helperDidFail(&window, 3, QStringLiteral("no socket"));
+    QLInterfaceHelpers::showMessage(&window, QStringLiteral("third"), QString());
     QCOMPARE(visibleMessageBoxes().size(), 1);
     QMessageBox* first = visibleMessageBoxes().first();
     QCOMPARE(first->text(), QLLocalizedString("kQLAppMainSIPConfigurationWarning"));
@@ -376,6 +377,8 @@ class AppGuiTest : public QObject {
     const int before = terminations_;
     closeMessageBoxes();
     QCOMPARE(terminations_, before + 1);
+    QCOMPARE(visibleMessageBoxes().size(), 1);
+    QCOMPARE(visibleMessageBoxes().first()->text(), QStringLiteral("third"));
   }
 
   // Installing the helper waits for the user's password on another thread: the window goes on
