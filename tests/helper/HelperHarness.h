@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -69,7 +70,7 @@ inline void writeRecordingScript(const std::string& path, const std::string& rec
 
 class HelperDaemon {
  public:
-  explicit HelperDaemon(std::vector<std::string> extraEnvironment = {}) {
+  explicit HelperDaemon(std::vector<std::string> extraEnvironment = {}, std::vector<std::string> extraArguments = {}) {
     ::chmod(dir_.path().c_str(), 0755);  // reachable by the unprivileged test child
     socket_ = dir_ / "helper.sock";
     log_ = dir_ / "helper.log";
@@ -93,6 +94,7 @@ class HelperDaemon {
     envp.push_back(nullptr);
     const std::string binary = std::string(TARNIX_BINARY_DIR) + "/helper/local.quillon.tarnix.helper";
     std::vector<std::string> args = {binary, "--listen", socket_};
+    args.insert(args.end(), extraArguments.begin(), extraArguments.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -132,17 +134,26 @@ class HelperDaemon {
   void setStatus(const std::string& tool, int status) const {
     platform::writeFile(dir_ / (tool + ".status"), std::to_string(status) + "\n");
   }
+  // Not ended yet (nor reaped).
+  bool running() {
+    if (exited_) return false;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
+    exited_ = true;
+    exitStatus_ = WIFEXITED(status) ? std::optional(WEXITSTATUS(status)) : std::nullopt;
+    return false;
+  }
   // The exit status once the daemon ended by itself.
-  std::optional<int> waitForExit() {
-    std::optional<int> result;
-    waitFor([&] {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
-      exited_ = true;
-      if (WIFEXITED(status)) result = WEXITSTATUS(status);
-      return true;
-    });
-    return result;
+  std::optional<int> waitForExit(std::chrono::milliseconds limit = kGenerous) {
+    waitFor([&] { return !running(); }, limit);
+    return exitStatus_;
+  }
+  // A figure of /proc/PID/status ("VmHWM", "Threads"): kB, or a count.
+  long status(const std::string& field) const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
+    return -1;
   }
 
  private:
@@ -151,6 +162,7 @@ class HelperDaemon {
   pid_t pid_ = -1;
   bool started_ = false;
   bool exited_ = false;
+  std::optional<int> exitStatus_;
 };
 
 // Records everything the manager reports.
@@ -224,6 +236,7 @@ class RawClient {
   }
   ~RawClient() { ::close(fd_); }
   bool connected() const { return connected_; }
+  int fd() const { return fd_; }
   void send(const std::string& bytes) { (void)!::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
   // The body of the next frame, or nothing when none came whole in time.
   std::optional<std::string> readFrame(int timeoutMs = 60000) {
