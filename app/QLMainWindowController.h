@@ -1,10 +1,13 @@
 #pragma once
 // The main window: a toolbar of the five panes and the pane it shows. Pane switching is off
-// while a pane says an operation runs ("local.quillon.tarnix.didExecute" with false).
+// while a pane says an operation runs ("local.quillon.tarnix.didExecute" with false); closing
+// the window then asks first, and may leave the application to quit once the operation ends.
 #include <QMainWindow>
 #include <QPointer>
 
 class QAction;
+class QCloseEvent;
+class QMessageBox;
 class QToolBar;
 
 namespace tarnix {
@@ -33,10 +36,15 @@ class QLMainWindowController final : public QMainWindow {
   void switchViewController(QAction* item);
   void userInteractionManager(const QVariant& idle);
 
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   void windowDidLoad();
   void showPane(const QString& identifier);
   bool switchingEnabled_ = true;
+  bool quitWhenIdle_ = false;  // the person chose to quit once the running operation ends
+  QPointer<QMessageBox> closeQuestion_;
 };
 
 }  // namespace tarnix
