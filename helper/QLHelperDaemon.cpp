@@ -69,7 +69,7 @@ void log(const std::string& where, const std::string& text) { platform::diagnost
 class Daemon {
  public:
   Daemon(asio::io_context& io, QLXPCListener& listener, QLXPCPeerPolicy policy, std::chrono::seconds idleExit)
-      : io_(io), listener_(listener), policy_(policy), idleExit_(idleExit), idleTimer_(io) {}
+      : listener_(listener), policy_(policy), idleExit_(idleExit), idleTimer_(io) {}
 
   void serve(QLXPCTarnixHelper& helper, QLXPCTarnixHelperStub& stub) {
     helper_ = &helper;
@@ -153,8 +153,8 @@ class Daemon {
       return dispatched;
     });
     connection->setErrorHandler([this, key](const std::string& reason) {
-      ended(key);
       log("QLXPCHelperListener::connection()", "Connection ended: " + reason + ".");
+      ended(key);
     });
     connection->start();
   }
@@ -203,7 +203,6 @@ class Daemon {
       });
   }
 
-  asio::io_context& io_;
   QLXPCListener& listener_;
   const QLXPCPeerPolicy policy_;
   const std::chrono::seconds idleExit_;
