@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "TestSupport.h"
 #include "client/QLXPCHelperManager.h"
 #include "helper/protocol/QLWireMessage.h"
@@ -31,6 +33,14 @@
 namespace tarnix::test {
 
 inline constexpr auto kGenerous = std::chrono::seconds(60);
+
+// Sanitizer builds keep freed memory aside and add their own: the daemon's memory figures say
+// little there.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
 
 // Waits for `condition` with a generous limit, polling.
 inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = kGenerous) {
@@ -87,6 +97,9 @@ class HelperDaemon {
         // No polkit unless a test brings its own bus: callers other than root are refused.
         "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + (dir_ / "no-bus"),
     };
+    // The sanitizers' settings of a sanitizer build reach the daemon too.
+    for (const char* name : {"ASAN_OPTIONS", "TSAN_OPTIONS", "UBSAN_OPTIONS"})
+      if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
     // The first of two settings of a variable is the one that counts.
     environment.insert(environment.begin(), extraEnvironment.begin(), extraEnvironment.end());
     std::vector<char*> envp;
@@ -118,6 +131,11 @@ class HelperDaemon {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
     }
+    // In a sanitizer build, what the daemon's sanitizer found fails the test that ran it.
+    const std::string text = log();
+    for (const char* report : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "WARNING: ThreadSanitizer",
+                               "runtime error:"})
+      if (text.find(report) != std::string::npos) ADD_FAILURE() << "the helper reported:\n" << text;
   }
   HelperDaemon(const HelperDaemon&) = delete;
   HelperDaemon& operator=(const HelperDaemon&) = delete;

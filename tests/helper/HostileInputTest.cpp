@@ -195,8 +195,13 @@ TEST_F(HostileInput, AClientThatNeverReadsIsDropped) {
     sent += static_cast<std::size_t>(written);
   }
   const long grown = daemon.status("VmHWM") - before;
-  EXPECT_TRUE(test::waitFor([&] { return daemon.logContains("bytes unread"); })) << daemon.log();
-  EXPECT_LT(grown, 200 * 1024) << "kB";
+  // Beyond its share of memory, or (on a slow machine, before that) after 30 s of reading nothing.
+  EXPECT_TRUE(test::waitFor([&] {
+    return daemon.logContains("bytes unread") || daemon.logContains("the peer read nothing for 30 s");
+  })) << daemon.log();
+  if (!test::kSanitized) {
+    EXPECT_LT(grown, 200 * 1024) << "kB";
+  }
   EXPECT_EQ(askTest(daemon), 1234567890);
   std::cout << "a client that never read was dropped after sending " << sent / 1024 << " kB of calls; peak memory +"
             << grown << " kB\n";
@@ -249,7 +254,9 @@ TEST_F(HostileInput, PipelinedRepairsKeepThreadsAndMemoryBounded) {
   const long processors = static_cast<long>(std::thread::hardware_concurrency());
   const long bound = 1 + pool.workers + pool.workers * processors + 2;
   EXPECT_LE(mostThreads.load(), bound);
-  EXPECT_LT(grown, 100 * 1024) << "kB";
+  if (!test::kSanitized) {
+    EXPECT_LT(grown, 100 * 1024) << "kB";
+  }
   std::cout << "300 pipelined repairs: " << repaired << " run, the rest refused at once; at most "
             << mostThreads.load() << " threads (bound " << bound << "), peak memory +" << grown << " kB\n";
 }
