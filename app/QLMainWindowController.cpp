@@ -89,8 +89,8 @@ void QLMainWindowController::closeEvent(QCloseEvent* event) {
   // works: ask, and quit only once the reply is in.
   event->ignore();
   if (closeQuestion_ || quitWhenIdle_) return;
-  auto* question = new QMessageBox(QMessageBox::Warning, QLLocalizedString("kQLAppMainOperationRunning"),
-                                   QLLocalizedString("kQLAppMainOperationRunning"), QMessageBox::Cancel, this);
+  auto* question = new QMessageBox(QMessageBox::Warning, windowTitle(), QLLocalizedString("kQLAppMainOperationRunning"),
+                                   QMessageBox::Cancel, this);
   question->setInformativeText(QLLocalizedString("kQLAppMainOperationRunningDescription"));
   QPushButton* later = question->addButton(QLLocalizedString("kQLAppMainQuitWhenDone"), QMessageBox::AcceptRole);
   question->setDefaultButton(later);
