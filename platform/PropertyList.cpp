@@ -264,6 +264,19 @@ class XmlBoundsWalk {
   PlistBounds bounds_;
 };
 
+// What libplist's `parse` builds once the check has nothing against the bytes (`why` empty);
+// otherwise nothing, with `refusal` (when given) saying why.
+template <typename Parse>
+Plist parseChecked(std::string_view bytes, std::optional<std::string> why, const char* invalid, std::string* refusal,
+                   Parse parse) {
+  if (!why && bytes.size() > std::numeric_limits<std::uint32_t>::max()) why = "too long";
+  plist_t node = nullptr;
+  if (!why) parse(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &node);
+  if (!why && !node) why = invalid;
+  if (why && refusal) *refusal = std::move(*why);
+  return Plist(node);
+}
+
 }  // namespace
 
 std::optional<std::string> xmlPlistRefusal(std::string_view bytes, const PlistBounds& bounds) {
@@ -271,13 +284,7 @@ std::optional<std::string> xmlPlistRefusal(std::string_view bytes, const PlistBo
 }
 
 Plist parseXmlPropertyList(std::string_view bytes, const PlistBounds& bounds, std::string* refusal) {
-  auto why = xmlPlistRefusal(bytes, bounds);
-  if (!why && bytes.size() > std::numeric_limits<std::uint32_t>::max()) why = "too long";
-  plist_t node = nullptr;
-  if (!why) plist_from_xml(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &node);
-  if (!why && !node) why = "not a valid XML property list";
-  if (why && refusal) *refusal = std::move(*why);
-  return Plist(node);
+  return parseChecked(bytes, xmlPlistRefusal(bytes, bounds), "not a valid XML property list", refusal, plist_from_xml);
 }
 
 std::optional<std::string> binaryPlistRefusal(std::string_view bytes, const PlistBounds& bounds) {
@@ -285,13 +292,8 @@ std::optional<std::string> binaryPlistRefusal(std::string_view bytes, const Plis
 }
 
 Plist parseBinaryPropertyList(std::string_view bytes, const PlistBounds& bounds, std::string* refusal) {
-  auto why = binaryPlistRefusal(bytes, bounds);
-  if (!why && bytes.size() > std::numeric_limits<std::uint32_t>::max()) why = "too long";
-  plist_t node = nullptr;
-  if (!why) plist_from_bin(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &node);
-  if (!why && !node) why = "not a valid binary property list";
-  if (why && refusal) *refusal = std::move(*why);
-  return Plist(node);
+  return parseChecked(bytes, binaryPlistRefusal(bytes, bounds), "not a valid binary property list", refusal,
+                      plist_from_bin);
 }
 
 Plist parsePropertyList(std::string_view bytes) {
