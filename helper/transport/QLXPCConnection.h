@@ -5,6 +5,7 @@
 // All state lives on the thread that runs the socket's io_context; the send functions may be
 // called from any thread.
 #include <asio.hpp>
+
 #include <chrono>
 #include <cstdint>
 #include <deque>
