@@ -154,7 +154,7 @@ class HelperDaemon {
   }
   // Not ended yet (nor reaped).
   bool running() {
-    if (exited_) return false;
+    if (exited_ || pid_ <= 0) return false;
     int status = 0;
     if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
     exited_ = true;

@@ -136,7 +136,8 @@ TEST_F(HostileInput, StalledConnectionsOfOneUserLockOutNobody) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(askTest(daemon), 1234567890);
   const auto took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(took, 1000) << "root waited for the stalled connections";
+  // Milliseconds in practice (printed below); the limit leaves room for a loaded machine.
+  EXPECT_LT(took, 5000) << "root waited for the stalled connections";
   // Another ordinary user is not locked out either.
   EXPECT_EQ(test::askHelperAs(1, 1, socket, {"test"}), "1234567890 -");
 
