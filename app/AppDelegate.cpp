@@ -93,7 +93,14 @@ void AppDelegate::buildMainMenu() {
   tarnixMenu->addSeparator();
   QAction* quit = addItem(tarnixMenu, 107);
   quit->setShortcut(QKeySequence::Quit);
-  connect(quit, &QAction::triggered, &application_, &QCoreApplication::quit, Qt::QueuedConnection);
+  // Quitting closes the main window first, which asks while an operation runs.
+  connect(
+      quit, &QAction::triggered, this,
+      [this] {
+        if (mainWindow && !mainWindow->close()) return;
+        QLAppManager::shared().terminate();
+      },
+      Qt::QueuedConnection);
 
   QMenu* viewMenu = addMenu(200, "kQLAppMainMenuView");
   QAction* showToolbar = addItem(viewMenu, 201);

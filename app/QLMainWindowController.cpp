@@ -1,11 +1,14 @@
 #include "app/QLMainWindowController.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -115,6 +118,30 @@ void QLMainWindowController::switchViewController(QAction* item) {
 void QLMainWindowController::userInteractionManager(const QVariant& idle) {
   switchingEnabled_ = idle.toBool();
   for (QAction* item : outletMainToolbar->actions()) item->setEnabled(switchingEnabled_);
+  if (switchingEnabled_ && quitWhenIdle_) QLAppManager::shared().terminate();
+}
+
+void QLMainWindowController::closeEvent(QCloseEvent* event) {
+  if (switchingEnabled_) return QMainWindow::closeEvent(event);
+  // Quitting now would lose the operation's reply, and the helper would be told to end while it
+  // works: ask, and quit only once the reply is in.
+  event->ignore();
+  if (closeQuestion_ || quitWhenIdle_) return;
+  auto* question = new QMessageBox(QMessageBox::Warning, windowTitle(), QLLocalizedString("kQLAppMainOperationRunning"),
+                                   QMessageBox::Cancel, this);
+  question->setInformativeText(QLLocalizedString("kQLAppMainOperationRunningDescription"));
+  QPushButton* later = question->addButton(QLLocalizedString("kQLAppMainQuitWhenDone"), QMessageBox::AcceptRole);
+  question->setDefaultButton(later);
+  question->setAttribute(Qt::WA_DeleteOnClose);
+  question->setWindowModality(Qt::WindowModal);
+  connect(question, &QMessageBox::finished, this, [this, question, later] {
+    if (question->clickedButton() != later) return;
+    quitWhenIdle_ = true;
+    hide();  // the application goes on in the background until the reply
+    if (switchingEnabled_) QLAppManager::shared().terminate();
+  });
+  closeQuestion_ = question;
+  question->open();
 }
 
 }  // namespace tarnix

@@ -83,6 +83,18 @@
         <source>Restrictive SIP configuration</source>
         <translation>Restrictive SIP configuration</translation>
     </message>
+    <message id="kQLAppMainOperationRunning">
+        <source>An operation is still running</source>
+        <translation>An operation is still running</translation>
+    </message>
+    <message id="kQLAppMainOperationRunningDescription">
+        <source>The helper is still changing the volume. Tarnix can close its window now and quit as soon as the operation has finished; quitting at once is not possible.</source>
+        <translation>The helper is still changing the volume. Tarnix can close its window now and quit as soon as the operation has finished; quitting at once is not possible.</translation>
+    </message>
+    <message id="kQLAppMainQuitWhenDone">
+        <source>Quit When Finished</source>
+        <translation>Quit When Finished</translation>
+    </message>
     <message id="kQLAppMainRequestAuthorization">
         <source>Tarnix needs your authorization to install its privileged helper.</source>
         <translation>Tarnix needs your authorization to install its privileged helper.</translation>

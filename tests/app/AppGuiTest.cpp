@@ -448,6 +448,48 @@ class AppGuiTest : public QObject {
     QAction* preferences = delegate.mainMenu()->actions().first()->menu()->actions().at(2);
     QCOMPARE(preferences->text(), QLLocalizedString("kQLAppMainPreferences"));
     QCOMPARE(preferences->shortcut(), QKeySequence(QStringLiteral("Ctrl+,")));
+  // Closing the window during an operation once quit at once: the reply was lost and the helper
+  // told to end in the middle of its work. Now it asks, and quits only after the reply.
+  void closingTheWindowDuringAnOperationAsksAndQuitsAfterTheReply() {
+    RecordingProxy holder;
+    QLAppManager::shared().setProxy(&holder);
+    QLMainWindowController window;
+    window.show();
+    window.outletToolbarItemMaintenance->trigger();
+    auto* pane = qobject_cast<QLMaintenanceViewController*>(window.contentViewController());
+    QVERIFY(pane && pane->chooseVolumeAtPath(volume_));
+    pane->outletButtonRepairDiskPermissions->click();  // caches only
+    const auto startOperation = [&] {
+      pane->executeButton->click();
+      QVERIFY(!window.isPaneSwitchingEnabled());
+    };
+    const auto question = [&]() -> QMessageBox* {
+      QMessageBox* asked = nullptr;
+      for (QMessageBox* box : visibleMessageBoxes())
+        if (box->text() == QLLocalizedString("kQLAppMainOperationRunning")) asked = box;
+      return asked;
+    };
+    const int before = terminations_;
+
+    startOperation();
+    QVERIFY(!window.close());
+    QTRY_VERIFY(question());
+    question()->button(QMessageBox::Cancel)->click();
+    QVERIFY2(window.isVisible(), "cancelled: the window stays");
+    holder.release();
+    QTRY_VERIFY_WITH_TIMEOUT(window.isPaneSwitchingEnabled(), kGenerousMs);
+    closeMessageBoxes();
+    QCOMPARE(terminations_, before);
+
+    startOperation();
+    QVERIFY(!window.close());
+    QTRY_VERIFY(question());
+    for (QAbstractButton* button : question()->buttons())
+      if (button->text() == QLLocalizedString("kQLAppMainQuitWhenDone")) button->click();
+    QVERIFY(!window.isVisible());
+    QCOMPARE(terminations_, before);  // nothing ends while the operation runs
+    holder.release();
+    QTRY_COMPARE_WITH_TIMEOUT(terminations_, before + 1, kGenerousMs);
   }
 
   // Each connection: a line, test2: with its reply logged, then the stored thread budget.
