@@ -448,6 +448,8 @@ class AppGuiTest : public QObject {
     QAction* preferences = delegate.mainMenu()->actions().first()->menu()->actions().at(2);
     QCOMPARE(preferences->text(), QLLocalizedString("kQLAppMainPreferences"));
     QCOMPARE(preferences->shortcut(), QKeySequence(QStringLiteral("Ctrl+,")));
+  }
+
   // Closing the window during an operation once quit at once: the reply was lost and the helper
   // told to end in the middle of its work. Now it asks, and quits only after the reply.
   void closingTheWindowDuringAnOperationAsksAndQuitsAfterTheReply() {
