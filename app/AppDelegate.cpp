@@ -79,7 +79,8 @@ void AppDelegate::buildMainMenu() {
   // No update framework is linked on this platform: the distribution's packages update it.
   addItem(tarnixMenu, 102)->setEnabled(false);
   QAction* preferences = addItem(tarnixMenu, 103);
-  preferences->setShortcut(QKeySequence::Preferences);
+  // The platform's own Preferences key is empty on Linux desktops.
+  preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
   connect(preferences, &QAction::triggered, this, &AppDelegate::showPreferences);
   tarnixMenu->addSeparator();
   connect(addItem(tarnixMenu, 104), &QAction::triggered, this, [this] {
@@ -92,7 +93,14 @@ void AppDelegate::buildMainMenu() {
   tarnixMenu->addSeparator();
   QAction* quit = addItem(tarnixMenu, 107);
   quit->setShortcut(QKeySequence::Quit);
-  connect(quit, &QAction::triggered, &application_, &QCoreApplication::quit, Qt::QueuedConnection);
+  // Quitting closes the main window first, which asks while an operation runs.
+  connect(
+      quit, &QAction::triggered, this,
+      [this] {
+        if (mainWindow && !mainWindow->close()) return;
+        QLAppManager::shared().terminate();
+      },
+      Qt::QueuedConnection);
 
   QMenu* viewMenu = addMenu(200, "kQLAppMainMenuView");
   QAction* showToolbar = addItem(viewMenu, 201);
@@ -146,6 +154,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   if (!QLSupportFolders::create())
     std::printf("QLAppMain::FatalError: Unable to create the default support folder.\n");
 
+  QLAppManager::shared().restoreLastTargetVolume();
   auto* window = new QLMainWindowController;
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->setMenuBar(mainMenu_);
@@ -160,9 +169,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
   QLHelperNotificationBridge& bridge = QLAppManager::shared().bridge();
   connect(&bridge, &QLHelperNotificationBridge::didFail, this, &AppDelegate::helperDidFail, Qt::UniqueConnection);
-  QLXPCHelperManager& helper = QLAppManager::shared().xpcManager();
-  helper.prompt = QLLocalizedString("kQLAppMainRequestAuthorization").toStdString();
-  helper.installAndConnect();
+  QLAppManager::shared().startHelper(QLLocalizedString("kQLAppMainRequestAuthorization"));
 }
 
 void AppDelegate::helperDidFail(int error, const QString& information) {

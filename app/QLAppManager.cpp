@@ -8,6 +8,9 @@
 #include "app/core/QLLocalization.h"
 #include "client/QLXPCHelperManagerError.h"
 #include "model/QLCPU.h"
+#include "model/QLOSVolumeManager.h"
+#include "platform/Files.h"
+#include "platform/HelperPlatformTable.h"
 #include "platform/Log.h"
 #include "platform/Processor.h"
 
@@ -36,13 +39,37 @@ QLXPCTarnixHelperProtocol* QLAppManager::proxy() {
   return xpcManager_ ? xpcManager_->proxy() : nullptr;
 }
 
+void QLAppManager::restoreLastTargetVolume() {
+  const auto path = preferences_.lastTargetVolumePath();
+  // Checked quietly first: a volume unmounted since is no error worth a diagnostic.
+  if (!path || !platform::existsBeneath(*path, "/System/Library/CoreServices/SystemVersion.plist")) return;
+  auto volume = QLOSVolume::initWithMountPoint(*path);
+  if (volume && !volume->isRecovery()) QLOSVolumeManager::shared().setSelected(std::move(volume));
+}
+
+void QLAppManager::startHelper(const QString& prompt) {
+  xpcManager().prompt = prompt.toStdString();
+  starter_.start(xpcManager());
+}
+
+bool QLAppManager::helperRebuildsCachesNow() {
+  return platform::pathExists(platform::HelperPlatformTable::fromEnvironment().kextcache);
+}
+
 void QLAppManager::helperDidFail(QWidget* window, int error, const QString& information) {
-  const QString text = QLLocalizedString(messageKey(static_cast<QLXPCHelperManagerError>(error)));
+  const auto failure = static_cast<QLXPCHelperManagerError>(error);
+  const QString text = QLLocalizedString(messageKey(failure));
+  // What to try: the authorization can be asked for again; otherwise the package's helper and
+  // its socket are what is missing.
+  const char* hint = failure == QLXPCHelperManagerError::failedToAuthenticate
+                         ? "kQLXPCHelperManagerTryAuthenticatingAgain"
+                         : "kQLXPCHelperManagerTryCheckingTheHelper";
   const std::string name = xpcManager().helper().name();
   std::printf("QLAppXPCManager::%s XPC Error: %s\n", name.c_str(), text.toUtf8().constData());
   std::printf("QLAppXPCManager::%s Additional Info: %s\n", name.c_str(), information.toUtf8().constData());
   std::fflush(stdout);
-  QLInterfaceHelpers::showAlert(window, QLLocalizedString("kQLXPCHelperManagerAnErrorOccured"), text,
+  QLInterfaceHelpers::showAlert(window, QLLocalizedString("kQLXPCHelperManagerAnErrorOccured"),
+                                text + QStringLiteral("\n\n") + QLLocalizedString(hint),
                                 [] { QLAppManager::shared().terminate(); });
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/core/QLHelperNotificationBridge.h"
+#include "app/core/QLHelperStarter.h"
 #include "app/core/QLSettingsPreferenceStore.h"
 #include "client/QLXPCHelperManager.h"
 #include "model/QLPreferences.h"
@@ -29,13 +30,27 @@ class QLAppManager {
   // Tests and tools put their own object in front of the helper; null restores the client's.
   void setProxy(QLXPCTarnixHelperProtocol* proxy) { proxyOverride_ = proxy; }
 
+  // Makes the volume chosen at the last launch the selected one again, when it still holds a
+  // macOS system that is not a recovery system; otherwise the selection stays as it is.
+  void restoreLastTargetVolume();
+
+  // Sets the authorization prompt and installs (when missing) and connects the helper without
+  // blocking the GUI thread; the starter tells while the authorization dialog is up.
+  void startHelper(const QString& prompt);
+  QLHelperStarter& helperStarter() { return starter_; }
+
+  // Whether the helper rebuilds kext caches at once: it runs kextcache when its table's
+  // program exists; without it the caches are only marked for rebuild at the next boot.
+  // Read from the same table (environment included) as the helper's.
+  static bool helperRebuildsCachesNow();
+
   // Ends the application in order (the quit sequence runs); tests record the request instead.
   void terminate() { terminateHandler(); }
   std::function<void()> terminateHandler;
 
   // What both applications do when the helper connection fails (`error` is a
   // QLXPCHelperManagerError): two diagnostic lines, then an alert over `window` whose
-  // dismissal ends the application.
+  // dismissal ends the application. The alert says what to try.
   void helperDidFail(QWidget* window, int error, const QString& information);
   // What both applications do once the helper answers, on every didConnect of the bridge: a
   // diagnostic line, test2: with its reply logged, then the thread budget (the stored
@@ -49,6 +64,7 @@ class QLAppManager {
   std::unique_ptr<QLSettingsPreferenceStore> store_;
   QLPreferences preferences_;
   QLHelperNotificationBridge bridge_;
+  QLHelperStarter starter_;
   std::unique_ptr<QLXPCHelperManager> xpcManager_;
   QLXPCTarnixHelperProtocol* proxyOverride_ = nullptr;
 };

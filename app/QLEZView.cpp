@@ -18,14 +18,6 @@ namespace {
 
 const QString kPicture = QStringLiteral(":/images/QLUITransparentEZ.svg");
 
-QStringList localPaths(const QMimeData* data) {
-  QStringList paths;
-  if (!data) return paths;
-  for (const QUrl& url : data->urls())
-    if (url.isLocalFile()) paths << url.toLocalFile();
-  return paths;
-}
-
 QPixmap blurred(const QPixmap& source, qreal radius) {
   QGraphicsScene scene;
   auto* item = scene.addPixmap(source);
@@ -45,6 +37,14 @@ QPixmap blurred(const QPixmap& source, qreal radius) {
 QLEZView::QLEZView(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("outletEZView"));
   setMinimumSize(320, 200);
+}
+
+QStringList QLEZView::localPaths(const QMimeData* data) {
+  QStringList paths;
+  if (!data) return paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  return paths;
 }
 
 QPixmap QLEZView::kextImage(const QSize& size) {

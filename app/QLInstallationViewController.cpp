@@ -1,17 +1,18 @@
 #include "app/QLInstallationViewController.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QGraphicsColorizeEffect>
 #include <QGraphicsOpacityEffect>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QProgressBar>
 #include <QPropertyAnimation>
@@ -23,8 +24,11 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <utility>
 
 #include "app/QLAppManager.h"
 #include "app/QLEZView.h"
@@ -61,6 +65,32 @@ QString expandedHome(const std::string& directory) {
   if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/"))) path.replace(0, 1, QDir::homePath());
   return path;
 }
+
+// On the EZ overlay's dark box: a white bar on a faint groove, whatever colours the theme
+// gives progress bars, so the value reads in light and dark themes alike.
+constexpr const char* kEZIndicatorOnDarkBox =
+    "QProgressBar { border: 1px solid rgba(255, 255, 255, 170); border-radius: 4px;"
+    " background: rgba(255, 255, 255, 40); min-height: 10px; max-height: 10px; }"
+    "QProgressBar::chunk { background: white; border-radius: 3px; }";
+
+// Kext bundles are folders here: the chooser picks folders, several at once, and only those
+// named ".kext" are taken. A single folder that is no kext, typed or picked, is opened
+// instead of closing the chooser with nothing added.
+class QLKextChooser final : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+
+  void accept() override {
+    const QStringList chosen = selectedFiles();
+    if (chosen.size() == 1 && !chosen.first().endsWith(QLatin1String(".kext"), Qt::CaseInsensitive) &&
+        QFileInfo(chosen.first()).isDir()) {
+      setDirectory(chosen.first());
+      if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->clear();
+      return;
+    }
+    QFileDialog::accept();
+  }
+};
 
 }  // namespace
 
@@ -101,6 +131,13 @@ QLInstallationViewController::QLInstallationViewController(QWidget* parent)
   tableViewKexts->setPalette(tablePalette);
   tableViewKexts->viewport()->setAutoFillBackground(true);
   tableViewKexts->setFrameShape(QFrame::NoFrame);
+  outletActionRemoveKexts = new QAction(tableViewKexts);
+  outletActionRemoveKexts->setObjectName(QStringLiteral("outletActionRemoveKexts"));
+  outletActionRemoveKexts->setShortcut(QKeySequence::Delete);
+  outletActionRemoveKexts->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  tableViewKexts->addAction(outletActionRemoveKexts);
+  tableViewKexts->setContextMenuPolicy(Qt::ActionsContextMenu);
+  connect(outletActionRemoveKexts, &QAction::triggered, this, &QLInstallationViewController::removeSelectedKexts);
 
   auto* selectRow = new QHBoxLayout;
   selectRow->addWidget(outletFieldSelectKexts, 1);
@@ -185,6 +222,7 @@ void QLInstallationViewController::renderLocalizedOutlets() {
   outletFieldSelectKexts->setText(QLLocalizedString("kQLInstallationVCSelectKexts"));
   outletButtonClear->setText(QLLocalizedString("kQLInstallationVCClear"));
   outletButtonSelect->setText(QLLocalizedString("kQLInstallationVCSelect"));
+  outletActionRemoveKexts->setText(QLLocalizedString("kQLInstallationVCRemove"));
   boxPreference->setTitle(QLLocalizedString("kQLInstallationVCPreference"));
   outletButtonBackupKexts->setText(QLLocalizedString("kQLInstallationVCBackupKexts"));
   matrixRow(kSLERow)->setText(QLLocalizedString("kQLInstallationVCInstallKexts2SLE"));
@@ -244,6 +282,23 @@ void QLInstallationViewController::selectInstallationFolder(int row) {
   }
 }
 
+// Without a volume nothing can be installed: the user hears so at once, and the kexts wait
+// for the volume rather than being dropped again.
+void QLInstallationViewController::keepUntilAVolumeIsChosen(const QStringList& paths) {
+  for (const QString& path : paths)
+    if (!waitingForVolume_.contains(path)) waitingForVolume_ << path;
+  stopEZAnimation();
+  outletEZStatusField->setText(QLLocalizedString("kQLInstallationVCEZKextsWaitForAVolume"));
+  QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
+                                QLLocalizedString("kQLInstallationVCEZNoTargetVolume"));
+}
+
+void QLInstallationViewController::targetVolumeDidChange() {
+  if (waitingForVolume_.isEmpty() || !enableEZMode || running_) return;
+  const QStringList waiting = std::exchange(waitingForVolume_, {});
+  prepareEZInstallation(waiting);
+}
+
 void QLInstallationViewController::reset() {
   QLMainAbstractMaintenanceViewController::reset();
   updateExtraCellStatus(targetVolume && targetVolume->hasExtraFolder());
@@ -252,12 +307,10 @@ void QLInstallationViewController::reset() {
 void QLInstallationViewController::selectKexts() {
   QLInterfaceHelpers::start(circularIndicator);
   const QString start = expandedHome(QLAppManager::shared().preferences().openPanelDirectory());
-  auto* panel = new QFileDialog(window(), QString(), start);
+  auto* panel = new QLKextChooser(window(), QLLocalizedString("kQLInstallationVCChooseKextsTitle"), start);
   panel->setObjectName(QStringLiteral("kextChooser"));
   panel->setAttribute(Qt::WA_DeleteOnClose);
   panel->setOption(QFileDialog::DontUseNativeDialog);
-  // Kext bundles are folders here: the panel picks folders, several at once, and only those
-  // named ".kext" are taken.
   panel->setFileMode(QFileDialog::Directory);
   panel->setNameFilter(QStringLiteral("*.kext"));
   for (auto* view : panel->findChildren<QListView*>()) view->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -271,6 +324,8 @@ void QLInstallationViewController::selectKexts() {
       std::vector<std::string> paths;
       for (const QString& file : panel->selectedFiles()) paths.push_back(QLKextTableModel::kextPath(file));
       kexts().addKextsFromPaths(paths);
+      // The next chooser opens where this one was left.
+      QLAppManager::shared().preferences().setNavLastRootDirectory(panel->directory().absolutePath().toStdString());
     }
     self->model_->reloadData();
     QLInterfaceHelpers::stop(self->circularIndicator);
@@ -283,9 +338,18 @@ void QLInstallationViewController::clearKexts() {
   model_->reloadData();
 }
 
+void QLInstallationViewController::removeSelectedKexts() {
+  if (running_) return;
+  QList<int> rows;
+  for (const QModelIndex& index : tableViewKexts->selectionModel()->selectedRows()) rows << index.row();
+  std::sort(rows.begin(), rows.end(), std::greater<>());
+  for (int row : rows) model_->removeRows(row, 1);
+}
+
 void QLInstallationViewController::lockInstallationControls() {
   tableViewKexts->setAcceptDrops(false);
   outletEZView->setAcceptDrops(false);
+  outletActionRemoveKexts->setEnabled(false);
   for (QWidget* control : {static_cast<QWidget*>(outletButtonClear), static_cast<QWidget*>(outletButtonSelect),
                            static_cast<QWidget*>(outletButtonBackupKexts), matrixView_,
                            static_cast<QWidget*>(executeButton), static_cast<QWidget*>(resetButton),
@@ -297,6 +361,7 @@ void QLInstallationViewController::lockInstallationControls() {
 void QLInstallationViewController::unlockInstallationControls() {
   tableViewKexts->setAcceptDrops(true);
   outletEZView->setAcceptDrops(true);
+  outletActionRemoveKexts->setEnabled(true);
   for (QWidget* control : {static_cast<QWidget*>(outletButtonClear), static_cast<QWidget*>(outletButtonBackupKexts),
                            matrixView_, static_cast<QWidget*>(resetButton), static_cast<QWidget*>(imageButton)})
     control->setEnabled(true);
@@ -334,10 +399,18 @@ void QLInstallationViewController::execute() {
   backupFailed.reset();
   installFailed.reset();
   repairPermissionsResults.reset();
+  backupRequested_ = backup;
+  backupFolder_.clear();
+  nothingToBackUp_ = false;
   if (!enableEZMode) QLInterfaceHelpers::start(circularIndicator);
   if (!backup) return callInstall();
 
   manager.kextsTBB = manager.kextsToBackUp(targetVolume->mountPoint);
+  nothingToBackUp_ = manager.kextsTBB.empty();
+  // The helper names the dated folder it makes after its own clock: the folder that is new
+  // after the reply is the one it wrote.
+  backupDestination_ = destination;
+  backupEntriesBefore_ = QDir(destination).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
   willBackupKexts();
   proxy()->backupWithKernelExtensions(
       manager.kextsTBB, std::string(rawValue(manager.installationFolder)), *targetVolume, destination.toStdString(),
@@ -382,7 +455,18 @@ void QLInstallationViewController::willBackupKexts() { showStepStatus("kQLMainAb
 
 void QLInstallationViewController::didBackupKexts(std::vector<QLKernelExtension> failed) {
   backupFailed = std::move(failed);
+  QStringList added = QDir(backupDestination_).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+  for (const QString& before : backupEntriesBefore_) added.removeAll(before);
+  if (added.size() == 1) backupFolder_ = backupDestination_ + added.first();
   callInstall();
+}
+
+QString QLInstallationViewController::backupText() const {
+  if (!backupRequested_) return {};
+  if (!backupFolder_.isEmpty()) return QLLocalizedString("kQLInstallationVCBackedUpTo").arg(backupFolder_);
+  // None of the kexts was in the folder yet: there was nothing to back up.
+  if (nothingToBackUp_) return QLLocalizedString("kQLInstallationVCNothingToBackUp");
+  return {};
 }
 
 void QLInstallationViewController::willInstallKexts() { showStepStatus("kQLMainAbstractInstallingKexts"); }
@@ -410,7 +494,7 @@ void QLInstallationViewController::didRepairDiskPermissionsWithResults(
 }
 
 void QLInstallationViewController::willRebuildCaches() {
-  showStepStatus("kQLMainAbstractVCRebuildingCaches");
+  showStepStatus(rebuildingCachesKey());
   QLInterfaceHelpers::start(outletEZCircularIndicator);
 }
 
@@ -424,11 +508,12 @@ void QLInstallationViewController::updateEZProgress(const QVariant& context) {
 }
 
 void QLInstallationViewController::finishNormalMode() {
-  QString failures = failureText(backupFailed, installFailed);
-  if (!failures.isEmpty()) failures.prepend(QStringLiteral("\n\n"));
+  QString text = QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished");
+  if (const QString backup = backupText(); !backup.isEmpty()) text += QLatin1Char(' ') + backup;
+  if (const QString failures = failureText(backupFailed, installFailed); !failures.isEmpty())
+    text += QStringLiteral("\n\n") + failures;
   QLInterfaceHelpers::stop(circularIndicator);
-  QLInterfaceHelpers::showMessage(this, QLLocalizedString("kQLMainAbstractVCFinished"),
-                                  QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished") + failures);
+  QLInterfaceHelpers::showMessage(this, QLLocalizedString("kQLMainAbstractVCFinished"), text);
   updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractMaintenanceVCReady"));
   running_ = false;
   unlockInstallationControls();
@@ -439,10 +524,14 @@ void QLInstallationViewController::finishEZMode() {
   manager.kextsTBI.clear();
   manager.kextsTBB.clear();
   const QString failures = failureText(backupFailed, installFailed);
+  QString description = failures;
+  if (failures.isEmpty())
+    description = QLLocalizedString(QLAppManager::helperRebuildsCachesNow()
+                                        ? "kQLInstallationVCSelectedKextsInstalledOperationsAllFinished"
+                                        : "kQLInstallationVCSelectedKextsInstalledCachesMarkedForRebuild");
+  if (const QString backup = backupText(); !backup.isEmpty()) description += QLatin1Char('\n') + backup;
   result = std::make_shared<QLDetailedRepresentableResult>(
-      QStringLiteral("QLUIMain"), QLLocalizedString("kQLMainAbstractVCFinished"),
-      withJournalLocation(failures.isEmpty() ? QLLocalizedString("kQLInstallationVCSelectedKextsInstalledOperationsAllFinished")
-                                             : failures),
+      QStringLiteral("QLUIMain"), QLLocalizedString("kQLMainAbstractVCFinished"), withJournalLocation(description),
       repairPermissionsResults.value_or(std::vector<QLRepairPermissionsRepresentableResult>{}));
   model_->reloadData();
   QLInterfaceHelpers::stop(outletEZCircularIndicator);
@@ -458,6 +547,7 @@ void QLInstallationViewController::finishEZMode() {
 
 void QLInstallationViewController::showEZIdleLook() {
   outletEZKextImageView->show();
+  outletEZCircularIndicator->setStyleSheet(QString());
   outletEZBackgroundBox->setFillColor(Qt::transparent);
   outletEZView->setBackgroundBlurRadius(0);
   QPalette palette = outletEZStatusField->palette();
@@ -483,6 +573,7 @@ void QLInstallationViewController::renderEZView() {
     return;
   }
   stopEZAnimation();
+  waitingForVolume_.clear();
   enableEZMode = QLAppManager::shared().preferences().enableEZInstallationMode();
   outletEZView->setVisible(enableEZMode);
   boxInstallKexts->setVisible(!enableEZMode);
@@ -522,6 +613,7 @@ void QLInstallationViewController::performEZAnimation() {
 void QLInstallationViewController::prepareEZInstallation(const QVariant& dropped) {
   // Drops are refused while a chain runs; those made during the pause join it.
   if (running_ && !preparing_) return;
+  if (!targetVolume) return keepUntilAVolumeIsChosen(dropped.toStringList());
   pendingDrops_ += dropped.toStringList();
   if (preparing_) return;
   preparing_ = true;
@@ -531,11 +623,7 @@ void QLInstallationViewController::prepareEZInstallation(const QVariant& dropped
   QLInterfaceHelpers::start(outletEZCircularIndicator);
   outletEZView->setBackgroundBlurRadius(1.5);
   QTimer::singleShot(kEZPreparingPauseMs, this, [this] {
-    // Inverted, then brightened: a white indicator on the dark box.
-    auto* white = new QGraphicsColorizeEffect(outletEZCircularIndicator);
-    white->setColor(Qt::white);
-    white->setStrength(1.0);
-    outletEZCircularIndicator->setGraphicsEffect(white);
+    outletEZCircularIndicator->setStyleSheet(QLatin1String(kEZIndicatorOnDarkBox));
     QPalette palette = outletEZStatusField->palette();
     palette.setColor(QPalette::WindowText, Qt::white);
     outletEZStatusField->setPalette(palette);

@@ -10,6 +10,7 @@
 #include "app/QLMainAbstractMaintenanceViewController.h"
 #include "model/QLKernelExtensionFolder.h"
 
+class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
@@ -60,17 +61,24 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   QLabel* outletEZStatusField = nullptr;
   QLabel* outletEZKextImageView = nullptr;
   QLEZBox* outletEZBackgroundBox = nullptr;
+  // Removes the selected kext rows (Delete, or the table's context menu).
+  QAction* outletActionRemoveKexts = nullptr;
 
   QLKextTableModel* kextTableModel() const { return model_; }
   QRadioButton* matrixRow(int row) const;
   // Whether an installation chain (or the pause before it) is under way.
   bool isInstalling() const { return running_; }
+  // Dropped in EZ mode before a volume was chosen; installed once one is.
+  const QStringList& kextsWaitingForAVolume() const { return waitingForVolume_; }
+  // The dated folder the last run's backup wrote, when it wrote one.
+  const QString& lastBackupFolder() const { return backupFolder_; }
 
  public slots:
   void execute() override;
   void reset() override;
   void selectKexts();
   void clearKexts();
+  void removeSelectedKexts();
   void selectInstallationFolder(int row);
   void updateExtraCellStatus(const QVariant& hasExtraFolder);
   void prepareEZInstallation(const QVariant& dropped);
@@ -91,6 +99,7 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
  protected:
   void viewDidLoad() override;
   void renderLocalizedOutlets() override;
+  void targetVolumeDidChange() override;
   void didRefuse(const QLXPCHelperRefusal& refusal) override;
 
  private:
@@ -99,8 +108,11 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   void callInstall();
   void showStepStatus(const char* key);
   void stopEZAnimation();
+  void keepUntilAVolumeIsChosen(const QStringList& paths);
   // The overlay's idle look: kext picture, dark text, clear box, sharp picture.
   void showEZIdleLook();
+  // The sentences a finished run adds: where the backup went, and how the caches were treated.
+  QString backupText() const;
   void finishNormalMode();
   void finishEZMode();
   void cancelRun();
@@ -113,6 +125,13 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   // Paths of the drops that arrived during the preparing pause; installed in one run.
   QStringList pendingDrops_;
   bool preparing_ = false;
+  QStringList waitingForVolume_;
+  // The backup folder's entries before the backup, to tell the dated folder it adds.
+  QString backupDestination_;
+  QStringList backupEntriesBefore_;
+  QString backupFolder_;
+  bool backupRequested_ = false;
+  bool nothingToBackUp_ = false;
   // Ends the fades of an animation tick that was stopped.
   int animationGeneration_ = 0;
 };

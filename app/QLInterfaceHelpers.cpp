@@ -1,7 +1,9 @@
 #include "app/QLInterfaceHelpers.h"
 
 #include <QGraphicsOpacityEffect>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPropertyAnimation>
 #include <algorithm>
@@ -10,9 +12,20 @@
 namespace tarnix::QLInterfaceHelpers {
 namespace {
 
+constexpr const char* kWaiting = "tarnixAlertWaits";
+
+// The last alert over `window`, open or waiting for its turn, when there is one.
+QMessageBox* lastAlertOver(QWidget* window) {
+  const auto boxes = window->findChildren<QMessageBox*>();
+  for (auto it = boxes.rbegin(); it != boxes.rend(); ++it)
+    if ((*it)->windowModality() == Qt::WindowModal && ((*it)->isVisible() || (*it)->property(kWaiting).toBool()))
+      return *it;
+  return nullptr;
+}
+
 QMessageBox* alert(QMessageBox::Icon icon, QWidget* parent, const QString& message, const QString& contents,
                    std::function<void()> done) {
-  auto* box = new QMessageBox(icon, message, message, QMessageBox::Ok, parent);
+  auto* box = new QMessageBox(icon, windowTitle(), message, QMessageBox::Ok, parent);
   box->setInformativeText(contents);
   box->setAttribute(Qt::WA_DeleteOnClose);
   if (!parent) {
@@ -24,6 +37,18 @@ QMessageBox* alert(QMessageBox::Icon icon, QWidget* parent, const QString& messa
   QObject::connect(box, &QMessageBox::finished, box, [done = std::move(done)](int) {
     if (done) done();
   });
+  // One alert at a time over a window: a second one opened under the first would be hidden
+  // by it, so it waits until the first is dismissed.
+  if (QMessageBox* before = lastAlertOver(parent->window()); before && before != box) {
+    box->setProperty(kWaiting, true);
+    QPointer<QMessageBox> next(box);
+    QObject::connect(before, &QMessageBox::finished, box, [next](int) {
+      if (!next) return;
+      next->setProperty(kWaiting, false);
+      next->open();
+    });
+    return box;
+  }
   box->open();
   return box;
 }
@@ -45,6 +70,8 @@ void fade(QWidget* view, double seconds, double to, std::function<void()> comple
 }
 
 }  // namespace
+
+QString windowTitle() { return QGuiApplication::applicationDisplayName(); }
 
 QMessageBox* showAlert(QWidget* parent, const QString& message, const QString& contents, std::function<void()> done) {
   return alert(QMessageBox::Critical, parent, message, contents, std::move(done));

@@ -9,9 +9,13 @@ class QWidget;
 
 namespace tarnix::QLInterfaceHelpers {
 
+// The title of every alert window: the application's name, short, as window lists show it.
+QString windowTitle();
+
 // A critical (showAlert) or informational (showMessage) alert: message text, informative
 // text. With a parent it is modal to the parent's window and this returns at once; `done`
-// runs when it is dismissed. Without a parent it runs modally before returning.
+// runs when it is dismissed. An alert already open over that window is answered first: the
+// new one opens after it. Without a parent it runs modally before returning.
 QMessageBox* showAlert(QWidget* parent, const QString& message, const QString& contents,
                        std::function<void()> done = {});
 QMessageBox* showMessage(QWidget* parent, const QString& message, const QString& contents,

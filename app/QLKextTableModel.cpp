@@ -37,6 +37,18 @@ void QLKextTableModel::reloadData() {
   endResetModel();
 }
 
+bool QLKextTableModel::removeRows(int row, int count, const QModelIndex& parent) {
+  if (parent.isValid() || row < 0 || count < 1 || row + count > rowCount()) return false;
+  // Rows stand for the list as last read; a list changed since is not guessed at.
+  if (manager_.kextsTBI.size() != rows_.size()) return false;
+  beginRemoveRows(parent, row, row + count - 1);
+  const auto first = static_cast<std::ptrdiff_t>(row);
+  manager_.kextsTBI.erase(manager_.kextsTBI.begin() + first, manager_.kextsTBI.begin() + first + count);
+  rows_.erase(rows_.begin() + first, rows_.begin() + first + count);
+  endRemoveRows();
+  return true;
+}
+
 int QLKextTableModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }

@@ -30,6 +30,8 @@ class QLKextTableModel final : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
+  // Takes the kexts of the rows off the manager's list.
+  bool removeRows(int row, int count, const QModelIndex& parent = {}) override;
 
   // Any drop is offered a copy; the dropped local files that are kexts join the list.
   QStringList mimeTypes() const override;

@@ -42,6 +42,11 @@ QString QLMainAbstractMaintenanceViewController::volumeChooserDirectory() {
   return QDir::rootPath();
 }
 
+const char* QLMainAbstractMaintenanceViewController::rebuildingCachesKey() {
+  return QLAppManager::helperRebuildsCachesNow() ? "kQLMainAbstractVCRebuildingCaches"
+                                                 : "kQLMainAbstractVCMarkingCachesForRebuild";
+}
+
 QObject* QLMainAbstractMaintenanceViewController::applicationObject() { return QCoreApplication::instance(); }
 
 QLMainAbstractMaintenanceViewController::QLMainAbstractMaintenanceViewController(QWidget* parent)
@@ -65,7 +70,8 @@ QLMainAbstractMaintenanceViewController::QLMainAbstractMaintenanceViewController
   bottom->addWidget(executeButton);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(volume);
-  layout->addLayout(contentLayout_);
+  // Height the window gains goes to the pane's own controls, not to the header.
+  layout->addLayout(contentLayout_, 1);
   layout->addLayout(bottom);
 
   connect(imageButton, &QToolButton::clicked, this, &QLMainAbstractMaintenanceViewController::selectVolume);
@@ -126,7 +132,8 @@ void QLMainAbstractMaintenanceViewController::openVolumeChooser(QWidget* parent,
   for (const auto& entry : volumes) places << QUrl::fromLocalFile(QString::fromStdString(entry.volume.mountPoint));
   const QString start = volumes.empty() ? volumeChooserDirectory() : places.first().toLocalFile();
   places << QUrl::fromLocalFile(volumeChooserDirectory()) << QUrl::fromLocalFile(QDir::homePath());
-  auto* panel = new QFileDialog(parent ? parent->window() : nullptr, QString(), start);
+  auto* panel = new QFileDialog(parent ? parent->window() : nullptr, QLLocalizedString("kQLMainAbstractVCChooseVolumeTitle"),
+                                start);
   panel->setObjectName(QStringLiteral("volumeChooser"));
   panel->setAttribute(Qt::WA_DeleteOnClose);
   panel->setFileMode(QFileDialog::Directory);
@@ -182,16 +189,18 @@ bool QLMainAbstractMaintenanceViewController::chooseVolumeAtPath(const QString& 
   if (!volume) return false;
   targetVolume = volume;
   QLOSVolumeManager::shared().setSelected(volume);
+  // Taken again at the next launch while it is still there.
+  QLAppManager::shared().preferences().setLastTargetVolumePath(volume->mountPoint);
   showVolume();
+  targetVolumeDidChange();
   QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidSelectAValidOSVolume),
                                              volume->hasExtraFolder());
   return true;
 }
 
+// The chosen volume stays: on Linux "/" is no macOS volume, so going back to it would only
+// lose the user's choice.
 void QLMainAbstractMaintenanceViewController::reset() {
-  targetVolume = QLOSVolume::initWithMountPoint("/");
-  QLOSVolumeManager::shared().setSelected(targetVolume);
-  showVolume();
   QLInterfaceHelpers::stop(circularIndicator);
   updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractMaintenanceVCReady"));
 }

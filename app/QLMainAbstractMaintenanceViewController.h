@@ -37,6 +37,10 @@ class QLMainAbstractMaintenanceViewController : public QLMainAbstractViewControl
   // nothing, after an alert over `alertParent` that says why.
   static std::optional<QLOSVolume> validTargetVolumeAtPath(QWidget* alertParent, const QString& path);
 
+  // The cache step's status key: rebuilding, or, where the helper has no kextcache to run,
+  // marking the caches for rebuild at the next boot.
+  static const char* rebuildingCachesKey();
+
   explicit QLMainAbstractMaintenanceViewController(QWidget* parent = nullptr);
 
   std::optional<QLOSVolume> targetVolume;
@@ -62,6 +66,7 @@ class QLMainAbstractMaintenanceViewController : public QLMainAbstractViewControl
 
  public slots:
   void selectVolume();
+  // Back to the pane's first choices and "Ready"; the target volume stays.
   virtual void reset();
   virtual void execute() = 0;
 
@@ -72,6 +77,8 @@ class QLMainAbstractMaintenanceViewController : public QLMainAbstractViewControl
   QVBoxLayout* contentLayout() const { return contentLayout_; }
   // Enables or disables the pane's own choices while an operation runs.
   virtual void setChoicesEnabled(bool enabled) { (void)enabled; }
+  // A new target volume was chosen: choices that depend on the volume are checked again.
+  virtual void targetVolumeDidChange() {}
 
   void lockControls();
   void unlockControls();

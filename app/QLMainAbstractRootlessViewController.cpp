@@ -94,6 +94,7 @@ QLMainAbstractRootlessViewController::QLMainAbstractRootlessViewController(QWidg
   values->addStretch();
   values->addWidget(outletFieldBootloaderWord);
   layout->addLayout(values);
+  layout->addStretch(1);  // height the window gains goes below the values, not to the header
   layout->addLayout(bottom);
 
   connect(imageButton, &QToolButton::clicked, this, &QLMainAbstractRootlessViewController::selectBooterConfiguration);

@@ -41,11 +41,11 @@ void QLMainAbstractViewController::viewDidLoad() { QLInterfaceHelpers::stop(circ
 
 void QLMainAbstractViewController::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  // The window's size is its own: a pane switch must not undo what the user made of it.
   if (QWidget* host = window(); host != this) {
     QPalette palette = host->palette();
     palette.setColor(QPalette::Window, QColor(255, 255, 255, 230));
     host->setPalette(palette);
-    host->adjustSize();
   }
 }
 

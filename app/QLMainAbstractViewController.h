@@ -29,7 +29,7 @@ class QLMainAbstractViewController : public QWidget {
   // The top of every pane: the picture button beside the title, the path line and `extraLine`
   // (when given) below it.
   QHBoxLayout* headerLayout(QWidget* extraLine = nullptr);
-  // The window takes the pane's size and the shared look each time the pane is shown.
+  // The window takes the shared look each time the pane is shown.
   void showEvent(QShowEvent* event) override;
 
  private:

@@ -115,7 +115,7 @@ QLMainCommandLineToolsViewController::QLMainCommandLineToolsViewController(QWidg
   layout->addWidget(outletBoxIntegratedCommandLineToolStatus);
   layout->addWidget(outletBoxLocalCommandLineToolStatus);
   layout->addWidget(outletBoxRemoteCommandLineToolStatus);
-  layout->addStretch();
+  layout->addStretch(1);  // height the window gains goes below the rows, not to the header
   layout->addLayout(bottom);
   setMinimumWidth(560);
 
@@ -170,6 +170,13 @@ void QLMainCommandLineToolsViewController::showRow(Row row, bool available, cons
   image->setProperty("status", QLatin1String(statusName(available)));
   image->show();
   field->setText(QLLocalizedString(label) + version);
+  if (row == Row::local) setLocalInstalled(available);
+}
+
+// Nothing to uninstall without an installed copy.
+void QLMainCommandLineToolsViewController::setLocalInstalled(bool installed) {
+  localInstalled_ = installed;
+  outletButtonUninstall->setEnabled(installed && !busy_);
 }
 
 void QLMainCommandLineToolsViewController::showChecking(Row row) {
@@ -191,6 +198,7 @@ void QLMainCommandLineToolsViewController::refresh() {
   outletButtonIntegratedCommandLineToolStatusImage->setProperty("status", QLatin1String(statusName(integrated)));
   outletButtonLocalCommandLineToolStatusImage->setPixmap(statusImage(local));
   outletButtonLocalCommandLineToolStatusImage->setProperty("status", QLatin1String(statusName(local)));
+  setLocalInstalled(local);
   outletButtonRemoteCommandLineToolStatusImage->hide();
   showChecking(Row::integrated);
   showChecking(Row::local);
@@ -249,7 +257,7 @@ void QLMainCommandLineToolsViewController::readRemoteFeed() {
 void QLMainCommandLineToolsViewController::setBusy(bool busy) {
   busy_ = busy;
   outletButtonInstall->setEnabled(!busy);
-  outletButtonUninstall->setEnabled(!busy);
+  outletButtonUninstall->setEnabled(!busy && localInstalled_);
   outletButtonUpgrade->setEnabled(!busy && remoteKnown_);
 }
 

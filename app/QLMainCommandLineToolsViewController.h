@@ -74,6 +74,7 @@ class QLMainCommandLineToolsViewController final : public QLMainAbstractViewCont
   void readIntegratedVersion();
   void readRemoteFeed();
   void setBusy(bool busy);
+  void setLocalInstalled(bool installed);
   void finish();
   void alert(const QString& contents);
   void message(const QString& contents);
@@ -93,6 +94,7 @@ class QLMainCommandLineToolsViewController final : public QLMainAbstractViewCont
   QNetworkAccessManager* network_ = nullptr;
   QPointer<QMessageBox> presentedMessage_;
   bool busy_ = false;
+  bool localInstalled_ = false;
   bool remoteKnown_ = false;
   std::optional<QLXPCHelperRefusal> refusal_;  // of the reply being handled
 };

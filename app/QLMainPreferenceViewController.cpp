@@ -168,7 +168,7 @@ void QLMainPreferenceViewController::actionButtonRepairPermissionsMaximumThreads
 }
 
 void QLMainPreferenceViewController::actionButtonResetPreferences() {
-  auto* box = new QMessageBox(QMessageBox::Critical, QLLocalizedString("kQLMainPreferenceVCAreYouSureToResetAllPreferences"),
+  auto* box = new QMessageBox(QMessageBox::Critical, QLInterfaceHelpers::windowTitle(),
                               QLLocalizedString("kQLMainPreferenceVCAreYouSureToResetAllPreferences"), QMessageBox::NoButton,
                               this);
   box->setObjectName(QStringLiteral("resetConfirmation"));

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <array>
 
+#include "app/QLAppManager.h"
 #include "app/QLInterfaceHelpers.h"
 #include "app/core/QLLocalization.h"
 #include "model/QLKernelExtensionFolder.h"
@@ -60,6 +61,7 @@ QLMaintenanceViewController::QLMaintenanceViewController(QWidget* parent)
   operations->addWidget(boxRepairPermissions);
   operations->addWidget(boxRebuildCaches);
   contentLayout()->addWidget(boxSelectOperations);
+  contentLayout()->addStretch();
 
   const std::array<std::pair<QCheckBox*, std::uint64_t>, 5> options{{
       {outletButtonRepairExtraFolder, QLMaintenanceOptionRepairExtraFolder},
@@ -127,6 +129,13 @@ void QLMaintenanceViewController::setChoicesEnabled(bool enabled) {
   outletButtonRebuildCaches->setEnabled(enabled);
 }
 
+// A volume without an Extra folder has nothing to repair there: the box is cleared, and the
+// enabling rules run again for the new volume.
+void QLMaintenanceViewController::targetVolumeDidChange() {
+  if (!targetVolume || !targetVolume->hasExtraFolder()) outletButtonRepairExtraFolder->setChecked(false);
+  setChoicesEnabled(executeButton->isEnabled());
+}
+
 void QLMaintenanceViewController::execute() {
   if (maintenanceOptions == 0) {
     QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
@@ -183,7 +192,7 @@ void QLMaintenanceViewController::didRepairDiskPermissionsWithResults(
 
 void QLMaintenanceViewController::willRebuildCaches() {
   QLInterfaceHelpers::start(circularIndicator);
-  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractVCRebuildingCaches"));
+  updateStatusWithLocalizedString(QLLocalizedString(rebuildingCachesKey()));
 }
 
 void QLMaintenanceViewController::didRebuildCaches() {
@@ -212,18 +221,24 @@ void QLMaintenanceViewController::finishCommon() {
   unlockControls();
 }
 
+// "Finished", and where the caches were only marked for rebuild, that they were.
+QString QLMaintenanceViewController::finishedText() const {
+  QString text = QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished");
+  if ((maintenanceOptions & QLMaintenanceOptionRebuildCaches) && !QLAppManager::helperRebuildsCachesNow())
+    text += QLatin1Char(' ') + QLLocalizedString("kQLMaintenanceVCCachesMarkedForRebuild");
+  return text;
+}
+
 void QLMaintenanceViewController::finishWithResults(const std::vector<QLRepairPermissionsRepresentableResult>& results) {
   finishCommon();
   result = std::make_shared<QLDetailedRepresentableResult>(
-      QStringLiteral("QLUIMain"), QLLocalizedString("kQLMainAbstractVCFinished"),
-      withJournalLocation(QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished")), results);
+      QStringLiteral("QLUIMain"), QLLocalizedString("kQLMainAbstractVCFinished"), withJournalLocation(finishedText()), results);
   performSegue(QStringLiteral("QLSBSegueIDMaintenance2DetailedResults"));
 }
 
 void QLMaintenanceViewController::finishWithMessage() {
   finishCommon();
-  QLInterfaceHelpers::showMessage(this, QLLocalizedString("kQLMainAbstractVCFinished"),
-                                  QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished"));
+  QLInterfaceHelpers::showMessage(this, QLLocalizedString("kQLMainAbstractVCFinished"), finishedText());
 }
 
 }  // namespace tarnix

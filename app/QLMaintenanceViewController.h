@@ -63,12 +63,14 @@ class QLMaintenanceViewController final : public QLMainAbstractMaintenanceViewCo
   void viewDidLoad() override;
   void renderLocalizedOutlets() override;
   void setChoicesEnabled(bool enabled) override;
+  void targetVolumeDidChange() override;
 
  private:
   void setOption(std::uint64_t option, bool on);
   void repairFolders();
   void finishWithResults(const std::vector<QLRepairPermissionsRepresentableResult>& results);
   void finishWithMessage();
+  QString finishedText() const;
   void finishCommon();
   void applyInitialState();
 };

@@ -14,6 +14,8 @@ namespace {
 // pkexec's own exit codes: the dialog was dismissed, or authorization was refused.
 constexpr int kPkexecDismissed = 126;
 constexpr int kPkexecNotAuthorized = 127;
+// How long a closing application waits for the helper to take what it still has to send.
+constexpr std::chrono::seconds kFlushLimit{2};
 }  // namespace
 
 const char* messageKey(QLXPCHelperManagerError error) {
@@ -36,9 +38,9 @@ struct QLXPCHelperManager::Connection {
   std::thread thread;
 
   ~Connection() {
-    if (connection) connection->close();
+    // What was sent last (the quit sequence's terminate) still goes out.
+    if (connection) connection->finish(kFlushLimit);
     work.reset();
-    io.stop();
     if (thread.joinable()) thread.join();
   }
 };
@@ -72,10 +74,22 @@ bool QLXPCHelperManager::install() {
   return true;
 }
 
+namespace {
+const char* socketOverride() {
+  const char* socket = std::getenv("TARNIX_HELPER_SOCKET");
+  return socket && *socket ? socket : nullptr;
+}
+}  // namespace
+
+bool QLXPCHelperManager::needsInstallation() const { return !socketOverride() && !helper_.isInstalled(table_); }
+
 void QLXPCHelperManager::installAndConnect() {
-  const char* override = std::getenv("TARNIX_HELPER_SOCKET");
-  if (override && *override) return connect(override);
-  if (!helper_.isInstalled(table_) && !install()) return;
+  if (needsInstallation() && !install()) return;
+  connect();
+}
+
+void QLXPCHelperManager::connect() {
+  if (const char* socket = socketOverride()) return connect(socket);
   connect(table_.installed(table_.socketPath));
 }
 
@@ -89,7 +103,7 @@ void QLXPCHelperManager::connect(const std::string& socketPath) {
     report(QLXPCHelperManagerError::failedToEstablishHelperConnection, socketPath + ": " + error.message());
     return;
   }
-  state.connection = QLXPCConnection::create(std::move(socket), wire::kMaxReplyFrame);
+  state.connection = QLXPCConnection::create(std::move(socket), {.maxIncomingFrame = wire::kMaxReplyFrame});
   state.proxy = std::make_unique<QLXPCTarnixHelperProxy>(*state.connection);
   state.contextStub = std::make_unique<QLXPCHelperContextStub>(*this);
   state.connection->setMessageHandler(

@@ -26,8 +26,17 @@ class QLXPCHelperManager final : public QLXPCHelperContextProtocol {
   QLXPCHelperManager& operator=(const QLXPCHelperManager&) = delete;
 
   // Blocks while the authorization dialog is shown; the connected report comes later, on the
-  // connection thread.
+  // connection thread. The same as: install() when needsInstallation(), then connect().
   void installAndConnect();
+  // Whether the helper's files are missing (and no socket is named by the environment), so
+  // that connecting needs the install step first.
+  bool needsInstallation() const;
+  // The install step alone: asks the user through pkexec and blocks until the dialog is
+  // answered. It touches nothing else of the manager, so an application may run it on a
+  // worker thread to keep its window alive. False once the failure has been reported.
+  bool install();
+  // Connects to the named socket, or to the installed helper's.
+  void connect();
   // Null until connected. Replies arrive on the connection thread.
   QLXPCTarnixHelperProtocol* proxy();
 
@@ -39,7 +48,6 @@ class QLXPCHelperManager final : public QLXPCHelperContextProtocol {
 
  private:
   struct Connection;
-  bool install();
   void connect(const std::string& socketPath);
   void report(QLXPCHelperManagerError error, const std::optional<std::string>& information);
 

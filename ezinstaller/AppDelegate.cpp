@@ -125,9 +125,29 @@ bool AppDelegate::applicationWillFinishLaunching() {
                                   QLLocalizedString("kQLMainEZInstallerUnableToCreateApplicationSupportDirectory"));
     return false;
   }
-  if (smartTable.allocate()) {
-    QLInterfaceHelpers::showAlert(nullptr, title, QLLocalizedString("kQLMainEZInstallerUnableToAllocateDefaultSmartTable"));
-    if (preferences.installationFolder() == QLKernelExtensionFolder::UseSmartTable) return false;
+  if (const auto error = smartTable.allocate()) {
+    const QString local = QString::fromStdString(smartTable.localTablePath());
+    switch (*error) {
+      // The user's copy cannot be compared or written: the built-in table serves instead, and
+      // the alert says which file is in the way and what to do about it.
+      case QLSmartTableManagerError::failedToFindLocalTableVersion:
+        smartTable.useBuiltInTable = true;
+        QLInterfaceHelpers::showAlert(nullptr, title,
+                                      QLLocalizedString("kQLMainEZInstallerLocalSmartTableHasNoVersion").arg(local));
+        break;
+      case QLSmartTableManagerError::failedToAllocateDefaultSmartTable:
+        smartTable.useBuiltInTable = true;
+        QLInterfaceHelpers::showAlert(nullptr, title,
+                                      QLLocalizedString("kQLMainEZInstallerUnableToWriteSmartTable").arg(local));
+        break;
+      // No usable built-in table: a fault of the package, nothing to fall back to.
+      case QLSmartTableManagerError::failedToFindDefaultSmartTable:
+      case QLSmartTableManagerError::failedToFindInternalTableVersion:
+        QLInterfaceHelpers::showAlert(nullptr, title,
+                                      QLLocalizedString("kQLMainEZInstallerUnableToAllocateDefaultSmartTable"));
+        if (preferences.installationFolder() == QLKernelExtensionFolder::UseSmartTable) return false;
+        break;
+    }
   }
   return true;
 }
@@ -155,17 +175,19 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::startInstalling() {
-  installing_ = true;
   QLEZInstallerPreferences& preferences = QLEZInstallerPreferences::shared();
   const auto volume = resolveTargetVolume(preferences.targetVolumePath());
   if (!volume) {
-    // Nothing is installed anywhere else, and the helper is not asked for.
-    QLInterfaceHelpers::showAlert(nullptr, QLLocalizedString("kQLMainEZInstallerAnErrorOccured"),
-                                  QLLocalizedString("kQLMainEZInstallerNoTargetVolume"));
+    // Nothing is installed anywhere else, and the helper is not asked for. The files wait in
+    // `files` for the volume the user chooses in the preferences, shown with the alert.
     if (timer) timer->stop();
-    QMetaObject::invokeMethod(&application_, [] { QLAppManager::shared().terminate(); }, Qt::QueuedConnection);
+    if (mainWindow && !mainWindow->contentViewController())
+      QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationPresentVC), false);
+    QLInterfaceHelpers::showAlert(mainWindow, QLLocalizedString("kQLMainEZInstallerAnErrorOccured"),
+                                  QLLocalizedString("kQLMainEZInstallerChooseTargetVolume"));
     return;
   }
+  installing_ = true;
   QLOSVolumeManager::shared().setSelected(volume);
   QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationPresentVC), true);
   // The window answers the first notification only; files that come while the preferences
@@ -174,9 +196,14 @@ void AppDelegate::startInstalling() {
   QLHelperNotificationBridge& bridge = QLAppManager::shared().bridge();
   connect(&bridge, &QLHelperNotificationBridge::didFail, this, &AppDelegate::helperDidFail, Qt::UniqueConnection);
   if (QLAppManager::shared().proxy()) return;
-  QLXPCHelperManager& helper = QLAppManager::shared().xpcManager();
-  helper.prompt = QLLocalizedString("kQLEZMainRequestAuthorization").toStdString();
-  helper.installAndConnect();
+  QLAppManager::shared().startHelper(QLLocalizedString("kQLEZMainRequestAuthorization"));
+}
+
+void AppDelegate::targetVolumeDidChange() {
+  if (installing_ || files.isEmpty()) return;
+  // The kexts kept while no volume was chosen: their collection is over, they go now.
+  startInstalling();
+  if (installing_) start();
 }
 
 void AppDelegate::start() {

@@ -35,6 +35,8 @@ class AppDelegate final : public QObject {
   void applicationDidFinishLaunching();
   // Timer action: posts every collected path.
   void start();
+  // A target volume was chosen in the preferences: files kept for want of one are installed.
+  void targetVolumeDidChange();
   // True exactly while the preference pane is showing.
   bool applicationShouldTerminateAfterLastWindowClosed() const;
   // A launch without files while running: brings the window to the front.

@@ -2,6 +2,7 @@
 
 #include "app/core/QLSettingsPreferenceStore.h"
 #include "app/core/QLApplicationLock.h"
+#include "platform/Files.h"
 
 namespace tarnix::ezinstaller {
 
@@ -67,7 +68,8 @@ void QLEZInstallerPreferences::setTargetVolumePath(const std::string& path) {
 
 std::optional<QLOSVolume> resolveTargetVolume(const std::optional<std::string>& storedPath, const std::string& root) {
   for (const std::string* path : {&root, storedPath ? &*storedPath : nullptr}) {
-    if (!path) continue;
+    // Looked at quietly first: a Linux "/" is no error worth a diagnostic.
+    if (!path || !platform::existsBeneath(*path, "/System/Library/CoreServices/SystemVersion.plist")) continue;
     auto volume = QLOSVolume::initWithMountPoint(*path);
     if (volume && !volume->isRecovery()) return volume;
   }

@@ -40,6 +40,9 @@ QLMainEZInstallerPreferenceViewController::QLMainEZInstallerPreferenceViewContro
   imageButton->hide();
   mainTitle->hide();
   pathField->hide();
+  outletFieldUsage = new QLabel(this);
+  outletFieldUsage->setObjectName(QStringLiteral("outletFieldUsage"));
+  outletFieldUsage->setWordWrap(true);
   outletBoxDefaultPreference = new QGroupBox(this);
   outletFieldInstallKexts = new QLabel(outletBoxDefaultPreference);
   outletButtonPopUpSelectInstallationFolder = new QComboBox(outletBoxDefaultPreference);
@@ -65,6 +68,7 @@ QLMainEZInstallerPreferenceViewController::QLMainEZInstallerPreferenceViewContro
   volume->addWidget(outletButtonSelectTargetVolume, 0, 1);
   volume->addWidget(outletFieldTargetVolumeDescription, 1, 0, 1, 2);
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(outletFieldUsage);
   layout->addWidget(outletBoxDefaultPreference);
   layout->addWidget(outletBoxDefaultAppearance);
   layout->addWidget(outletBoxTargetVolume);
@@ -83,6 +87,7 @@ QLMainEZInstallerPreferenceViewController::QLMainEZInstallerPreferenceViewContro
 
 void QLMainEZInstallerPreferenceViewController::viewDidLoad() {
   QLMainAbstractViewController::viewDidLoad();
+  outletFieldUsage->setText(QLLocalizedString("kQLMainEZInstallerPreferenceVCUsage"));
   outletBoxDefaultPreference->setTitle(QLLocalizedString("kQLMainEZInstallerPreferenceVCDefaultInstallationPreference"));
   outletBoxDefaultAppearance->setTitle(QLLocalizedString("kQLMainEZInstallerPreferenceVCDefaultAppearance"));
   outletFieldInstallKexts->setText(QLLocalizedString("kQLMainEZInstallerPreferenceVCInstallKextsTo"));
@@ -146,6 +151,7 @@ bool QLMainEZInstallerPreferenceViewController::chooseTargetVolumeAtPath(const Q
   if (!volume) return false;
   QLEZInstallerPreferences::shared().setTargetVolumePath(volume->mountPoint);
   showTargetVolume();
+  emit targetVolumeChosen();
   return true;
 }
 

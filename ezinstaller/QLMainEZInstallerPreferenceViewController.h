@@ -17,6 +17,9 @@ class QLMainEZInstallerPreferenceViewController final : public QLMainAbstractVie
  public:
   explicit QLMainEZInstallerPreferenceViewController(QWidget* parent = nullptr);
 
+  // One line on how to use the installer: drop kexts on the window, or name them on the
+  // command line.
+  QLabel* outletFieldUsage = nullptr;
   QGroupBox* outletBoxDefaultPreference = nullptr;
   QLabel* outletFieldInstallKexts = nullptr;
   QComboBox* outletButtonPopUpSelectInstallationFolder = nullptr;
@@ -31,6 +34,9 @@ class QLMainEZInstallerPreferenceViewController final : public QLMainAbstractVie
   // A macOS volume that is not a recovery system is stored as the target; anything else
   // gets the alert the volume chooser gives and changes nothing. True when stored.
   bool chooseTargetVolumeAtPath(const QString& path);
+
+ signals:
+  void targetVolumeChosen();
 
  public slots:
   void actionButtonSelectInstallationFolder();

@@ -83,6 +83,15 @@ void QLMainEZInstallerViewController::viewDidLoad() {
                                                 [this](const QVariant& object) { runWithANotification(object); });
   QLInterfaceHelpers::start(circularIndicator);
   updateStatusWithLocalizedString(QLLocalizedString("kQLMainEZIVCPreparing"));
+  // While the desktop asks for the password to install the helper, the user learns why
+  // nothing moves.
+  QLHelperStarter& starter = QLAppManager::shared().helperStarter();
+  auto showWaiting = [this](bool waiting) {
+    if (waiting) updateStatusWithLocalizedString(QLLocalizedString("kQLAppMainWaitingForAuthorization"));
+    else if (!running_) updateStatusWithLocalizedString(QLLocalizedString("kQLMainEZIVCPreparing"));
+  };
+  if (starter.isWaitingForAuthorization()) showWaiting(true);
+  connect(&starter, &QLHelperStarter::waitingForAuthorizationChanged, this, showWaiting);
   if (const auto folder = QLEZInstallerPreferences::shared().installationFolder())
     QLKernelExtensionsManager::shared().installationFolder = *folder;
 }
@@ -151,7 +160,7 @@ void QLMainEZInstallerViewController::beginRun(const QStringList& paths) {
   QLKernelExtensionsManager& manager = QLKernelExtensionsManager::shared();
   manager.addKextsFromPaths(added);
   QLSmartTableManager& smartTable = QLSmartTableManager::shared();
-  if (manager.installationFolder == QLKernelExtensionFolder::UseSmartTable) smartTable.load(smartTable.localTablePath());
+  if (manager.installationFolder == QLKernelExtensionFolder::UseSmartTable) smartTable.loadForInstallation();
   if (manager.installationFolder == QLKernelExtensionFolder::AskMeEveryTime ||
       manager.installationFolder == QLKernelExtensionFolder::UseSmartTable) {
     didInstallKexts({});
@@ -241,7 +250,9 @@ void QLMainEZInstallerViewController::didRepairDiskPermissionsWithResults(
 }
 
 void QLMainEZInstallerViewController::willRebuildCaches() {
-  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractRebuildingCaches"));
+  updateStatusWithLocalizedString(QLLocalizedString(QLAppManager::helperRebuildsCachesNow()
+                                                        ? "kQLMainAbstractRebuildingCaches"
+                                                        : "kQLMainAbstractVCMarkingCachesForRebuild"));
   QLInterfaceHelpers::start(circularIndicator);
 }
 
@@ -270,17 +281,32 @@ void QLMainEZInstallerViewController::finish() {
                           QLatin1Char(' ') + QLLocalizedString("kQLMainEZInstallerVCInstalled") +
                           QString::number(installed) + QLatin1Char(' ') +
                           QLLocalizedString("kQLMainEZInstallerVCFailed") + QString::number(failed.size());
+  // Without kextcache here the caches are only marked, and the text says so.
+  const bool rebuilt = QLAppManager::helperRebuildsCachesNow();
   if (refusal_)
     notification.informativeText = QLHelperRefusalText(
         *refusal_, targetVolume ? QString::fromStdString(targetVolume->mountPoint) : QString());
   else if (!failed.empty())
     notification.informativeText = QLLocalizedString("kQLMainEZInstallerVCFailed") + renderedNames(failed);
   else if (installed == 0)
-    notification.informativeText = QLLocalizedString("kQLMainEZInstallerVCNoKextsInstalled");
+    notification.informativeText = QLLocalizedString(rebuilt ? "kQLMainEZInstallerVCNoKextsInstalled"
+                                                             : "kQLMainEZInstallerVCNoKextsInstalledCachesMarked");
   else
-    notification.informativeText = QLLocalizedString("kQLMainEZInstallerVCSelectedKextsHaveBeenInstalled");
-  QLUserNotificationCenter::defaultCenter().deliver(notification);
-  QLAppManager::shared().terminate();
+    notification.informativeText = QLLocalizedString(rebuilt ? "kQLMainEZInstallerVCSelectedKextsHaveBeenInstalled"
+                                                             : "kQLMainEZInstallerVCSelectedKextsInstalledCachesMarked");
+  updateStatusWithLocalizedString(QLLocalizedString("kQLMainEZInstallerVCFinished"));
+  if (QLUserNotificationCenter::defaultCenter().deliver(notification) == QLUserNotificationCenter::Delivery::desktop)
+    return QLAppManager::shared().terminate();
+  // No notification service: the same summary in a window, and the application ends when it
+  // is dismissed, so the user learns what was installed.
+  auto* summary = new QMessageBox(QMessageBox::Information, QLInterfaceHelpers::windowTitle(),
+                                  QLLocalizedString("kQLMainEZInstallerVCFinished"), QMessageBox::Ok, window());
+  summary->setObjectName(QStringLiteral("summary"));
+  summary->setInformativeText(notification.subtitle + QLatin1Char('\n') + notification.informativeText);
+  summary->setAttribute(Qt::WA_DeleteOnClose);
+  connect(summary, &QMessageBox::finished, summary, [] { QLAppManager::shared().terminate(); });
+  window()->show();
+  summary->open();
 }
 
 }  // namespace tarnix::ezinstaller

@@ -2,8 +2,12 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 
 #include "app/QLAppManager.h"
+#include "app/QLEZView.h"
 #include "app/core/QLNotificationCenter.h"
 #include "ezinstaller/AppDelegate.h"
 #include "ezinstaller/QLMainEZInstallerPreferenceViewController.h"
@@ -18,6 +22,8 @@ QLMainEZInstallerWindowController::QLMainEZInstallerWindowController(AppDelegate
   observer_ = QLNotificationCenter::defaultCenter().observe(
       this, QLatin1String(kQLNotificationPresentVC), [this](const QVariant& object) { switchViewController(object); });
   delegate_.mainWindow = this;
+  // Most desktops cannot drop files on a launcher: the window takes them too.
+  setAcceptDrops(true);
   hide();
 }
 
@@ -30,6 +36,9 @@ void QLMainEZInstallerWindowController::switchViewController(const QVariant& obj
   }
   auto* pane = new QLMainEZInstallerPreferenceViewController;
   pane->loadView();
+  // Queued: the delegate may replace this pane, which must not go while its call runs.
+  connect(pane, &QLMainEZInstallerPreferenceViewController::targetVolumeChosen, this,
+          [this] { delegate_.targetVolumeDidChange(); }, Qt::QueuedConnection);
   setContent(pane);
 }
 
@@ -49,12 +58,34 @@ void QLMainEZInstallerWindowController::setContent(QLMainAbstractViewController*
   // The window disposes of the pane it replaces.
   content_ = pane;
   setCentralWidget(pane);
+  adjustSize();
   show();
   raise();
 }
 
 QString QLMainEZInstallerWindowController::contentViewControllerTitle() const {
   return content_ ? content_->property("title").toString() : QString();
+}
+
+
+void QLMainEZInstallerWindowController::dragEnterEvent(QDragEnterEvent* event) {
+  if (QLEZView::localPaths(event->mimeData()).isEmpty()) return event->ignore();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+void QLMainEZInstallerWindowController::dragMoveEvent(QDragMoveEvent* event) {
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+void QLMainEZInstallerWindowController::dropEvent(QDropEvent* event) {
+  QStringList paths = QLEZView::localPaths(event->mimeData());
+  if (paths.isEmpty()) return event->ignore();
+  for (QString& path : paths) path = QDir::cleanPath(path);  // as paths given on the command line
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  delegate_.applicationOpenFiles(paths);
 }
 
 void QLMainEZInstallerWindowController::closeEvent(QCloseEvent* event) {

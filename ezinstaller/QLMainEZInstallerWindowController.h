@@ -1,6 +1,7 @@
 #pragma once
 // The installer's one window: hidden until the delegate says which pane to show, the
-// installer pane (files came) or the preference pane (none came).
+// installer pane (files came) or the preference pane (none came). Files dropped on it are
+// opened with the application, as files dropped on its icon are.
 #include <QMainWindow>
 #include <QPointer>
 #include <QVariant>
@@ -32,6 +33,9 @@ class QLMainEZInstallerWindowController final : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void setContent(QLMainAbstractViewController* pane);

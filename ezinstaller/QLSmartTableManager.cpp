@@ -107,11 +107,21 @@ std::optional<QLSmartTableManagerError> QLSmartTableManager::allocate() {
 }
 
 void QLSmartTableManager::load(const std::string& path) {
-  table_.clear();
   const platform::Plist dict = readDictionary(path);
-  if (!dict) return;
-  auto contents = stringContents(dict.get());
-  auto version = platform::dictString(dict.get(), "Version");
+  loadDictionary(dict.get());
+}
+
+void QLSmartTableManager::loadForInstallation() {
+  if (!useBuiltInTable) return load(localTablePath());
+  const platform::Plist information = informationList ? informationList() : nullptr;
+  loadDictionary(information ? plist_dict_get_item(information.get(), kDefaultSmartTableKey) : nullptr);
+}
+
+void QLSmartTableManager::loadDictionary(plist_t dict) {
+  table_.clear();
+  if (!dict || plist_get_node_type(dict) != PLIST_DICT) return;
+  auto contents = stringContents(dict);
+  auto version = platform::dictString(dict, "Version");
   if (!contents || !version) return;
   table_ = std::move(*contents);
   version_ = std::move(version);

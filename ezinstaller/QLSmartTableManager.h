@@ -45,12 +45,17 @@ class QLSmartTableManager {
   // Replaces the table and its version from the file; an unreadable or incomplete file leaves
   // the table empty.
   void load(const std::string& path);
+  // The table a batch is installed with: the local file, or the built-in one when the local
+  // file is unusable (set by the application after a failed allocate).
+  void loadForInstallation();
+  bool useBuiltInTable = false;
 
   // The folder the table names for a kext bundle file name ("Foo.kext"). A name that is not in
   // the table, or whose value is not one of the three kext folders, gives /Library/Extensions/.
   QLKernelExtensionFolder folderForKext(const std::string& bundleName) const;
 
  private:
+  void loadDictionary(plist_t dict);
   std::optional<std::string> version_;
   std::map<std::string, std::string> table_;
 };

@@ -25,6 +25,9 @@ struct QLHelperCaller {
   // used with: the caller's own, or null (the daemon's) for a trusted caller.
   const platform::Identity* rights() const { return trusted ? nullptr : &identity; }
 
+  // The caller sent terminate (main loop only): the daemon need not stay up for it.
+  bool askedToTerminate = false;
+
   // The thread budget of this caller's permission repairs.
   std::atomic<std::int64_t> maxThreads;
 

@@ -1,7 +1,5 @@
 #include "helper/QLXPCTarnixHelper.h"
 
-#include <thread>
-
 #include "engine/RZBrambleDelegate.h"
 #include "operations/QLHelperArguments.h"
 #include "operations/QLHelperOperations.h"
@@ -34,7 +32,7 @@ class ProgressForwarder final : public RZBrambleDelegate {
 }  // namespace
 
 QLXPCTarnixHelper::QLXPCTarnixHelper(std::string bundleID, std::string version, QLHelperServices services)
-    : QLXPCHelper(std::move(bundleID), std::move(version)), services_(std::move(services)) {}
+    : QLXPCHelper(std::move(bundleID), std::move(version)), services_(std::move(services)), pool_(services_.work) {}
 
 void QLXPCTarnixHelper::addReceiver(std::shared_ptr<QLXPCHelperContextProtocol> receiver, uid_t uid) {
   std::lock_guard lock(receiversMutex_);
@@ -64,7 +62,28 @@ QLJournalHeader QLXPCTarnixHelper::journalHeader(const char* operation, std::str
   return {{}, {}, operation, std::move(target), "helper " + services_.version, caller.peer.uid, {}};
 }
 
-void QLXPCTarnixHelper::onWorkingQueue(std::function<void()> work) { std::thread(std::move(work)).detach(); }
+template <typename T>
+void QLXPCTarnixHelper::onWorkingQueue(const char* where, QLReply<T> reply, T busy,
+                                       std::function<void(QLReply<T>)> work) {
+  const auto& caller = tCaller;
+  if (!caller) {
+    log(where, "Refused: the caller is unknown.");
+    return replyOnMain(std::move(reply), std::move(busy), QLXPCHelperRefusal::notAuthorized());
+  }
+  ++outstanding_;
+  const bool queued = pool_.submit(caller->peer.uid, caller->trusted, [this, work = std::move(work), reply]() mutable {
+    work(std::move(reply));
+    services_.postToMain([this] {
+      --outstanding_;
+      if (services_.operationEnded) services_.operationEnded();
+    });
+  });
+  if (queued) return;
+  --outstanding_;
+  log(where, "Refused: uid " + std::to_string(caller->peer.uid) + " has " +
+                 std::to_string(pool_.limits().waitingPerUser) + " operations waiting already.");
+  replyOnMain(std::move(reply), std::move(busy));
+}
 
 template <typename T>
 void QLXPCTarnixHelper::replyOnMain(QLReply<T> reply, T value, std::optional<QLXPCHelperRefusal> refusal) {
@@ -106,20 +125,22 @@ void QLXPCTarnixHelper::test2(QLReply<std::int64_t> reply) { reply(9999999999); 
 void QLXPCTarnixHelper::getVersion(QLReply<std::string> reply) { reply(services_.version); }
 
 void QLXPCTarnixHelper::terminate() {
-  log("QLXPCTarnixHelper::terminate()", "Terminating on request.");
-  services_.exitProcess();
+  log("QLXPCTarnixHelper::terminate()", "Terminating on request, once no operation runs.");
+  if (tCaller) tCaller->askedToTerminate = true;
+  if (services_.terminateRequested) services_.terminateRequested();
 }
 
 void QLXPCTarnixHelper::uninstall(QLReply<bool> reply) {
-  onWorkingQueue([this, caller = tCaller, reply = std::move(reply)]() mutable {
-    auto admission = admit(caller, "", QLHelperAction::installTool, "QLXPCTarnixHelper::uninstall()");
-    if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
+  constexpr const char* where = "QLXPCTarnixHelper::uninstall()";
+  onWorkingQueue<bool>(where, std::move(reply), false, [this, caller = tCaller](QLReply<bool> done) {
+    auto admission = admit(caller, "", QLHelperAction::installTool, where);
+    if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
     const auto& table = services_.table;
     bool removed = platform::removeBeneath("/", table.helperBinary(bundleIdentifier)) == 0 &&
                    platform::removeBeneath("/", table.serviceUnit(bundleIdentifier)) == 0;
     const int socket = platform::removeBeneath("/", table.socketUnit(bundleIdentifier));
     removed = removed && (socket == 0 || socket == ENOENT);
-    replyOnMain(std::move(reply), removed);
+    replyOnMain(std::move(done), removed);
   });
 }
 
@@ -131,15 +152,16 @@ void QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume(
     log(where, "Refused volume " + volume.mountPoint + ".");
     return replyOnMain(std::move(reply), Results{});
   }
-  onWorkingQueue([this, caller = tCaller, volume = std::move(volume), reply = std::move(reply)]() mutable {
-    auto admission = admit(caller, volume.mountPoint, QLHelperAction::repair, where);
-    if (admission.refusal) return replyOnMain(std::move(reply), Results{}, std::move(admission.refusal));
-    ProgressForwarder progress([this, uid = caller->peer.uid](double value) { updateProgress(uid, value); });
-    QLJournalRun journal({volumeJournal(*admission.volume)},
-                         journalHeader("repair-permissions", volume.mountPoint, *caller));
-    replyOnMain(std::move(reply), QLHelperOperations::repairPermissions(*admission.volume, volume,
-                                                                         caller->maxThreads.load(), &progress, journal));
-  });
+  onWorkingQueue<Results>(
+      where, std::move(reply), {}, [this, caller = tCaller, volume = std::move(volume)](QLReply<Results> done) {
+        auto admission = admit(caller, volume.mountPoint, QLHelperAction::repair, where);
+        if (admission.refusal) return replyOnMain(std::move(done), Results{}, std::move(admission.refusal));
+        ProgressForwarder progress([this, uid = caller->peer.uid](double value) { updateProgress(uid, value); });
+        QLJournalRun journal({volumeJournal(*admission.volume)},
+                             journalHeader("repair-permissions", volume.mountPoint, *caller));
+        replyOnMain(std::move(done), QLHelperOperations::repairPermissions(*admission.volume, volume,
+                                                                           caller->maxThreads.load(), &progress, journal));
+      });
 }
 
 void QLXPCTarnixHelper::rebuildCachesOnTargetVolume(QLOSVolume volume, QLReply<bool> reply) {
@@ -148,12 +170,13 @@ void QLXPCTarnixHelper::rebuildCachesOnTargetVolume(QLOSVolume volume, QLReply<b
     log(where, "Refused volume " + volume.mountPoint + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue([this, caller = tCaller, mountPoint = volume.mountPoint, reply = std::move(reply)]() mutable {
-    auto admission = admit(caller, mountPoint, QLHelperAction::repair, where);
-    if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
-    replyOnMain(std::move(reply),
-                QLHelperOperations::rebuildCaches(*admission.volume, services_.table, *services_.runner));
-  });
+  onWorkingQueue<bool>(
+      where, std::move(reply), false, [this, caller = tCaller, mountPoint = volume.mountPoint](QLReply<bool> done) {
+        auto admission = admit(caller, mountPoint, QLHelperAction::repair, where);
+        if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
+        replyOnMain(std::move(done),
+                    QLHelperOperations::rebuildCaches(*admission.volume, services_.table, *services_.runner));
+      });
 }
 
 void QLXPCTarnixHelper::repairWithFolder(std::string folder, QLOSVolume volume, QLReply<bool> reply) {
@@ -163,14 +186,15 @@ void QLXPCTarnixHelper::repairWithFolder(std::string folder, QLOSVolume volume, 
     log(where, "Refused folder " + folder + " on volume " + volume.mountPoint + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue([this, caller = tCaller, mountPoint = volume.mountPoint, folder = *checkedFolder,
-                  reply = std::move(reply)]() mutable {
-    auto admission = admit(caller, mountPoint, QLHelperAction::repair, where);
-    if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
-    QLJournalRun journal({volumeJournal(*admission.volume)},
-                         journalHeader("repair-kext-folder", mountPoint + folder, *caller));
-    replyOnMain(std::move(reply), QLHelperOperations::repairKextFolder(*admission.volume, folder, journal));
-  });
+  onWorkingQueue<bool>(
+      where, std::move(reply), false,
+      [this, caller = tCaller, mountPoint = volume.mountPoint, folder = *checkedFolder](QLReply<bool> done) {
+        auto admission = admit(caller, mountPoint, QLHelperAction::repair, where);
+        if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
+        QLJournalRun journal({volumeJournal(*admission.volume)},
+                             journalHeader("repair-kext-folder", mountPoint + folder, *caller));
+        replyOnMain(std::move(done), QLHelperOperations::repairKextFolder(*admission.volume, folder, journal));
+      });
 }
 
 void QLXPCTarnixHelper::changeMaximumThreadsNumber(std::int64_t number, QLReply<bool> reply) {
@@ -188,14 +212,17 @@ void QLXPCTarnixHelper::installWithKernelExtensions(std::vector<QLKernelExtensio
     log(where, "Refused folder " + folder + " on volume " + volume.mountPoint + ".");
     return replyOnMain(std::move(reply), std::move(kexts));
   }
-  onWorkingQueue([this, caller = tCaller, mountPoint = volume.mountPoint, folder = *checkedFolder,
-                  kexts = std::move(kexts), reply = std::move(reply)]() mutable {
-    auto admission = admit(caller, mountPoint, QLHelperAction::installKexts, where);
-    if (admission.refusal) return replyOnMain(std::move(reply), std::move(kexts), std::move(admission.refusal));
-    QLJournalRun journal({volumeJournal(*admission.volume)}, journalHeader("install-kexts", mountPoint, *caller));
-    replyOnMain(std::move(reply), QLHelperOperations::failedKexts(QLHelperOperations::installKexts(
-                                      *admission.volume, folder, kexts, caller->rights(), journal)));
-  });
+  std::vector<QLKernelExtension> allFailed = kexts;
+  onWorkingQueue<std::vector<QLKernelExtension>>(
+      where, std::move(reply), std::move(allFailed),
+      [this, caller = tCaller, mountPoint = volume.mountPoint, folder = *checkedFolder,
+       kexts = std::move(kexts)](QLReply<std::vector<QLKernelExtension>> done) mutable {
+        auto admission = admit(caller, mountPoint, QLHelperAction::installKexts, where);
+        if (admission.refusal) return replyOnMain(std::move(done), std::move(kexts), std::move(admission.refusal));
+        QLJournalRun journal({volumeJournal(*admission.volume)}, journalHeader("install-kexts", mountPoint, *caller));
+        replyOnMain(std::move(done), QLHelperOperations::failedKexts(QLHelperOperations::installKexts(
+                                         *admission.volume, folder, kexts, caller->rights(), journal)));
+      });
 }
 
 void QLXPCTarnixHelper::backupWithKernelExtensions(std::vector<QLKernelExtension> kexts, std::string installedInFolder,
@@ -208,14 +235,17 @@ void QLXPCTarnixHelper::backupWithKernelExtensions(std::vector<QLKernelExtension
     log(where, "Refused folder " + installedInFolder + " on volume " + volume.mountPoint + " to " + destination + ".");
     return replyOnMain(std::move(reply), std::move(kexts));
   }
-  onWorkingQueue([this, caller = tCaller, mountPoint = volume.mountPoint, folder = *folder,
-                  destination = std::move(destination), kexts = std::move(kexts), reply = std::move(reply)]() mutable {
-    auto admission = admit(caller, mountPoint, QLHelperAction::installKexts, where);
-    if (admission.refusal) return replyOnMain(std::move(reply), std::move(kexts), std::move(admission.refusal));
-    QLJournalRun journal({volumeJournal(*admission.volume)}, journalHeader("backup-kexts", mountPoint, *caller));
-    replyOnMain(std::move(reply), QLHelperOperations::backupKexts(*admission.volume, folder, kexts, destination,
-                                                                  caller->rights(), journal));
-  });
+  std::vector<QLKernelExtension> allFailed = kexts;
+  onWorkingQueue<std::vector<QLKernelExtension>>(
+      where, std::move(reply), std::move(allFailed),
+      [this, caller = tCaller, mountPoint = volume.mountPoint, folder = *folder, destination = std::move(destination),
+       kexts = std::move(kexts)](QLReply<std::vector<QLKernelExtension>> done) mutable {
+        auto admission = admit(caller, mountPoint, QLHelperAction::installKexts, where);
+        if (admission.refusal) return replyOnMain(std::move(done), std::move(kexts), std::move(admission.refusal));
+        QLJournalRun journal({volumeJournal(*admission.volume)}, journalHeader("backup-kexts", mountPoint, *caller));
+        replyOnMain(std::move(done), QLHelperOperations::backupKexts(*admission.volume, folder, kexts, destination,
+                                                                     caller->rights(), journal));
+      });
 }
 
 void QLXPCTarnixHelper::installBrambleFromSourcePath(std::string source, std::string destination, QLReply<bool> reply) {
@@ -224,12 +254,13 @@ void QLXPCTarnixHelper::installBrambleFromSourcePath(std::string source, std::st
     log(where, "Refused " + source + " to " + destination + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue([this, caller = tCaller, source = std::move(source), reply = std::move(reply)]() mutable {
-    auto admission = admit(caller, "", QLHelperAction::installTool, where);
-    if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
-    const auto tool = QLHelperOperations::toolFromSource(source, services_.table, caller->rights());
-    replyOnMain(std::move(reply), tool && QLHelperOperations::installTool(*tool, services_.table));
-  });
+  onWorkingQueue<bool>(
+      where, std::move(reply), false, [this, caller = tCaller, source = std::move(source)](QLReply<bool> done) {
+        auto admission = admit(caller, "", QLHelperAction::installTool, where);
+        if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
+        const auto tool = QLHelperOperations::toolFromSource(source, services_.table, caller->rights());
+        replyOnMain(std::move(done), tool && QLHelperOperations::installTool(*tool, services_.table));
+      });
 }
 
 void QLXPCTarnixHelper::uninstallBrambleFromPath(std::string path, QLReply<bool> reply) {
@@ -238,10 +269,10 @@ void QLXPCTarnixHelper::uninstallBrambleFromPath(std::string path, QLReply<bool>
     log(where, "Refused " + path + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue([this, caller = tCaller, reply = std::move(reply)]() mutable {
+  onWorkingQueue<bool>(where, std::move(reply), false, [this, caller = tCaller](QLReply<bool> done) {
     auto admission = admit(caller, "", QLHelperAction::installTool, where);
-    if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
-    replyOnMain(std::move(reply), QLHelperOperations::uninstallTool(services_.table));
+    if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
+    replyOnMain(std::move(done), QLHelperOperations::uninstallTool(services_.table));
   });
 }
 
@@ -251,12 +282,12 @@ void QLXPCTarnixHelper::applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_
     log(where, "Refused booter value " + std::to_string(value) + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue([this, caller = tCaller, value, reply = std::move(reply)]() mutable {
+  onWorkingQueue<bool>(where, std::move(reply), false, [this, caller = tCaller, value](QLReply<bool> done) {
     auto admission = admit(caller, "", QLHelperAction::writeNvram, where);
-    if (admission.refusal) return replyOnMain(std::move(reply), false, std::move(admission.refusal));
+    if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
     QLJournalRun journal({systemJournal()}, journalHeader("write-nvram", "bootercfg", *caller));
-    replyOnMain(std::move(reply), QLHelperOperations::writeBooterWord(value, services_.table, *services_.runner,
-                                                                      *services_.variables, journal));
+    replyOnMain(std::move(done), QLHelperOperations::writeBooterWord(value, services_.table, *services_.runner,
+                                                                     *services_.variables, journal));
   });
 }
 

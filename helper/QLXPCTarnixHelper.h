@@ -1,9 +1,10 @@
 #pragma once
 // The object the daemon exports on every connection: the maintenance and installation
-// operations. Each operation that changes something runs on a thread of its own, where it
-// first opens the caller's volume (checked, unless the caller is trusted as the daemon itself),
-// then asks polkit, then does the work of QLHelperOperations; replies go out from the daemon's
-// main loop. Progress goes to the newest connection of the user who asked.
+// operations. Each operation that changes something runs on the helper's pool of workers
+// (QLHelperWorkQueue), where it first opens the caller's volume (checked, unless the caller is
+// trusted as the daemon itself), then asks polkit, then does the work of QLHelperOperations;
+// replies go out from the daemon's main loop. Progress goes to the newest connection of the
+// user who asked.
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -12,6 +13,7 @@
 
 #include "helper/QLHelperAuthorization.h"
 #include "helper/QLHelperCaller.h"
+#include "helper/QLHelperWorkQueue.h"
 #include "helper/protocol/QLXPCHelper.h"
 #include "helper/protocol/QLXPCHelperContextProtocol.h"
 #include "helper/protocol/QLXPCHelperRefusal.h"
@@ -31,10 +33,13 @@ struct QLHelperServices {
   platform::FirmwareVariables* variables = &platform::efiFirmwareVariables();
   // Runs a block on the daemon's main loop (where replies are sent from).
   std::function<void(std::function<void()>)> postToMain;
-  // Ends the process with status 0 (terminate).
-  std::function<void()> exitProcess;
+  // On the main loop: a caller asked the daemon to end (it has marked itself so), and an
+  // operation has ended (its reply already on its way). The daemon decides when to exit.
+  std::function<void()> terminateRequested;
+  std::function<void()> operationEnded;
   std::string version;  // the running helper's version
   QLPolkitQuestion askPolkit = platform::checkPolkitAuthorization;
+  QLHelperWorkQueue::Limits work;
 };
 
 class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProtocol {
@@ -47,6 +52,8 @@ class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProt
   void removeReceiver(const QLXPCHelperContextProtocol* receiver);
   // The caller of the message being dispatched on this thread.
   static void setCaller(std::shared_ptr<QLHelperCaller> caller);
+  // Operations queued or running (main loop only).
+  std::size_t operationsOutstanding() const { return outstanding_; }
 
   void test(QLReply<std::int64_t> reply) override;
   void terminate() override;
@@ -80,8 +87,10 @@ class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProt
   void updateProgress(uid_t uid, double progress);
   // Who a run in the journal was made for.
   QLJournalHeader journalHeader(const char* operation, std::string target, const QLHelperCaller& caller) const;
-  // A working thread of its own; `work` replies through postToMain.
-  void onWorkingQueue(std::function<void()> work);
+  // Runs `work` on the pool as the caller's; it replies through replyOnMain. When the caller
+  // has as much waiting as the pool takes, `busy` is the reply at once.
+  template <typename T>
+  void onWorkingQueue(const char* where, QLReply<T> reply, T busy, std::function<void(QLReply<T>)> work);
   template <typename T>
   void replyOnMain(QLReply<T> reply, T value, std::optional<QLXPCHelperRefusal> refusal = std::nullopt);
 
@@ -92,6 +101,8 @@ class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProt
   QLHelperServices services_;
   std::mutex receiversMutex_;
   std::vector<Receiver> receivers_;  // oldest first
+  std::size_t outstanding_ = 0;      // main loop only
+  QLHelperWorkQueue pool_;           // last: its workers end before what they use
 };
 
 }  // namespace tarnix

@@ -54,6 +54,10 @@ std::optional<std::string> QLPreferences::navLastRootDirectory() const {
   return typed<std::string>(store_, kQLPreferenceNavLastRootDirectory);
 }
 
+void QLPreferences::setNavLastRootDirectory(std::string folder) {
+  store_.setValue(kQLPreferenceNavLastRootDirectory.name, std::move(folder));
+}
+
 std::string QLPreferences::openPanelDirectory() const {
   auto folder = navLastRootDirectory();
   return folder ? *folder : std::string(kQLDefaultOpenPanelDirectory);
@@ -83,6 +87,13 @@ std::optional<std::int64_t> QLPreferences::repairPermissionsMaximumThreadsNumber
 }
 void QLPreferences::setRepairPermissionsMaximumThreadsNumber(std::int64_t threads) {
   store_.setValue(kQLPreferenceRepairPermissionsMaximumThreadsNumber.name, threads);
+}
+
+std::optional<std::string> QLPreferences::lastTargetVolumePath() const {
+  return typed<std::string>(store_, kQLPreferenceLastTargetVolumePath);
+}
+void QLPreferences::setLastTargetVolumePath(std::string mountPoint) {
+  store_.setValue(kQLPreferenceLastTargetVolumePath.name, std::move(mountPoint));
 }
 
 void QLPreferences::resetAll() { store_.removeAll(); }

@@ -18,7 +18,7 @@ struct QLPreferenceKey {
   QLPreferenceType type;
 };
 
-// Written by the system's file panels, never by the application.
+// The folder the last kext chooser was left in, where the next one opens.
 inline constexpr QLPreferenceKey kQLPreferenceNavLastRootDirectory{"NSNavLastRootDirectory", QLPreferenceType::string};
 inline constexpr QLPreferenceKey kQLPreferenceEnableEZInstallationMode{"QLEnableEZInstallationMode",
                                                                        QLPreferenceType::boolean};
@@ -27,11 +27,13 @@ inline constexpr QLPreferenceKey kQLPreferencePreferredKextsBackupFolderPath{"QL
 inline constexpr QLPreferenceKey kQLPreferenceSilenceSIPWarning{"QLSilenceSIPWarning", QLPreferenceType::boolean};
 inline constexpr QLPreferenceKey kQLPreferenceRepairPermissionsMaximumThreadsNumber{
     "QLRepairPermissionsMaximumThreadsNumber", QLPreferenceType::integer};
+// The mount point of the volume last chosen, taken again at the next launch while it is valid.
+inline constexpr QLPreferenceKey kQLPreferenceLastTargetVolumePath{"QLLastTargetVolumePath", QLPreferenceType::string};
 
-inline constexpr std::array<QLPreferenceKey, 5> kQLPreferenceKeys{
+inline constexpr std::array<QLPreferenceKey, 6> kQLPreferenceKeys{
     kQLPreferenceNavLastRootDirectory, kQLPreferenceEnableEZInstallationMode,
     kQLPreferencePreferredKextsBackupFolderPath, kQLPreferenceSilenceSIPWarning,
-    kQLPreferenceRepairPermissionsMaximumThreadsNumber};
+    kQLPreferenceRepairPermissionsMaximumThreadsNumber, kQLPreferenceLastTargetVolumePath};
 
 // Where open panels start when the file panels have not remembered a folder.
 inline constexpr std::string_view kQLDefaultOpenPanelDirectory = "~/Desktop/";
@@ -54,6 +56,7 @@ class QLPreferences {
   void registerDefaults(std::string_view supportFolder, std::int64_t processorCount);
 
   std::optional<std::string> navLastRootDirectory() const;
+  void setNavLastRootDirectory(std::string folder);
   // The remembered folder, or kQLDefaultOpenPanelDirectory.
   std::string openPanelDirectory() const;
 
@@ -70,6 +73,9 @@ class QLPreferences {
   // Nothing when no number is stored.
   std::optional<std::int64_t> repairPermissionsMaximumThreadsNumber() const;
   void setRepairPermissionsMaximumThreadsNumber(std::int64_t threads);
+
+  std::optional<std::string> lastTargetVolumePath() const;
+  void setLastTargetVolumePath(std::string mountPoint);
 
   // Forgets every stored value; the next registerDefaults stores the defaults again.
   void resetAll();

@@ -166,29 +166,141 @@ class BoundsWalk {
   std::vector<Open> open_;
 };
 
+// Walks the markup of an XML property list the way libplist's parser reads it, without
+// building anything: the same ends for comments, CDATA, processing instructions and the
+// DOCTYPE, the same double quotes in tags. libplist recurses once per element, so what it
+// would nest must never look shallower here: closing tags must match, and markup libplist
+// would not read is refused rather than guessed at.
+class XmlBoundsWalk {
+ public:
+  XmlBoundsWalk(std::string_view text, const PlistBounds& bounds) : text_(text), bounds_(bounds) {}
+
+  std::optional<std::string> run() {
+    if (text_.size() > bounds_.bytes) return "more than " + std::to_string(bounds_.bytes) + " bytes";
+    std::vector<std::string_view> open;
+    std::uint64_t elements = 0;
+    for (std::size_t at = text_.find('<'); at != npos; at = text_.find('<', at)) {
+      ++at;
+      if (at >= text_.size()) return "an unfinished tag";
+      std::size_t end = npos;
+      if (text_[at] == '?') {
+        if ((end = findQuoted("?>", at)) == npos) return "an unfinished processing instruction";
+        at = end + 2;
+      } else if (startsWith(at, "!--")) {
+        if ((end = text_.find("-->", at + 3)) == npos) return "an unfinished comment";
+        at = end + 3;
+      } else if (startsWith(at, "![CDATA[")) {
+        if ((end = text_.find("]]>", at + 8)) == npos) return "an unfinished CDATA section";
+        at = end + 3;
+      } else if (startsWith(at, "!DOCTYPE")) {
+        if ((at = skipDoctype(at + 8)) == npos) return "an unfinished DOCTYPE";
+      } else if (text_[at] == '!') {
+        return "markup of an unknown kind";
+      } else if (text_[at] == '/') {
+        const std::size_t name = at + 1;
+        end = nameEnd(name);
+        if (open.empty() || text_.substr(name, end - name) != open.back()) return "a closing tag that matches none";
+        while (end < text_.size() && isSpace(text_[end])) ++end;
+        if (end >= text_.size() || text_[end] != '>') return "a malformed closing tag";
+        open.pop_back();
+        at = end + 1;
+      } else {
+        end = nameEnd(at);
+        const std::string_view name = text_.substr(at, end - at);
+        if (name.empty()) return "a tag without a name";
+        if (end < text_.size() && text_[end] != '>') end = findAnyQuoted("<>", end);
+        if (end >= text_.size() || text_[end] != '>') return "a tag without its end";
+        if (++elements > bounds_.nodes) return "more than " + std::to_string(bounds_.nodes) + " elements";
+        if (text_[end - 1] != '/') {
+          if (open.size() >= bounds_.depth) return "elements nested deeper than " + std::to_string(bounds_.depth);
+          open.push_back(name);
+        }
+        at = end + 1;
+      }
+    }
+    return std::nullopt;
+  }
+
+ private:
+  static constexpr std::size_t npos = std::string_view::npos;
+  static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+  bool startsWith(std::size_t at, std::string_view prefix) const { return text_.substr(at, prefix.size()) == prefix; }
+  // A tag's name ends at white space or at either angle bracket.
+  std::size_t nameEnd(std::size_t at) const {
+    while (at < text_.size() && !isSpace(text_[at]) && text_[at] != '<' && text_[at] != '>') ++at;
+    return at;
+  }
+  // The first of `chars` outside double quotes; npos at the end or in an unmatched quote.
+  std::size_t findAnyQuoted(std::string_view chars, std::size_t at) const {
+    for (; at < text_.size(); ++at) {
+      if (text_[at] == '"' && (at = text_.find('"', at + 1)) == npos) return npos;
+      if (chars.find(text_[at]) != npos) return at;
+    }
+    return npos;
+  }
+  // Where `marker` begins outside double quotes.
+  std::size_t findQuoted(std::string_view marker, std::size_t at) const {
+    for (; at < text_.size(); ++at) {
+      if (startsWith(at, marker)) return at;
+      if (text_[at] == '"' && (at = text_.find('"', at + 1)) == npos) return npos;
+    }
+    return npos;
+  }
+  // Past the DOCTYPE's end: its first '>', or the "]>" of an internal subset.
+  std::size_t skipDoctype(std::size_t at) const {
+    for (;;) {
+      if ((at = findAnyQuoted(" \t\r\n[>", at)) == npos) return npos;
+      if (text_[at] == '>') return at + 1;
+      if (text_[at] == '[') {
+        at = findQuoted("]>", at);
+        return at == npos ? npos : at + 2;
+      }
+      while (at < text_.size() && isSpace(text_[at])) ++at;
+    }
+  }
+
+  std::string_view text_;
+  PlistBounds bounds_;
+};
+
+// What libplist's `parse` builds once the check has nothing against the bytes (`why` empty);
+// otherwise nothing, with `refusal` (when given) saying why.
+template <typename Parse>
+Plist parseChecked(std::string_view bytes, std::optional<std::string> why, const char* invalid, std::string* refusal,
+                   Parse parse) {
+  if (!why && bytes.size() > std::numeric_limits<std::uint32_t>::max()) why = "too long";
+  plist_t node = nullptr;
+  if (!why) parse(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &node);
+  if (!why && !node) why = invalid;
+  if (why && refusal) *refusal = std::move(*why);
+  return Plist(node);
+}
+
 }  // namespace
+
+std::optional<std::string> xmlPlistRefusal(std::string_view bytes, const PlistBounds& bounds) {
+  return XmlBoundsWalk(bytes, bounds).run();
+}
+
+Plist parseXmlPropertyList(std::string_view bytes, const PlistBounds& bounds, std::string* refusal) {
+  return parseChecked(bytes, xmlPlistRefusal(bytes, bounds), "not a valid XML property list", refusal, plist_from_xml);
+}
 
 std::optional<std::string> binaryPlistRefusal(std::string_view bytes, const PlistBounds& bounds) {
   return BoundsWalk(bytes, bounds).run();
 }
 
 Plist parseBinaryPropertyList(std::string_view bytes, const PlistBounds& bounds, std::string* refusal) {
-  auto why = binaryPlistRefusal(bytes, bounds);
-  if (!why && bytes.size() > std::numeric_limits<std::uint32_t>::max()) why = "too long";
-  plist_t node = nullptr;
-  if (!why) plist_from_bin(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &node);
-  if (!why && !node) why = "not a valid binary property list";
-  if (why && refusal) *refusal = std::move(*why);
-  return Plist(node);
+  return parseChecked(bytes, binaryPlistRefusal(bytes, bounds), "not a valid binary property list", refusal,
+                      plist_from_bin);
 }
 
 Plist parsePropertyList(std::string_view bytes) {
   if (bytes.empty() || bytes.size() > std::numeric_limits<std::uint32_t>::max()) return {};
   if (plist_is_binary(bytes.data(), static_cast<std::uint32_t>(bytes.size())))
     return parseBinaryPropertyList(bytes, kFileBounds);
-  plist_t node = nullptr;
-  plist_from_memory(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &node);
-  return Plist(node);
+  return parseXmlPropertyList(bytes, kFileBounds);
 }
 
 Plist parseDictionary(std::string_view bytes) {

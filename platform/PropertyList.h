@@ -16,9 +16,9 @@ struct PlistDeleter {
 };
 using Plist = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistDeleter>;
 
-// How far a binary property list may grow once libplist builds it. Its objects may be shared,
-// so a small file can describe a tree far larger than itself (every level referring twice to
-// the level below doubles it); the parser also recurses once per level.
+// How far a property list may grow once libplist builds it. A binary one's objects may be
+// shared, so a small file can describe a tree far larger than itself (every level referring
+// twice to the level below doubles it); both parsers also recurse once per level.
 struct PlistBounds {
   std::uint32_t nodes = 0;  // values, keys and containers, counted at every place they appear
   std::uint16_t depth = 0;  // containers within containers; the outermost is level 1
@@ -33,6 +33,12 @@ inline constexpr PlistBounds kFileBounds{1u << 20, 64, 64u << 20};
 std::optional<std::string> binaryPlistRefusal(std::string_view bytes, const PlistBounds& bounds);
 // A binary property list within `bounds`; null otherwise, with `refusal` (when given) set.
 Plist parseBinaryPropertyList(std::string_view bytes, const PlistBounds& bounds, std::string* refusal = nullptr);
+// The same for an XML property list, whose elements cannot be shared but can nest as deep as
+// its length allows: `nodes` bounds the elements, `depth` their nesting (the <plist> element
+// and text elements count as levels too), `bytes` the length. Comments, CDATA, processing
+// instructions and the DOCTYPE are skipped as libplist skips them.
+std::optional<std::string> xmlPlistRefusal(std::string_view bytes, const PlistBounds& bounds);
+Plist parseXmlPropertyList(std::string_view bytes, const PlistBounds& bounds, std::string* refusal = nullptr);
 // XML or binary (within kFileBounds); null when the bytes are neither, or too long for the library.
 Plist parsePropertyList(std::string_view bytes);
 // Only a dictionary at the top; null otherwise.

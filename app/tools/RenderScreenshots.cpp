@@ -5,21 +5,26 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QUrl>
 #include <cstdio>
+#include <functional>
 
 #include "app/QLAppManager.h"
 #include "app/QLBootloaderFileChooser.h"
+#include "app/QLEZView.h"
 #include "app/QLDetailedResultsViewController.h"
 #include "app/QLMainWindowController.h"
+#include "app/QLMainAbstractRootlessViewController.h"
 #include "app/QLMaintenanceViewController.h"
 #include "app/QLPaneFactory.h"
 #include "app/QLSIPConfigViewController.h"
 #include "app/core/QLLocalization.h"
+#include "app/core/QLNotificationCenter.h"
 #include "bootconfig/QLRootlessLocalization.h"
 #include "model/QLKernelExtensionsManager.h"
 #include "model/QLOSVolumeManager.h"
@@ -28,16 +33,48 @@ using namespace tarnix;
 
 namespace {
 
-bool save(QWidget* widget, const QString& path) {
+// `touchUp` runs once the widget shows, before it is grabbed.
+bool save(QWidget* widget, const QString& path, const std::function<void()>& touchUp = {}) {
   widget->show();
   // Long enough for the panes' background reads (tool versions, the feed) to be shown.
   QElapsedTimer shown;
   shown.start();
   while (shown.elapsed() < 500) QApplication::processEvents(QEventLoop::AllEvents, 50);
+  if (touchUp) touchUp();
   const bool saved = widget->grab().save(path);
   std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
   return saved;
 }
+
+// Answers the kext calls at once and keeps the repair's reply, so that the EZ overlay stays
+// in its repairing look.
+class RepairingHelper final : public QLXPCTarnixHelperProtocol {
+ public:
+  bool repairing = false;
+  void test(QLReply<std::int64_t> reply) override { reply(1234567890); }
+  void terminate() override {}
+  void uninstall(QLReply<bool> reply) override { reply(false); }
+  void getVersion(QLReply<std::string> reply) override { reply(""); }
+  void test2(QLReply<std::int64_t> reply) override { reply(9999999999); }
+  void repairWithFolder(std::string, QLOSVolume, QLReply<bool> reply) override { reply(true); }
+  void repairDiskPermissionsOnTargetVolume(QLOSVolume,
+                                           QLReply<std::vector<QLRepairPermissionsRepresentableResult>>) override {
+    repairing = true;
+  }
+  void rebuildCachesOnTargetVolume(QLOSVolume, QLReply<bool> reply) override { reply(true); }
+  void installWithKernelExtensions(std::vector<QLKernelExtension>, std::string, QLOSVolume,
+                                   QLReply<std::vector<QLKernelExtension>> reply) override {
+    reply({});
+  }
+  void backupWithKernelExtensions(std::vector<QLKernelExtension>, std::string, QLOSVolume, std::string,
+                                  QLReply<std::vector<QLKernelExtension>> reply) override {
+    reply({});
+  }
+  void changeMaximumThreadsNumber(std::int64_t, QLReply<bool> reply) override { reply(true); }
+  void installBrambleFromSourcePath(std::string, std::string, QLReply<bool> reply) override { reply(false); }
+  void uninstallBrambleFromPath(std::string, QLReply<bool> reply) override { reply(false); }
+  void applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t, QLReply<bool> reply) override { reply(false); }
+};
 
 std::vector<QLRepairPermissionsRepresentableResult> sampleResults() {
   return {
@@ -103,7 +140,11 @@ int main(int argc, char** argv) {
     // The SIP pane with a new word ticked: the words to allow unsigned kexts and to edit the system.
     if (auto* sip = qobject_cast<QLSIPConfigViewController*>(window.contentViewController()))
       for (int bit : {0, 1, 2, 5, 6}) sip->outletButtonRootlessFlags[static_cast<std::size_t>(bit)]->click();
-    ok = save(&window, folder + QStringLiteral("/pane-%1.png").arg(item->data().toString())) && ok;
+    // Where the EFI partition is usually mounted, rather than this run's temporary folder.
+    auto* rootless = qobject_cast<QLMainAbstractRootlessViewController*>(window.contentViewController());
+    ok = save(&window, folder + QStringLiteral("/pane-%1.png").arg(item->data().toString()), [rootless] {
+           if (rootless) rootless->pathField->setText(QStringLiteral("/boot/efi/EFI/OC/config.plist"));
+         }) && ok;
   }
   // The bootloader file chooser, with what a machine with two EFI partitions and Chameleon shows.
   window.switchViewController(window.outletToolbarItemSIPConfig);
@@ -129,6 +170,24 @@ int main(int argc, char** argv) {
   window.switchViewController(window.outletToolbarItemInstallation);
   ok = save(&window, folder + QStringLiteral("/pane-QLSBIDInstallation-normal.png")) && ok;
   preferences.setEnableEZInstallationMode(true);
+  QLKernelExtensionsManager::shared().kextsTBI.clear();
+
+  // The EZ overlay while the dropped kexts' volume is repaired, its indicator part-filled.
+  {
+    RepairingHelper helper;
+    QLAppManager::shared().setProxy(&helper);
+    window.switchViewController(window.outletToolbarItemInstallation);
+    QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationEZDidDragOperation),
+                                               QStringList{QStringLiteral("/home/user/Downloads/Lilu.kext")});
+    QElapsedTimer waited;
+    waited.start();
+    while (!helper.repairing && waited.elapsed() < 10000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    QLNotificationCenter::defaultCenter().post(QStringLiteral("local.quillon.xpc.manager.didReceiveHelperContext"),
+                                               QVariantMap{{QStringLiteral("progress"), 62.0}});
+    ok = helper.repairing && save(&window, folder + QStringLiteral("/pane-QLSBIDInstallation-repairing.png")) && ok;
+    window.switchViewController(window.outletToolbarItemMaintenance);
+    QLAppManager::shared().setProxy(nullptr);
+  }
 
   for (const char* identifier : {QLPaneFactory::kQLSBIDPreferences, QLPaneFactory::kQLSBIDAbout}) {
     QWidget* pane = QLPaneFactory::instantiate(QLatin1String(identifier));

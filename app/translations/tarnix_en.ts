@@ -83,6 +83,18 @@
         <source>Restrictive SIP configuration</source>
         <translation>Restrictive SIP configuration</translation>
     </message>
+    <message id="kQLAppMainOperationRunning">
+        <source>An operation is still running</source>
+        <translation>An operation is still running</translation>
+    </message>
+    <message id="kQLAppMainOperationRunningDescription">
+        <source>The helper is still changing the volume. Tarnix can close its window now and quit as soon as the operation has finished; quitting at once is not possible.</source>
+        <translation>The helper is still changing the volume. Tarnix can close its window now and quit as soon as the operation has finished; quitting at once is not possible.</translation>
+    </message>
+    <message id="kQLAppMainQuitWhenDone">
+        <source>Quit When Finished</source>
+        <translation>Quit When Finished</translation>
+    </message>
     <message id="kQLAppMainRequestAuthorization">
         <source>Tarnix needs your authorization to install its privileged helper.</source>
         <translation>Tarnix needs your authorization to install its privileged helper.</translation>
@@ -195,6 +207,18 @@ Nothing was changed.</translation>
         <source>Tarnix could not connect to its helper.</source>
         <translation>Tarnix could not connect to its helper.</translation>
     </message>
+    <message id="kQLXPCHelperManagerTryAuthenticatingAgain">
+        <source>Start the application again to be asked again. Only a user who may administer this computer can authorize the helper.</source>
+        <translation>Start the application again to be asked again. Only a user who may administer this computer can authorize the helper.</translation>
+    </message>
+    <message id="kQLXPCHelperManagerTryCheckingTheHelper">
+        <source>Check that the tarnix package is installed and that the helper's socket is active: systemctl status local.quillon.tarnix.helper.socket</source>
+        <translation>Check that the tarnix package is installed and that the helper's socket is active: systemctl status local.quillon.tarnix.helper.socket</translation>
+    </message>
+    <message id="kQLAppMainWaitingForAuthorization">
+        <source>Waiting for authorization: answer your desktop's password dialog to install the helper that does the work as root.</source>
+        <translation>Waiting for authorization: answer your desktop's password dialog to install the helper that does the work as root.</translation>
+    </message>
     <message id="kQLMainAbstractVCSelect">
         <source>Select</source>
         <translation>Select</translation>
@@ -202,6 +226,14 @@ Nothing was changed.</translation>
     <message id="kQLMainAbstractVCRebuildingCaches">
         <source>Rebuilding kext caches…</source>
         <translation>Rebuilding kext caches…</translation>
+    </message>
+    <message id="kQLMainAbstractVCMarkingCachesForRebuild">
+        <source>Marking the kext caches for rebuild at the next boot…</source>
+        <translation>Marking the kext caches for rebuild at the next boot…</translation>
+    </message>
+    <message id="kQLMainAbstractVCChooseVolumeTitle">
+        <source>Choose the macOS volume</source>
+        <translation>Choose the macOS volume</translation>
     </message>
     <message id="kQLMainAbstractRepairingPermissions">
         <source>Repairing permissions…</source>
@@ -302,6 +334,10 @@ Nothing was changed.</translation>
     <message id="kQLDetailedResultsVCJournal">
         <source>Every change was recorded first in the volume&apos;s journal, %1. To take the last operation back: sudo bramble undo &quot;%2&quot;</source>
         <translation>Every change was recorded first in the volume&apos;s journal, %1. To take the last operation back: sudo bramble undo &quot;%2&quot;</translation>
+    </message>
+    <message id="kQLMaintenanceVCCachesMarkedForRebuild">
+        <source>There is no kextcache on this system, so the kext caches are marked for rebuild at the next boot.</source>
+        <translation>There is no kextcache on this system, so the kext caches are marked for rebuild at the next boot.</translation>
     </message>
     <message id="kQLDetailedResultsVCPath">
         <source>File</source>
@@ -776,6 +812,34 @@ sudo umount %1 &amp;&amp; udisksctl mount -b %2</translation>
     <message id="kQLInstallationVCSelectedKextsInstalledOperationsAllFinished">
         <source>The kexts have been installed, the disk permissions repaired and the kext caches rebuilt.</source>
         <translation>The kexts have been installed, the disk permissions repaired and the kext caches rebuilt.</translation>
+    </message>
+    <message id="kQLInstallationVCSelectedKextsInstalledCachesMarkedForRebuild">
+        <source>The kexts have been installed, the disk permissions repaired and the kext caches marked for rebuild at the next boot.</source>
+        <translation>The kexts have been installed, the disk permissions repaired and the kext caches marked for rebuild at the next boot.</translation>
+    </message>
+    <message id="kQLInstallationVCBackedUpTo">
+        <source>The kexts they replace were backed up to %1.</source>
+        <translation>The kexts they replace were backed up to %1.</translation>
+    </message>
+    <message id="kQLInstallationVCNothingToBackUp">
+        <source>None of them replaced an installed kext, so nothing was backed up.</source>
+        <translation>None of them replaced an installed kext, so nothing was backed up.</translation>
+    </message>
+    <message id="kQLInstallationVCRemove">
+        <source>Remove</source>
+        <translation>Remove</translation>
+    </message>
+    <message id="kQLInstallationVCChooseKextsTitle">
+        <source>Choose the kexts to install</source>
+        <translation>Choose the kexts to install</translation>
+    </message>
+    <message id="kQLInstallationVCEZNoTargetVolume">
+        <source>Choose the macOS volume first: click the disk above. The kexts you dropped are kept and installed as soon as you have chosen it.</source>
+        <translation>Choose the macOS volume first: click the disk above. The kexts you dropped are kept and installed as soon as you have chosen it.</translation>
+    </message>
+    <message id="kQLInstallationVCEZKextsWaitForAVolume">
+        <source>The kexts you dropped wait for a volume: click the disk above.</source>
+        <translation>The kexts you dropped wait for a volume: click the disk above.</translation>
     </message>
     <message id="kQLInstallationVCEZModeEnabledSuccessfully">
         <source>EZ installation mode is on.</source>

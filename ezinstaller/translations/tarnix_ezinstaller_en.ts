@@ -55,6 +55,18 @@
         <source>There is no macOS volume to install into: the running system is not macOS and no target volume is chosen. Open Tarnix EZInstaller without files and choose the macOS volume in its preferences. Nothing has been installed.</source>
         <translation>There is no macOS volume to install into: the running system is not macOS and no target volume is chosen. Open Tarnix EZInstaller without files and choose the macOS volume in its preferences. Nothing has been installed.</translation>
     </message>
+    <message id="kQLMainEZInstallerChooseTargetVolume">
+        <source>There is no macOS volume to install into: the running system is not macOS and no target volume is chosen. Choose it under Target Volume; the kexts you dropped are kept and installed as soon as you have.</source>
+        <translation>There is no macOS volume to install into: the running system is not macOS and no target volume is chosen. Choose it under Target Volume; the kexts you dropped are kept and installed as soon as you have.</translation>
+    </message>
+    <message id="kQLMainEZInstallerLocalSmartTableHasNoVersion">
+        <source>Your kext table %1 has no Version, so it cannot be compared with the built-in table. Give it a Version, or delete the file to get the built-in table back. Until then the built-in table is used.</source>
+        <translation>Your kext table %1 has no Version, so it cannot be compared with the built-in table. Give it a Version, or delete the file to get the built-in table back. Until then the built-in table is used.</translation>
+    </message>
+    <message id="kQLMainEZInstallerUnableToWriteSmartTable">
+        <source>The kext table could not be written to %1: check that its folder is yours and writable. Until then the built-in table is used.</source>
+        <translation>The kext table could not be written to %1: check that its folder is yours and writable. Until then the built-in table is used.</translation>
+    </message>
     <message id="kQLMainEZIVCPreparing">
         <source>Preparing…</source>
         <translation>Preparing…</translation>
@@ -66,6 +78,10 @@
     <message id="kQLMainEZInstallerPreferenceVCDefaultInstallationPreference">
         <source>Default Installation</source>
         <translation>Default Installation</translation>
+    </message>
+    <message id="kQLMainEZInstallerPreferenceVCUsage">
+        <source>Drop kexts here to install them, or pass them on the command line.</source>
+        <translation>Drop kexts here to install them, or pass them on the command line.</translation>
     </message>
     <message id="kQLMainEZInstallerPreferenceVCDefaultAppearance">
         <source>Appearance</source>
@@ -154,6 +170,14 @@
     <message id="kQLMainEZInstallerVCNoKextsInstalled">
         <source>No kext was installed; the permissions were repaired and the caches rebuilt.</source>
         <translation>No kext was installed; the permissions were repaired and the caches rebuilt.</translation>
+    </message>
+    <message id="kQLMainEZInstallerVCNoKextsInstalledCachesMarked">
+        <source>No kext was installed; the permissions were repaired and the caches marked for rebuild at the next boot.</source>
+        <translation>No kext was installed; the permissions were repaired and the caches marked for rebuild at the next boot.</translation>
+    </message>
+    <message id="kQLMainEZInstallerVCSelectedKextsInstalledCachesMarked">
+        <source>The selected kexts have been installed, the permissions repaired and the caches marked for rebuild at the next boot.</source>
+        <translation>The selected kexts have been installed, the permissions repaired and the caches marked for rebuild at the next boot.</translation>
     </message>
 </context>
 </TS>

@@ -1,28 +1,69 @@
 #include "helper/transport/QLXPCConnection.h"
 
 namespace tarnix {
+namespace {
 
-std::shared_ptr<QLXPCConnection> QLXPCConnection::create(Socket socket, std::size_t maxIncomingFrame) {
-  return std::make_shared<QLXPCConnection>(std::move(socket), maxIncomingFrame);
+// What a queued frame costs beside its bytes: the string's own allocation and the queue's slot.
+constexpr std::size_t kFrameBookkeeping = 64;
+
+std::string seconds(QLXPCConnection::Duration duration) {
+  const auto tenths = duration.count() / 100;
+  return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "") + " s";
 }
 
-QLXPCConnection::QLXPCConnection(Socket socket, std::size_t maxIncomingFrame)
-    : socket_(std::move(socket)), maxIncomingFrame_(maxIncomingFrame) {
+}  // namespace
+
+std::shared_ptr<QLXPCConnection> QLXPCConnection::create(Socket socket, Limits limits) {
+  return std::make_shared<QLXPCConnection>(std::move(socket), limits);
+}
+
+QLXPCConnection::QLXPCConnection(Socket socket, Limits limits)
+    : socket_(std::move(socket)),
+      limits_(limits),
+      frameTimer_(socket_.get_executor()),
+      firstFrameTimer_(socket_.get_executor()),
+      writeTimer_(socket_.get_executor()),
+      finishTimer_(socket_.get_executor()) {
   peer_ = platform::peerCredentials(socket_.native_handle());
 }
 
 void QLXPCConnection::start() {
-  asio::post(socket_.get_executor(), [self = shared_from_this()] { self->readHeader(); });
+  asio::post(socket_.get_executor(), [self = shared_from_this()] {
+    self->arm(self->firstFrameTimer_, self->limits_.firstFrameTimeout,
+              "no valid frame within " + seconds(self->limits_.firstFrameTimeout) + " of connecting");
+    self->readHeader();
+  });
 }
+
+void QLXPCConnection::arm(asio::steady_timer& timer, Duration after, std::string reason) {
+  if (after.count() <= 0 || closed_) return;
+  timer.expires_after(after);
+  timer.async_wait([self = shared_from_this(), &timer, reason = std::move(reason)](std::error_code error) {
+    // A wait that had already ended when the timer was set again or disarmed is stale.
+    if (error || self->closed_ || timer.expiry() > asio::steady_timer::clock_type::now()) return;
+    self->fail(reason);
+  });
+}
+
+void QLXPCConnection::disarm(asio::steady_timer& timer) { timer.expires_at(asio::steady_timer::time_point::max()); }
 
 void QLXPCConnection::readHeader() {
   if (closed_) return;
-  asio::async_read(socket_, asio::buffer(header_), [self = shared_from_this()](std::error_code error, std::size_t) {
-    if (error) return self->fail(error == asio::error::eof ? "the peer closed the connection" : error.message());
-    const std::uint32_t length = wire::frameLength(self->header_);
-    if (length == 0 || length > self->maxIncomingFrame_)
-      return self->fail("a frame of " + std::to_string(length) + " bytes is outside the limit");
-    self->readBody(length);
+  // A frame's time starts with its first byte: a peer that is merely quiet between messages is
+  // never cut, one that stops inside a frame is.
+  socket_.async_wait(Socket::wait_read, [self = shared_from_this()](std::error_code error) {
+    if (self->closed_) return;
+    if (error) return self->fail(error.message());
+    self->arm(self->frameTimer_, self->limits_.frameTimeout,
+              "a frame did not arrive whole within " + seconds(self->limits_.frameTimeout));
+    asio::async_read(self->socket_, asio::buffer(self->header_), [self](std::error_code failure, std::size_t) {
+      if (failure)
+        return self->fail(failure == asio::error::eof ? "the peer closed the connection" : failure.message());
+      const std::uint32_t length = wire::frameLength(self->header_);
+      if (length == 0 || length > self->limits_.maxIncomingFrame)
+        return self->fail("a frame of " + std::to_string(length) + " bytes is outside the limit");
+      self->readBody(length);
+    });
   });
 }
 
@@ -30,27 +71,30 @@ void QLXPCConnection::readBody(std::uint32_t length) {
   body_.resize(length);
   asio::async_read(socket_, asio::buffer(body_), [self = shared_from_this()](std::error_code error, std::size_t) {
     if (error) return self->fail("the connection ended inside a frame");
+    disarm(self->frameTimer_);
     self->handle(self->body_);
     self->readHeader();
   });
 }
 
 void QLXPCConnection::handle(std::string_view body) {
-  if (closed_) return;
+  if (closed_ || finishing_) return;
   std::string refusal;
-  auto message = wire::decodeMessage(body, maxIncomingFrame_, &refusal);
+  auto message = wire::decodeMessage(body, limits_.maxIncomingFrame, &refusal);
   if (!message) return fail("a frame was refused (" + refusal + ")");
   if (message->kind == wire::Kind::reply) {
     const auto found = pending_.find(message->id);
     if (found == pending_.end()) return fail("a reply matches no request");
     auto handler = std::move(found->second);
     pending_.erase(found);
+    disarm(firstFrameTimer_);
     // The reply block learns of a refusal while it runs.
     const QLRefusalScope refused(message->refusal);
     if (!handler(message->arguments.get())) fail("a reply carries values of the wrong classes");
     return;
   }
-  if (!onMessage_ || !onMessage_(*message)) fail("refused message " + message->selector);
+  if (!onMessage_ || !onMessage_(*message)) return fail("refused message " + message->selector);
+  disarm(firstFrameTimer_);
 }
 
 void QLXPCConnection::sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply) {
@@ -58,7 +102,7 @@ void QLXPCConnection::sendCall(std::string_view selector, platform::Plist argume
   std::string bytes = wire::frame(wire::encodeMessage(wire::Kind::call, id, selector, std::move(arguments)));
   asio::post(socket_.get_executor(),
              [self = shared_from_this(), id, bytes = std::move(bytes), onReply = std::move(onReply)]() mutable {
-               if (self->closed_) return;
+               if (self->closed_ || self->finishing_) return;
                self->pending_.emplace(id, std::move(onReply));
                self->enqueue(std::move(bytes));
              });
@@ -78,18 +122,38 @@ void QLXPCConnection::sendReply(std::uint64_t id, platform::Plist values,
 }
 
 void QLXPCConnection::enqueue(std::string frame) {
-  if (closed_) return;
+  if (closed_ || finishing_) return;
+  // Output piles up only when the peer stops reading; one frame of any size is always let through.
+  const std::size_t cost = frame.size() + kFrameBookkeeping;
+  if (limits_.maxQueuedBytes > 0 && !writes_.empty() && queuedBytes_ + cost > limits_.maxQueuedBytes)
+    return fail("the peer leaves more than " + std::to_string(limits_.maxQueuedBytes) + " bytes unread");
+  queuedBytes_ += cost;
   writes_.push_back(std::move(frame));
   if (writes_.size() == 1) writeNext();
 }
 
 void QLXPCConnection::writeNext() {
-  asio::async_write(socket_, asio::buffer(writes_.front()), [self = shared_from_this()](std::error_code error, std::size_t) {
-    if (self->closed_) return;
-    if (error) return self->fail("a write failed: " + error.message());
-    self->writes_.pop_front();
-    if (!self->writes_.empty()) self->writeNext();
+  // Each piece the peer takes counts as progress, however large the frame.
+  arm(writeTimer_, limits_.writeTimeout, "the peer read nothing for " + seconds(limits_.writeTimeout));
+  const std::string& front = writes_.front();
+  const auto rest = asio::buffer(front.data() + writtenOfFront_, front.size() - writtenOfFront_);
+  socket_.async_write_some(rest, [self = shared_from_this()](std::error_code error, std::size_t written) {
+    self->wrote(error, written);
   });
+}
+
+void QLXPCConnection::wrote(std::error_code error, std::size_t written) {
+  if (closed_) return;
+  if (error) return fail("a write failed: " + error.message());
+  writtenOfFront_ += written;
+  if (writtenOfFront_ == writes_.front().size()) {
+    queuedBytes_ -= writes_.front().size() + kFrameBookkeeping;
+    writes_.pop_front();
+    writtenOfFront_ = 0;
+  }
+  if (!writes_.empty()) return writeNext();
+  disarm(writeTimer_);
+  if (finishing_) fail("finished");
 }
 
 void QLXPCConnection::fail(const std::string& reason) {
@@ -98,16 +162,35 @@ void QLXPCConnection::fail(const std::string& reason) {
   std::error_code ignored;
   socket_.shutdown(Socket::shutdown_both, ignored);
   socket_.close(ignored);
+  for (auto* timer : {&frameTimer_, &firstFrameTimer_, &writeTimer_, &finishTimer_}) timer->cancel();
   pending_.clear();
   writes_.clear();
+  queuedBytes_ = 0;
   if (auto handler = std::move(onError_)) handler(reason);
   onMessage_ = nullptr;
+  if (auto finished = std::move(onFinished_)) finished();
 }
 
 void QLXPCConnection::close() {
   asio::post(socket_.get_executor(), [self = shared_from_this()] {
     self->onError_ = nullptr;
     self->fail("closed");
+  });
+}
+
+void QLXPCConnection::finish(Duration limit, std::function<void()> done) {
+  asio::post(socket_.get_executor(), [self = shared_from_this(), limit, done = std::move(done)]() mutable {
+    if (self->closed_) {
+      if (done) done();
+      return;
+    }
+    self->onError_ = nullptr;
+    self->onMessage_ = nullptr;
+    self->pending_.clear();
+    self->onFinished_ = std::move(done);
+    self->finishing_ = true;
+    if (self->writes_.empty()) return self->fail("finished");
+    self->arm(self->finishTimer_, limit, "finishing took too long");
   });
 }
 

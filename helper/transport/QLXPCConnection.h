@@ -1,9 +1,12 @@
 #pragma once
 // One helper connection over a Unix stream socket: length-prefixed frames, request ids, replies
-// matched to their requests, one-way messages, calls in both directions. All state lives on the
-// thread that runs the socket's io_context; the send functions may be called from any thread.
+// matched to their requests, one-way messages, calls in both directions, and the limits a
+// daemon holds a peer to (slow frames, a missing first frame, output the peer does not read).
+// All state lives on the thread that runs the socket's io_context; the send functions may be
+// called from any thread.
 #include <asio.hpp>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -21,14 +24,26 @@ namespace tarnix {
 class QLXPCConnection final : public wire::Sender, public std::enable_shared_from_this<QLXPCConnection> {
  public:
   using Socket = asio::local::stream_protocol::socket;
+  using Duration = std::chrono::milliseconds;
+  // What the connection puts up with from its peer; a zero duration or size is no limit (an
+  // application's connection to its helper has only the frame limit).
+  struct Limits {
+    std::size_t maxIncomingFrame = wire::kMaxRequestFrame;
+    Duration frameTimeout{0};        // a frame must be whole this long after its first byte
+    Duration firstFrameTimeout{0};   // the first valid frame must be whole this long after start()
+    Duration writeTimeout{0};        // queued output must move this often
+    // Output waiting beyond this (with its bookkeeping) ends the connection; one frame always fits.
+    std::size_t maxQueuedBytes = 0;
+  };
   // Calls and one-way messages from the peer. False is a protocol error and closes the connection.
   using MessageHandler = std::function<bool(const wire::Message& message)>;
-  // Called once when the connection ends for any reason but close(): the peer went away, a
-  // frame was malformed or too large, a reply did not match.
+  // Called once when the connection ends for any reason but close() or finish(): the peer
+  // went away, a frame was malformed, too large or too slow, a reply did not match, the peer
+  // stopped reading.
   using ErrorHandler = std::function<void(const std::string& reason)>;
 
-  static std::shared_ptr<QLXPCConnection> create(Socket socket, std::size_t maxIncomingFrame);
-  QLXPCConnection(Socket socket, std::size_t maxIncomingFrame);
+  static std::shared_ptr<QLXPCConnection> create(Socket socket, Limits limits);
+  QLXPCConnection(Socket socket, Limits limits);
 
   // Set both before start().
   void setMessageHandler(MessageHandler handler) { onMessage_ = std::move(handler); }
@@ -41,6 +56,9 @@ class QLXPCConnection final : public wire::Sender, public std::enable_shared_fro
   void sendReply(std::uint64_t id, platform::Plist values, const std::optional<QLXPCHelperRefusal>& refusal = {});
   // Ends the connection without calling the error handler; later sends are dropped.
   void close();
+  // Sends what is queued (for at most `limit`), then ends the connection as close() does and
+  // calls `done`. Nothing more is received or delivered meanwhile.
+  void finish(Duration limit, std::function<void()> done = {});
 
   // As the kernel recorded them at connect time.
   std::optional<platform::PeerCredentials> peer() const { return peer_; }
@@ -51,19 +69,28 @@ class QLXPCConnection final : public wire::Sender, public std::enable_shared_fro
   void handle(std::string_view body);
   void enqueue(std::string frame);
   void writeNext();
+  void wrote(std::error_code error, std::size_t written);
   void fail(const std::string& reason);
+  // Ends the connection with `reason` once `timer` expires, unless it is set again or disarmed.
+  void arm(asio::steady_timer& timer, Duration after, std::string reason);
+  static void disarm(asio::steady_timer& timer);
 
   Socket socket_;
-  std::size_t maxIncomingFrame_;
+  Limits limits_;
   std::optional<platform::PeerCredentials> peer_;
   MessageHandler onMessage_;
   ErrorHandler onError_;
+  std::function<void()> onFinished_;
   unsigned char header_[wire::kFrameHeaderSize] = {};
   std::string body_;
   std::deque<std::string> writes_;
+  std::size_t queuedBytes_ = 0;
+  std::size_t writtenOfFront_ = 0;
+  asio::steady_timer frameTimer_, firstFrameTimer_, writeTimer_, finishTimer_;
   std::map<std::uint64_t, ReplyHandler> pending_;
   std::atomic<std::uint64_t> nextId_{1};
   bool closed_ = false;
+  bool finishing_ = false;
 };
 
 }  // namespace tarnix

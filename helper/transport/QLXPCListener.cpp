@@ -7,30 +7,41 @@
 
 namespace tarnix {
 
+namespace {
+
+// Nothing at `path`, or a socket, which may be replaced.
+bool replaceable(const std::string& path, std::string& error) {
+  struct stat info{};
+  if (::lstat(path.c_str(), &info) != 0 || S_ISSOCK(info.st_mode)) return true;
+  error = path + " exists and is not a socket";
+  return false;
+}
+
+}  // namespace
+
 std::unique_ptr<QLXPCListener> QLXPCListener::bind(asio::io_context& io, const std::string& path, std::string& error) {
-  if (path.empty() || path.size() >= sizeof(sockaddr_un::sun_path)) {
+  // Bound and listening under a name of its own first, then renamed into place: a client that
+  // finds the path can connect at once (and a stale socket is replaced in one step).
+  const std::string staging = path + ".new";
+  if (path.empty() || staging.size() >= sizeof(sockaddr_un::sun_path)) {
     error = "socket path is empty or too long";
     return nullptr;
   }
-  struct stat info{};
-  if (::lstat(path.c_str(), &info) == 0) {
-    if (!S_ISSOCK(info.st_mode)) {
-      error = path + " exists and is not a socket";
-      return nullptr;
-    }
-    ::unlink(path.c_str());
-  }
+  if (!replaceable(path, error) || !replaceable(staging, error)) return nullptr;
+  ::unlink(staging.c_str());
   std::error_code code;
   Acceptor acceptor(io);
   acceptor.open(asio::local::stream_protocol(), code);
   // Open to every local user, as the installed socket is: who is served, and what each may
   // change, is the daemon's to decide (its policy, then polkit), not the socket's mode.
   const mode_t previous = ::umask(0111);
-  if (!code) acceptor.bind(asio::local::stream_protocol::endpoint(path), code);
+  if (!code) acceptor.bind(asio::local::stream_protocol::endpoint(staging), code);
   ::umask(previous);
-  if (!code && ::chmod(path.c_str(), 0666) != 0) code = std::error_code(errno, std::generic_category());
+  if (!code && ::chmod(staging.c_str(), 0666) != 0) code = std::error_code(errno, std::generic_category());
   if (!code) acceptor.listen(asio::socket_base::max_listen_connections, code);
+  if (!code && ::rename(staging.c_str(), path.c_str()) != 0) code = std::error_code(errno, std::generic_category());
   if (code) {
+    ::unlink(staging.c_str());
     error = "cannot listen on " + path + ": " + code.message();
     return nullptr;
   }
@@ -48,28 +59,39 @@ std::unique_ptr<QLXPCListener> QLXPCListener::adopt(asio::io_context& io, int li
   return std::make_unique<QLXPCListener>(io, std::move(acceptor));
 }
 
-void QLXPCListener::start(Policy policy, ConnectionHandler onConnection, std::size_t maxIncomingFrame) {
+void QLXPCListener::start(Policy policy, ConnectionHandler onConnection, QLXPCConnection::Limits limits) {
   policy_ = std::move(policy);
   onConnection_ = std::move(onConnection);
-  maxIncomingFrame_ = maxIncomingFrame;
+  limits_ = limits;
   acceptNext();
+}
+
+void QLXPCListener::stop() {
+  std::error_code ignored;
+  acceptor_.cancel(ignored);
 }
 
 void QLXPCListener::acceptNext() {
   acceptor_.async_accept([this](std::error_code error, QLXPCConnection::Socket socket) {
     if (error == asio::error::operation_aborted) return;
-    if (!error) {
-      auto connection = QLXPCConnection::create(std::move(socket), maxIncomingFrame_);
-      const auto peer = connection->peer();
-      if (policy_ && policy_(peer)) {
-        onConnection_(std::move(connection));
-      } else {
-        platform::diagnostic("QLXPCHelperListener::shouldAcceptNewConnection()",
-                             peer ? "Refused a connection from uid " + std::to_string(peer->uid) + " (pid " +
-                                        std::to_string(peer->pid) + ")."
-                                  : std::string("Refused a connection whose credentials cannot be read."));
-        connection->close();
-      }
+    if (error) {
+      // Out of descriptors, say: try again shortly rather than spin.
+      platform::diagnostic("QLXPCHelperListener::listener()", "Error: cannot accept: " + error.message() + ".");
+      retry_.expires_after(std::chrono::milliseconds(100));
+      return retry_.async_wait([this](std::error_code waited) {
+        if (!waited) acceptNext();
+      });
+    }
+    auto connection = QLXPCConnection::create(std::move(socket), limits_);
+    const auto peer = connection->peer();
+    if (policy_ && policy_(peer)) {
+      onConnection_(std::move(connection));
+    } else {
+      platform::diagnostic("QLXPCHelperListener::shouldAcceptNewConnection()",
+                           peer ? "Refused a connection from uid " + std::to_string(peer->uid) + " (pid " +
+                                      std::to_string(peer->pid) + ")."
+                                : std::string("Refused a connection whose credentials cannot be read."));
+      connection->close();
     }
     acceptNext();
   });

@@ -24,18 +24,22 @@ class QLXPCListener {
   // A listening socket passed by systemd.
   static std::unique_ptr<QLXPCListener> adopt(asio::io_context& io, int listeningFd, std::string& error);
 
-  QLXPCListener(asio::io_context& io, Acceptor acceptor) : io_(io), acceptor_(std::move(acceptor)) {}
-  // Starts accepting; admitted connections are created but not started.
-  void start(Policy policy, ConnectionHandler onConnection, std::size_t maxIncomingFrame);
+  QLXPCListener(asio::io_context& io, Acceptor acceptor) : io_(io), acceptor_(std::move(acceptor)), retry_(io) {}
+  // Starts accepting; admitted connections are created with `limits` but not started.
+  void start(Policy policy, ConnectionHandler onConnection, QLXPCConnection::Limits limits);
+  // Accepts no more; connections still waiting stay with the socket (systemd's, when it was
+  // handed over, starts the daemon again for them).
+  void stop();
 
  private:
   void acceptNext();
 
   asio::io_context& io_;
   Acceptor acceptor_;
+  asio::steady_timer retry_;
   Policy policy_;
   ConnectionHandler onConnection_;
-  std::size_t maxIncomingFrame_ = wire::kMaxRequestFrame;
+  QLXPCConnection::Limits limits_;
 };
 
 }  // namespace tarnix

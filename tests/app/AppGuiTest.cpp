@@ -1,6 +1,8 @@
 // The panes, the main window and the launch sequence, offscreen; the Maintenance pane drives
 // the real helper daemon on a sample volume.
 #include <QAction>
+#include <QBuffer>
+#include <QElapsedTimer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -18,6 +20,9 @@
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
 #include "app/QLAppManager.h"
+#include "app/QLEZView.h"
+#include "app/QLInstallationViewController.h"
+#include "app/QLInterfaceHelpers.h"
 #include "app/QLMainPreferenceViewController.h"
 #include "app/QLMainWindowController.h"
 #include "app/QLMaintenanceViewController.h"
@@ -29,6 +34,7 @@
 #include "model/QLCPU.h"
 #include "model/QLOSVolumeManager.h"
 #include "platform/FakeFirmwareVariables.h"
+#include "platform/HelperPlatformTable.h"
 
 using namespace tarnix;
 using test::kGenerousMs;
@@ -69,6 +75,11 @@ class AppGuiTest : public QObject {
     volume_ = daemon_.path("volume");
     QVERIFY2(cli::makeSampleVolume({volume_.toStdString(), 60}, summary, error), error.c_str());
     QVERIFY(summary.wrongItems > 0);
+    extraVolume_ = daemon_.path("extra volume");
+    QVERIFY2(cli::makeSampleVolume({extraVolume_.toStdString(), 20}, summary, error), error.c_str());
+    QVERIFY(QDir().mkpath(extraVolume_ + "/Extra/Extensions"));
+    // What the panes say of the caches follows the helper's kextcache.
+    qputenv("TARNIX_KEXTCACHE", QFile::encodeName(daemon_.path("kextcache")));
   }
 
   void cleanup() {
@@ -187,6 +198,73 @@ class AppGuiTest : public QObject {
     QCOMPARE(pane->presentedResults()->model()->rowCount(), 0);
   }
 
+  // The Extra box follows every volume change: ticked on a volume with the folder, it is
+  // cleared and disabled on one without, and nothing is sent for it.
+  void theExtraBoxFollowsEveryVolumeChange() {
+    RecordingProxy recorder(QLAppManager::shared().proxy());
+    QLAppManager::shared().setProxy(&recorder);
+    auto pane = makeMaintenancePane();
+    QVERIFY(pane->chooseVolumeAtPath(extraVolume_));
+    pane->outletButtonRepairDiskPermissions->click();
+    pane->outletButtonRebuildCaches->click();
+    QVERIFY(pane->outletButtonRepairExtraFolder->isEnabled());
+    pane->outletButtonRepairExtraFolder->click();
+    QCOMPARE(pane->maintenanceOptions, std::uint64_t{1});
+
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    QVERIFY(!pane->outletButtonRepairExtraFolder->isEnabled());
+    QVERIFY(!pane->outletButtonRepairExtraFolder->isChecked());
+    QVERIFY(pane->outletButtonRepairLEFolder->isEnabled());
+    QCOMPARE(pane->maintenanceOptions, std::uint64_t{0});
+    pane->executeButton->click();
+    QTRY_COMPARE(visibleMessageBoxes().size(), 1);
+    QCOMPARE(visibleMessageBoxes().first()->informativeText(), QLLocalizedString("kQLMaintenanceVCNoOperationsSelected"));
+    QVERIFY(recorder.requests().isEmpty());
+
+    // Back on the volume with the folder, the box may be ticked again and the repair runs.
+    closeMessageBoxes();
+    QVERIFY(pane->chooseVolumeAtPath(extraVolume_));
+    QVERIFY(pane->outletButtonRepairExtraFolder->isEnabled());
+    pane->outletButtonRepairExtraFolder->click();
+    pane->executeButton->click();
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.replies(), 1, kGenerousMs);
+    QCOMPARE(recorder.requests(), QStringList{"repairWithFolder /Extra/Extensions/"});
+  }
+
+  // The chosen volume is taken again at the next launch while it is still a macOS volume,
+  // and Reset keeps it.
+  void theChosenVolumeIsRememberedAndResetKeepsIt() {
+    RecordingProxy recorder(QLAppManager::shared().proxy());
+    QLAppManager::shared().setProxy(&recorder);
+    {
+      auto pane = makeMaintenancePane();
+      QVERIFY(pane->chooseVolumeAtPath(volume_));
+      pane->outletButtonRepairDiskPermissions->click();
+      pane->resetButton->click();
+      QCOMPARE(QString::fromStdString(pane->targetVolume->mountPoint), volume_);
+      QCOMPARE(pane->pathField->text(), volume_);
+      QVERIFY(pane->outletButtonRepairDiskPermissions->isChecked());
+    }
+    // The next launch.
+    QLOSVolumeManager::shared().setSelected(std::nullopt);
+    QLAppManager::shared().restoreLastTargetVolume();
+    auto pane = makeMaintenancePane();
+    QCOMPARE(pane->pathField->text(), volume_);
+    pane->outletButtonRepairDiskPermissions->click();  // caches only
+    pane->executeButton->click();
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.replies(), 1, kGenerousMs);
+    QCOMPARE(recorder.requests(), QStringList{"rebuildCaches " + volume_});
+
+    // Gone since (unmounted, or no longer a macOS system): nothing is selected.
+    const QString moved = volume_ + " (moved)";
+    QVERIFY(QDir().rename(volume_, moved));
+    QLOSVolumeManager::shared().setSelected(std::nullopt);
+    QLAppManager::shared().restoreLastTargetVolume();
+    const bool restored = QLOSVolumeManager::shared().selected().has_value();
+    QVERIFY(QDir().rename(moved, volume_));
+    QVERIFY(!restored);
+  }
+
   void noOptionGivesTheNoOperationsAlert() {
     RecordingProxy holder;
     QLAppManager::shared().setProxy(&holder);
@@ -241,6 +319,179 @@ class AppGuiTest : public QObject {
     closeMessageBoxes();
     window.outletToolbarItemSIPConfig->trigger();
     QCOMPARE(window.contentViewController()->objectName(), QStringLiteral("QLSBIDSIPConfig"));
+  }
+
+  // The size the user gives the window stays across pane switches; height it gains goes to
+  // the pane's content (the drop zone), not to its header. Each pane has its own picture.
+  void theMainWindowKeepsItsSizeAndGrowsTheContent() {
+    QLMainWindowController window;
+    window.show();
+    QSet<QByteArray> pictures;
+    for (QAction* item : window.outletMainToolbar->actions()) {
+      QByteArray bytes;
+      QBuffer buffer(&bytes);
+      buffer.open(QIODevice::WriteOnly);
+      item->icon().pixmap(32, 32).toImage().save(&buffer, "PNG");
+      pictures.insert(bytes);
+    }
+    QCOMPARE(pictures.size(), 5);
+
+    window.resize(window.width() + 120, window.height() + 200);
+    QCoreApplication::processEvents();
+    const QSize chosen = window.size();
+    for (QAction* item : {window.outletToolbarItemMaintenance, window.outletToolbarItemSIPConfig,
+                          window.outletToolbarItemCommandLineTools, window.outletToolbarItemInstallation}) {
+      window.switchViewController(item);
+      QCoreApplication::processEvents();
+      QCOMPARE(window.size(), chosen);
+    }
+    auto* pane = qobject_cast<QLInstallationViewController*>(window.contentViewController());
+    QVERIFY(pane);
+    const int headerBottom = pane->pathField->geometry().bottom();
+    const int dropZone = pane->outletEZView->height();
+    window.resize(chosen.width(), chosen.height() + 150);
+    QCoreApplication::processEvents();
+    QCOMPARE(pane->pathField->geometry().bottom(), headerBottom);
+    QCOMPARE(pane->outletEZView->height(), dropZone + 150);
+  }
+
+  // Alerts carry a short window title, and one opened while another is up waits for it: the
+  // helper's alert, which says what to try, comes after the SIP warning, not under it.
+  void alertsAreShortAndComeOneAfterTheOther() {
+    QWidget window;
+    window.show();
+    QLInterfaceHelpers::showAlert(&window, QLLocalizedString("kQLAppMainSIPConfigurationWarning"), "B0");
+    QLAppManager::shared().helperDidFail(&window, 3, QStringLiteral("no socket"));
+    QLInterfaceHelpers::showMessage(&window, QStringLiteral("third"), QString());
+    QCOMPARE(visibleMessageBoxes().size(), 1);
+    QMessageBox* first = visibleMessageBoxes().first();
+    QCOMPARE(first->text(), QLLocalizedString("kQLAppMainSIPConfigurationWarning"));
+    QCOMPARE(first->windowTitle(), QGuiApplication::applicationDisplayName());
+    QVERIFY(first->windowTitle() != first->text());
+    closeMessageBoxes();
+    QCOMPARE(visibleMessageBoxes().size(), 1);
+    QMessageBox* helper = visibleMessageBoxes().first();
+    QCOMPARE(helper->text(), QLLocalizedString("kQLXPCHelperManagerAnErrorOccured"));
+    QCOMPARE(helper->informativeText(), QLLocalizedString("kQLXPCHelperManagerFailedToConnectToHelper") + "\n\n" +
+                                            QLLocalizedString("kQLXPCHelperManagerTryCheckingTheHelper"));
+    const int before = terminations_;
+    closeMessageBoxes();
+    QCOMPARE(terminations_, before + 1);
+    QCOMPARE(visibleMessageBoxes().size(), 1);
+    QCOMPARE(visibleMessageBoxes().first()->text(), QStringLiteral("third"));
+  }
+
+  // Installing the helper waits for the user's password on another thread: the window goes on
+  // and says what it waits for.
+  void waitingForAuthorizationShowsAndKeepsTheWindowAlive() {
+    QTemporaryDir root;
+    const QString answered = root.path() + "/answered";
+    QFile script(root.path() + "/pkexec");
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\nwhile [ ! -e '%1' ]; do sleep 0.05; done\nexit 126\n").arg(answered).toUtf8());
+    script.close();
+    QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    platform::HelperPlatformTable table;
+    table.rootPrefix = root.path().toStdString();  // nothing installed there
+    table.pkexec = script.fileName().toStdString();
+    QLHelperNotificationBridge bridge;
+    QSignalSpy failed(&bridge, &QLHelperNotificationBridge::didFail);
+    QLXPCHelperManager manager(QLXPCHelper(QLXPCHelper::kIdentifier, "1.0.0"), &bridge, table);
+    const QByteArray socket = qgetenv("TARNIX_HELPER_SOCKET");
+    qunsetenv("TARNIX_HELPER_SOCKET");
+    QVERIFY(manager.needsInstallation());
+
+    QLMainWindowController window;
+    window.show();
+    QLHelperStarter& starter = QLAppManager::shared().helperStarter();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    starter.start(manager);
+    qputenv("TARNIX_HELPER_SOCKET", socket);
+    QVERIFY(elapsed.elapsed() < 1000);  // returned at once
+    QVERIFY(starter.isWaitingForAuthorization());
+    QVERIFY(window.outletAuthorizationBar->isVisible());
+    QTest::qWait(300);  // the event loop runs meanwhile
+    QVERIFY(starter.isWaitingForAuthorization());
+
+    QFile(answered).open(QIODevice::WriteOnly);
+    QTRY_VERIFY_WITH_TIMEOUT(!starter.isWaitingForAuthorization(), kGenerousMs);
+    QVERIFY(!window.outletAuthorizationBar->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, kGenerousMs);
+    QCOMPARE(failed.first().first().toInt(), 0);  // not authorized, not "could not install"
+  }
+
+  // Without kextcache the caches are only marked for rebuild, and the finished run says so.
+  void cachesMarkedForRebuildAreCalledSo() {
+    RecordingProxy recorder(QLAppManager::shared().proxy());
+    QLAppManager::shared().setProxy(&recorder);
+    const QString kextcache = daemon_.path("kextcache");
+    QVERIFY(QFile::rename(kextcache, kextcache + ".away"));
+    auto pane = makeMaintenancePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    pane->outletButtonRepairDiskPermissions->click();  // caches only
+    const QDateTime before = QFileInfo(volume_ + "/System/Library/Extensions").lastModified();
+    pane->executeButton->click();
+    QCOMPARE(pane->statusField->text(),
+             QLLocalizedString("kQLMainAbstractMaintenanceVCStatus") + QLLocalizedString("kQLMainAbstractVCMarkingCachesForRebuild"));
+    QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, kGenerousMs);
+    const QString text = visibleMessageBoxes().first()->informativeText();
+    QVERIFY(QFile::rename(kextcache + ".away", kextcache));
+    QCOMPARE(text, QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished") + " " +
+                       QLLocalizedString("kQLMaintenanceVCCachesMarkedForRebuild"));
+    QVERIFY(QFileInfo(volume_ + "/System/Library/Extensions").lastModified() >= before);
+  }
+
+  void preferencesOpenWithControlComma() {
+    AppDelegate delegate(*qApp);
+    QVERIFY(delegate.applicationWillFinishLaunching());
+    QAction* preferences = delegate.mainMenu()->actions().first()->menu()->actions().at(2);
+    QCOMPARE(preferences->text(), QLLocalizedString("kQLAppMainPreferences"));
+    QCOMPARE(preferences->shortcut(), QKeySequence(QStringLiteral("Ctrl+,")));
+  }
+
+  // Closing the window during an operation once quit at once: the reply was lost and the helper
+  // told to end in the middle of its work. Now it asks, and quits only after the reply.
+  void closingTheWindowDuringAnOperationAsksAndQuitsAfterTheReply() {
+    RecordingProxy holder;
+    QLAppManager::shared().setProxy(&holder);
+    QLMainWindowController window;
+    window.show();
+    window.outletToolbarItemMaintenance->trigger();
+    auto* pane = qobject_cast<QLMaintenanceViewController*>(window.contentViewController());
+    QVERIFY(pane && pane->chooseVolumeAtPath(volume_));
+    pane->outletButtonRepairDiskPermissions->click();  // caches only
+    const auto startOperation = [&] {
+      pane->executeButton->click();
+      QVERIFY(!window.isPaneSwitchingEnabled());
+    };
+    const auto question = [&]() -> QMessageBox* {
+      QMessageBox* asked = nullptr;
+      for (QMessageBox* box : visibleMessageBoxes())
+        if (box->text() == QLLocalizedString("kQLAppMainOperationRunning")) asked = box;
+      return asked;
+    };
+    const int before = terminations_;
+
+    startOperation();
+    QVERIFY(!window.close());
+    QTRY_VERIFY(question());
+    question()->button(QMessageBox::Cancel)->click();
+    QVERIFY2(window.isVisible(), "cancelled: the window stays");
+    holder.release();
+    QTRY_VERIFY_WITH_TIMEOUT(window.isPaneSwitchingEnabled(), kGenerousMs);
+    closeMessageBoxes();
+    QCOMPARE(terminations_, before);
+
+    startOperation();
+    QVERIFY(!window.close());
+    QTRY_VERIFY(question());
+    for (QAbstractButton* button : question()->buttons())
+      if (button->text() == QLLocalizedString("kQLAppMainQuitWhenDone")) button->click();
+    QVERIFY(!window.isVisible());
+    QCOMPARE(terminations_, before);  // nothing ends while the operation runs
+    holder.release();
+    QTRY_COMPARE_WITH_TIMEOUT(terminations_, before + 1, kGenerousMs);
   }
 
   // Each connection: a line, test2: with its reply logged, then the stored thread budget.
@@ -401,7 +652,7 @@ class AppGuiTest : public QObject {
  private:
   QTemporaryDir home_;
   test::HelperDaemonProcess daemon_;
-  QString volume_;
+  QString volume_, extraVolume_;
   int terminations_ = 0;
 };
 

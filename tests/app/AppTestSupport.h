@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QDropEvent>
+#include <QUrl>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -58,6 +61,23 @@ inline QList<QMessageBox*> visibleMessageBoxes() {
 inline void closeMessageBoxes() {
   for (QMessageBox* box : visibleMessageBoxes()) box->done(QMessageBox::Ok);
   QCoreApplication::processEvents();
+}
+
+// The drag-and-drop road a user takes: enter, move, drop, with local file URLs.
+inline bool dropFiles(QWidget* target, const QStringList& paths) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+  data.setUrls(urls);
+  const QPointF at(target->width() / 2.0, target->height() / 2.0);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDragMoveEvent move(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &move);
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &drop);
+  return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
 }
 
 // This process's standard output, into a file while the object lives (diagnostics go there).

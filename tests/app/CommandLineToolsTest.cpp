@@ -132,6 +132,7 @@ class CommandLineToolsTest : public QObject {
     QCOMPARE(pane->outletFieldLocalCommandLineToolVersion->text(), label("kQLMainCommandLineToolsVCInstalledVersion", "N/A"));
     QCOMPARE(pane->outletButtonLocalCommandLineToolStatusImage->property("status").toString(),
              QStringLiteral("NSStatusUnavailable"));
+    QVERIFY(!pane->outletButtonUninstall->isEnabled());  // nothing to uninstall
 
     pane->outletButtonInstall->click();
     expectPresented(*pane, false, "kQLMainCommandLineToolsVCBrambleInstalled");
@@ -146,6 +147,7 @@ class CommandLineToolsTest : public QObject {
              QStringLiteral("NSStatusAvailable"));
     QVERIFY(daemon_.calls("killall").contains("Bramble\n"));
     QVERIFY(pane->outletCircularIndicator->isHidden());
+    QVERIFY(pane->outletButtonUninstall->isEnabled());
     closeMessageBoxes();
 
     pane->outletButtonUninstall->click();
@@ -156,9 +158,11 @@ class CommandLineToolsTest : public QObject {
              QStringLiteral("NSStatusUnavailable"));
     closeMessageBoxes();
 
-    pane->outletButtonUninstall->click();
+    QVERIFY(!pane->outletButtonUninstall->isEnabled());
+    // A removal that fails all the same says so.
+    pane->actionButtonUninstall();
     expectPresented(*pane, true, "kQLMainCommandLineToolsVCBrambleFailedToUninstall");
-    QVERIFY(pane->outletButtonUninstall->isEnabled());
+    QVERIFY(!pane->outletButtonUninstall->isEnabled());
   }
 
   // The feed announces a version; Upgrade downloads the archive and its signature, the helper

@@ -26,6 +26,7 @@
 #include "app/QLAppManager.h"
 #include "app/QLEZView.h"
 #include "app/QLInstallationViewController.h"
+#include "app/QLInterfaceHelpers.h"
 #include "app/QLKextTableModel.h"
 #include "app/QLPaneFactory.h"
 #include "app/core/QLLocalization.h"
@@ -38,6 +39,7 @@ using namespace tarnix;
 using test::kGenerousMs;
 using test::visibleMessageBoxes;
 using test::closeMessageBoxes;
+using test::dropFiles;
 
 namespace {
 
@@ -55,6 +57,7 @@ class KextProxy final : public QLXPCTarnixHelperProtocol {
   explicit KextProxy(QLXPCTarnixHelperProtocol* innerProxy) : inner(innerProxy) {}
   QLXPCTarnixHelperProtocol* inner;
   bool hold = false;
+  bool holdRepair = false;
 
   QStringList requests() const {
     std::lock_guard lock(mutex_);
@@ -81,14 +84,20 @@ class KextProxy final : public QLXPCTarnixHelperProtocol {
   void repairDiskPermissionsOnTargetVolume(
       QLOSVolume volume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>> reply) override {
     record("repairDiskPermissions");
-    inner->repairDiskPermissionsOnTargetVolume(
-        std::move(volume), [this, reply = std::move(reply)](std::vector<QLRepairPermissionsRepresentableResult> results) {
-          {
-            std::lock_guard lock(mutex_);
-            repairResults = results.size();
-          }
-          reply(std::move(results));
-        });
+    auto forward = [this, volume = std::move(volume), reply = std::move(reply)]() mutable {
+      inner->repairDiskPermissionsOnTargetVolume(
+          std::move(volume),
+          [this, reply = std::move(reply)](std::vector<QLRepairPermissionsRepresentableResult> results) {
+            {
+              std::lock_guard lock(mutex_);
+              repairResults = results.size();
+            }
+            reply(std::move(results));
+          });
+    };
+    if (!holdRepair) return forward();
+    std::lock_guard lock(mutex_);
+    held_.push_back(std::move(forward));
   }
   void rebuildCachesOnTargetVolume(QLOSVolume volume, QLReply<bool> reply) override {
     record("rebuildCaches");
@@ -181,23 +190,6 @@ QByteArray contents(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The drag-and-drop road a user takes: enter, move, drop, with local file URLs.
-bool dropFiles(QWidget* target, const QStringList& paths) {
-  QMimeData data;
-  QList<QUrl> urls;
-  for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
-  data.setUrls(urls);
-  const QPointF at(target->width() / 2.0, target->height() / 2.0);
-  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(target, &enter);
-  if (!enter.isAccepted()) return false;
-  QDragMoveEvent move(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(target, &move);
-  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(target, &drop);
-  return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
-}
-
 std::unique_ptr<QLInstallationViewController> makePane() {
   auto* pane = qobject_cast<QLInstallationViewController*>(
       QLPaneFactory::instantiate(QLatin1String(QLPaneFactory::kQLSBIDInstallation)));
@@ -225,6 +217,8 @@ class InstallationGuiTest : public QObject {
 
     QVERIFY2(daemon_.waitUntilListening(), qPrintable(daemon_.log()));
     qputenv("TARNIX_HELPER_SOCKET", QFile::encodeName(daemon_.socket()));
+    // What the application says of the caches follows the helper's kextcache.
+    qputenv("TARNIX_KEXTCACHE", QFile::encodeName(daemon_.path("kextcache")));
     QSignalSpy connected(&QLAppManager::shared().bridge(), &QLHelperNotificationBridge::didConnect);
     QLAppManager::shared().xpcManager().installAndConnect();
     QTRY_VERIFY_WITH_TIMEOUT(connected.count() == 1, kGenerousMs);
@@ -312,8 +306,7 @@ class InstallationGuiTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, kGenerousMs);
     QCOMPARE(visibleMessageBoxes().first()->icon(), QMessageBox::Information);
     QCOMPARE(visibleMessageBoxes().first()->text(), QLLocalizedString("kQLMainAbstractVCFinished"));
-    QCOMPARE(visibleMessageBoxes().first()->informativeText(),
-             QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished"));
+    const QString finished = visibleMessageBoxes().first()->informativeText();
     QCOMPARE(idle, (QList<bool>{false, true}));
     QVERIFY(pane->executeButton->isEnabled());
     QCOMPARE(pane->kextTableModel()->rowCount(), 2);
@@ -331,6 +324,9 @@ class InstallationGuiTest : public QObject {
     QCOMPARE(dated.size(), 1);
     QVERIFY2(QRegularExpression(QStringLiteral("^\\d{8}_\\d{6}$")).match(dated.first()).hasMatch(),
              qPrintable(dated.first()));
+    // The message names the folder the backup went to.
+    QCOMPARE(finished, QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished") + " " +
+                           QLLocalizedString("kQLInstallationVCBackedUpTo").arg(backupRoot + dated.first()));
     QCOMPARE(QDir(backupRoot + dated.first()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"Old.kext"});
     QCOMPARE(contents(backupRoot + dated.first() + "/Old.kext/Contents/MacOS/Old"), QByteArray("old 1.0"));
   }
@@ -364,26 +360,67 @@ class InstallationGuiTest : public QObject {
              QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished"));
   }
 
-  void theKextChooserAddsTheChosenBundles() {
+  // The chooser opens where the last one was left, a typed folder opens that folder, and the
+  // folder the kexts were chosen in is where the next chooser opens.
+  void theKextChooserAddsTheChosenBundlesAndRemembersTheirFolder() {
     const QString source = kexts_.path() + "/chosen";
-    makeKext(source + "/One.kext", QString(), "one");
-    makeKext(source + "/Two.kext", QString(), "two");
-    QVERIFY(QDir().mkpath(source + "/Other"));
-    QLAppManager::shared().store().setValue("NSNavLastRootDirectory", source.toStdString());
+    makeKext(source + "/Other/One.kext", QString(), "one");
+    makeKext(source + "/Other/Two.kext", QString(), "two");
+    QVERIFY(QDir().mkpath(source + "/Other/Notes"));
+    QLAppManager::shared().preferences().setNavLastRootDirectory(source.toStdString());
     auto pane = makePane();
-    pane->outletButtonSelect->click();
-    QFileDialog* panel = nullptr;
-    QTRY_VERIFY((panel = pane->window()->findChild<QFileDialog*>(QStringLiteral("kextChooser"))));
+    auto openChooser = [&] {
+      pane->outletButtonSelect->click();
+      QFileDialog* panel = nullptr;
+      const bool open =
+          QTest::qWaitFor([&] { return (panel = pane->window()->findChild<QFileDialog*>(QStringLiteral("kextChooser"))); });
+      return open ? panel : nullptr;
+    };
+    QFileDialog* panel = openChooser();
+    QVERIFY(panel);
+    QCOMPARE(panel->windowTitle(), QLLocalizedString("kQLInstallationVCChooseKextsTitle"));
     QCOMPARE(panel->directory().absolutePath(), source);
     QCOMPARE(panel->labelText(QFileDialog::Accept), QLLocalizedString("kQLInstallationVCChoose"));
     QVERIFY(pane->circularIndicator->isVisible());
     auto* name = panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     QVERIFY(name);
-    name->setText(QStringLiteral("\"One.kext\" \"Other\" \"Two.kext\""));
+    name->setText(source + "/Other");
+    QVERIFY(QMetaObject::invokeMethod(panel, "accept"));
+    QVERIFY(panel->isVisible());
+    QCOMPARE(panel->directory().absolutePath(), source + "/Other");
+    name->setText(QStringLiteral("\"One.kext\" \"Notes\" \"Two.kext\""));
     QVERIFY(QMetaObject::invokeMethod(panel, "accept"));
     QTRY_COMPARE(pane->kextTableModel()->rowCount(), 2);
-    QCOMPARE(pane->kextTableModel()->index(1, QLKextTableModel::QLIDKextPath).data().toString(), source + "/Two.kext");
+    QCOMPARE(pane->kextTableModel()->index(1, QLKextTableModel::QLIDKextPath).data().toString(),
+             source + "/Other/Two.kext");
     QVERIFY(!pane->circularIndicator->isVisible());
+    QCOMPARE(QLAppManager::shared().preferences().navLastRootDirectory().value_or(""),
+             (source + "/Other").toStdString());
+    QTRY_VERIFY(!pane->window()->findChild<QFileDialog*>(QStringLiteral("kextChooser")));
+    panel = openChooser();
+    QVERIFY(panel);
+    QCOMPARE(panel->directory().absolutePath(), source + "/Other");
+    panel->reject();
+  }
+
+  void deleteAndTheContextMenuRemoveTheSelectedRows() {
+    auto pane = makePane();
+    QLKernelExtensionsManager::shared().addKextsFromPaths({"/k/A.kext", "/k/B.kext", "/k/C.kext"});
+    pane->kextTableModel()->reloadData();
+    QVERIFY(pane->tableViewKexts->actions().contains(pane->outletActionRemoveKexts));
+    QCOMPARE(pane->tableViewKexts->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QCOMPARE(pane->outletActionRemoveKexts->text(), QLLocalizedString("kQLInstallationVCRemove"));
+    pane->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(pane.get()));
+    pane->tableViewKexts->setFocus();
+    pane->tableViewKexts->selectRow(0);
+    pane->tableViewKexts->selectionModel()->select(pane->kextTableModel()->index(2, 0),
+                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::keyClick(pane->tableViewKexts, Qt::Key_Delete);
+    QCOMPARE(pane->kextTableModel()->rowCount(), 1);
+    QCOMPARE(QLKernelExtensionsManager::shared().kextsTBI.size(), std::size_t{1});
+    QCOMPARE(QString::fromStdString(QLKernelExtensionsManager::shared().kextsTBI.front().name()),
+             QStringLiteral("B.kext"));
   }
 
   void anEZDropOfAFolderAndAKextInstallsOnlyTheKext() {
@@ -428,7 +465,8 @@ class InstallationGuiTest : public QObject {
     QVERIFY(!QFileInfo::exists(volume_ + "/Library/Extensions/Folder"));
     QLDetailedResultsViewController* results = pane->presentedResults();
     QCOMPARE(results->descriptionField->text(),
-             QLLocalizedString("kQLInstallationVCSelectedKextsInstalledOperationsAllFinished") + "\n\n" +
+             QLLocalizedString("kQLInstallationVCSelectedKextsInstalledOperationsAllFinished") + "\n" +
+                 QLLocalizedString("kQLInstallationVCNothingToBackUp") + "\n\n" +
                  QLLocalizedString("kQLDetailedResultsVCJournal").arg(volume_ + "/Library/Logs/Tarnix/Journal", volume_));
     QCOMPARE(results->model()->rowCount(), static_cast<int>(recorder.repairResults));
     QCOMPARE(pane->kextTableModel()->rowCount(), 0);
@@ -439,6 +477,89 @@ class InstallationGuiTest : public QObject {
     // The animation comes back after its pause.
     QVERIFY(!pane->ezTimer->isActive());
     QTRY_VERIFY_WITH_TIMEOUT(pane->ezTimer->isActive(), kGenerousMs);
+  }
+
+  // The overlay's indicator shows how far the repair is, in a light and in a dark theme, and
+  // looks as any other indicator again once the run is over.
+  void theEZIndicatorShowsItsValueAndComesBackToItsIdleLook() {
+    KextProxy recorder(QLAppManager::shared().proxy());
+    recorder.holdRepair = true;
+    QLAppManager::shared().setProxy(&recorder);
+    const QString source = kexts_.path() + "/indicator";
+    makeKext(source + "/Shown.kext", QString(), "shown");
+    QLAppManager::shared().preferences().setEnableEZInstallationMode(true);
+    auto pane = makePane();
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    QVERIFY(dropFiles(pane->outletEZView, {source + "/Shown.kext"}));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.requests().contains("repairDiskPermissions"), kGenerousMs);
+    QProgressBar* indicator = pane->outletEZCircularIndicator;
+    QLNotificationCenter::defaultCenter().post(QStringLiteral("local.quillon.xpc.manager.didReceiveHelperContext"),
+                                               QVariantMap{{QStringLiteral("progress"), 50.0}});
+    QCOMPARE(indicator->value(), 50);
+    const QPalette original = QApplication::palette();
+    QPalette dark = original;
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) dark.setColor(role, QColor(0x20, 0x20, 0x20));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) dark.setColor(role, Qt::white);
+    dark.setColor(QPalette::Highlight, QColor(0x30, 0x60, 0xa0));
+    for (const QPalette& theme : {original, dark}) {
+      QApplication::setPalette(theme);
+      QCoreApplication::processEvents();
+      // The box as the user sees it, over black; the filled part light, the rest dark.
+      QImage seen(pane->outletEZBackgroundBox->size(), QImage::Format_ARGB32_Premultiplied);
+      seen.fill(Qt::black);
+      pane->outletEZBackgroundBox->render(&seen, QPoint(), QRegion(), QWidget::DrawChildren);
+      const QRect bar = indicator->geometry();
+      const int y = bar.center().y();
+      const QColor filled = seen.pixelColor(bar.left() + bar.width() / 4, y);
+      const QColor empty = seen.pixelColor(bar.left() + bar.width() * 3 / 4, y);
+      QVERIFY2(filled.lightness() > 200 && empty.lightness() < 120,
+               qPrintable(QStringLiteral("filled %1, empty %2").arg(filled.name(), empty.name())));
+    }
+    QApplication::setPalette(original);
+
+    recorder.release();
+    QTRY_VERIFY_WITH_TIMEOUT(pane->presentedResults(), kGenerousMs);
+    // Idle again: drawn exactly as a plain indicator of the same size and value.
+    QLInterfaceHelpers::setDeterminate(indicator, 30);
+    indicator->show();  // as at the next drop
+    QCoreApplication::processEvents();
+    auto drawn = [](QWidget* widget) {
+      QImage image(widget->size(), QImage::Format_ARGB32_Premultiplied);
+      image.fill(Qt::white);
+      widget->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+      return image;
+    };
+    QProgressBar plain(indicator->parentWidget());
+    plain.setTextVisible(false);
+    plain.resize(indicator->size());
+    QLInterfaceHelpers::setDeterminate(&plain, 30);
+    QCOMPARE(drawn(indicator), drawn(&plain));
+  }
+
+  // A drop before any volume is chosen says so at once and keeps the kexts; choosing the
+  // volume installs them.
+  void anEZDropWithoutAVolumeWaitsForOne() {
+    KextProxy recorder(QLAppManager::shared().proxy());
+    QLAppManager::shared().setProxy(&recorder);
+    const QString source = kexts_.path() + "/waiting";
+    makeKext(source + "/Waiting.kext", QString(), "waiting");
+    QLAppManager::shared().preferences().setEnableEZInstallationMode(true);
+    QLOSVolumeManager::shared().setSelected(std::nullopt);
+    auto pane = makePane();
+    QVERIFY(!pane->targetVolume);
+    QVERIFY(dropFiles(pane->outletEZView, {source + "/Waiting.kext"}));
+    QCOMPARE(visibleMessageBoxes().size(), 1);
+    QCOMPARE(visibleMessageBoxes().first()->informativeText(), QLLocalizedString("kQLInstallationVCEZNoTargetVolume"));
+    QCOMPARE(pane->outletEZStatusField->text(), QLLocalizedString("kQLInstallationVCEZKextsWaitForAVolume"));
+    QCOMPARE(pane->kextsWaitingForAVolume(), QStringList{source + "/Waiting.kext"});
+    QVERIFY(!pane->isInstalling());
+    closeMessageBoxes();
+
+    QVERIFY(pane->chooseVolumeAtPath(volume_));
+    QTRY_VERIFY_WITH_TIMEOUT(pane->presentedResults(), kGenerousMs);
+    QVERIFY(recorder.requests().contains("install Waiting.kext /Library/Extensions/"));
+    QVERIFY(rootOwned0755(volume_ + "/Library/Extensions/Waiting.kext").isEmpty());
+    QVERIFY(pane->kextsWaitingForAVolume().isEmpty());
   }
 
   void theExtraRowFollowsTheVolume() {

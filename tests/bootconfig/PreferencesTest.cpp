@@ -16,7 +16,7 @@ TEST(Preferences, FirstLaunchStoresEachDefaultOnlyWhereNothingIsStored) {
   EXPECT_TRUE(preferences.silenceSIPWarning()) << "a stored value is never replaced";
   EXPECT_EQ(preferences.repairPermissionsMaximumThreadsNumber(), 8);
   EXPECT_EQ(preferences.preferredKextsBackupFolderURL(), "file:///home/me/.local/share/Tarnix/Kexts/");
-  EXPECT_FALSE(store.value(kQLPreferenceNavLastRootDirectory.name)) << "belongs to the file panels";
+  EXPECT_FALSE(store.value(kQLPreferenceNavLastRootDirectory.name)) << "no default: set by the kext chooser";
   EXPECT_EQ(preferences.openPanelDirectory(), "~/Desktop/");
 
   preferences.setRepairPermissionsMaximumThreadsNumber(4);

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -159,7 +160,23 @@ class EZInstallerGuiTest : public QObject {
     QLUserNotificationCenter::defaultCenter().observer = [this](const QLUserNotification& shown) {
       notifications_ << shown;
     };
+    // No notification service answers here: every run ends with its summary in a window,
+    // which the user dismisses before the application ends.
+    connect(&summaryAnswerer_, &QTimer::timeout, this, [this] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (!box || !box->isVisible() || box->objectName() != QLatin1String("summary")) continue;
+        summaries_ << QStringList{box->text(), box->informativeText()};
+        terminationsBeforeSummary_ << terminations_;
+        box->done(QMessageBox::Ok);
+      }
+    });
+    summaryAnswerer_.start(20);
     QVERIFY(QDir().mkpath(QString::fromStdString(QLSmartTableManager::shared().supportFolder)));
+    // A kextcache the application sees, as the helper would: the caches count as rebuilt.
+    kextcache_ = home_.path() + "/kextcache";
+    QVERIFY(writeText(kextcache_, "#!/bin/sh\n"));
+    qputenv("TARNIX_KEXTCACHE", QFile::encodeName(kextcache_));
     volume_ = home_.path() + "/volume";
     QVERIFY(makeMacVolume(volume_));
     kexts_ = home_.path() + "/kexts";
@@ -171,6 +188,9 @@ class EZInstallerGuiTest : public QObject {
     QLMainEZInstallerViewController::failedKexts().clear();
     QLKernelExtensionsManager::shared().kextsTBI.clear();
     notifications_.clear();
+    summaries_.clear();
+    terminationsBeforeSummary_.clear();
+    QLSmartTableManager::shared().useBuiltInTable = false;
     // Each case starts from the built-in table.
     QLSmartTableManager& smartTable = QLSmartTableManager::shared();
     QFile::remove(QString::fromStdString(smartTable.localTablePath()));
@@ -222,6 +242,20 @@ class EZInstallerGuiTest : public QObject {
     QCOMPARE(outcome.title, QStringLiteral("Tarnix EZInstaller - ") + QLLocalizedString("kQLMainEZInstallerVCFinished"));
     QCOMPARE(outcome.subtitle, QStringLiteral("Dropped: 3 Installed: 1 Failed: 2"));
     QCOMPARE(outcome.informativeText, QLLocalizedString("kQLMainEZInstallerVCFailed") + "B.kext C.kext");
+    // Without a notification service the same summary shows in a window, and the
+    // application ends only once the user has read it.
+    QCOMPARE(summaries_, (QList<QStringList>{{QLLocalizedString("kQLMainEZInstallerVCFinished"),
+                                              outcome.subtitle + "\n" + outcome.informativeText}}));
+    QCOMPARE(terminationsBeforeSummary_.size(), 1);
+    QCOMPARE(terminations_, terminationsBeforeSummary_.first() + 1);
+  }
+
+  void withoutKextcacheTheCachesAreSaidToBeMarkedForRebuild() {
+    qputenv("TARNIX_KEXTCACHE", QFile::encodeName(home_.path() + "/no-kextcache"));
+    ScriptedProxy proxy;
+    const auto outcome = run(proxy, QLKernelExtensionFolder::LibraryExtensions, {kexts_ + "/A.kext"});
+    qputenv("TARNIX_KEXTCACHE", QFile::encodeName(kextcache_));
+    QCOMPARE(outcome.informativeText, QLLocalizedString("kQLMainEZInstallerVCSelectedKextsInstalledCachesMarked"));
   }
 
   // A refused install ends the run: nothing else is asked for, and the notification says why.
@@ -328,8 +362,9 @@ class EZInstallerGuiTest : public QObject {
     QTRY_COMPARE(terminations_, before + 1);
   }
 
-  // Files dropped while the preferences show would otherwise reach no installer pane.
-  void filesArrivingWhileThePreferencesShowAreInstalled() {
+  // Opened without files, the window says how to use it and takes the files dropped on it;
+  // the installer pane then takes the window over.
+  void filesDroppedOnThePreferencesWindowAreInstalled() {
     ScriptedProxy proxy;
     QLAppManager::shared().setProxy(&proxy);
     QLEZInstallerPreferences::shared().setInstallationFolder(QLKernelExtensionFolder::LibraryExtensions);
@@ -338,9 +373,12 @@ class EZInstallerGuiTest : public QObject {
     QVERIFY(delegate.applicationWillFinishLaunching());
     delegate.applicationDidFinishLaunching();
     std::unique_ptr<QLMainEZInstallerWindowController> window(delegate.mainWindow.data());
-    QCOMPARE(window->contentViewController()->objectName(), QLatin1String(kQLSBIDMainEZInstallerPreference));
+    auto* preferences = qobject_cast<QLMainEZInstallerPreferenceViewController*>(window->contentViewController());
+    QVERIFY(preferences);
+    QCOMPARE(preferences->outletFieldUsage->text(), QLLocalizedString("kQLMainEZInstallerPreferenceVCUsage"));
+    QVERIFY(preferences->outletFieldUsage->isVisible());
     const int before = terminations_;
-    delegate.applicationOpenFiles({kexts_ + "/A.kext"});
+    QVERIFY(tarnix::test::dropFiles(window.get(), {kexts_ + "/A.kext"}));
     QTRY_COMPARE(window->contentViewController()->objectName(), QLatin1String(kQLSBIDMainEZInstaller));
     QVERIFY(!delegate.applicationShouldTerminateAfterLastWindowClosed());
     QTRY_COMPARE_WITH_TIMEOUT(terminations_, before + 1, kGenerousMs);
@@ -348,35 +386,59 @@ class EZInstallerGuiTest : public QObject {
     QCOMPARE(notifications_.size(), 1);
   }
 
-  void launchWithFilesButNoMacOSVolumeAlertsAndQuits() {
+  // Files without a volume to go to: the user hears so at once, the files are kept, and they
+  // are installed as soon as a volume is chosen in the preferences the window shows.
+  void filesWithoutAVolumeWaitUntilOneIsChosen() {
     if (QLOSVolume::initWithMountPoint("/")) QSKIP("this machine's / is a macOS volume");
+    ScriptedProxy proxy;
+    QLAppManager::shared().setProxy(&proxy);
+    QLEZInstallerPreferences::shared().setInstallationFolder(QLKernelExtensionFolder::LibraryExtensions);
     QLEZInstallerPreferences::shared().setTargetVolumePath("");
-    ModalAnswerer answerer;
     AppDelegate delegate(*qApp);
-    QObject receiver;
-    int collections = 0;
-    QLNotificationCenter::defaultCenter().observe(&receiver, QLatin1String(kQLNotificationDidCollectAllFiles),
-                                                  [&](const QVariant&) { ++collections; });
     QVERIFY(delegate.applicationWillFinishLaunching());
     delegate.applicationOpenFiles({kexts_ + "/A.kext"});
     const int before = terminations_;
     delegate.applicationDidFinishLaunching();
     std::unique_ptr<QLMainEZInstallerWindowController> window(delegate.mainWindow.data());
-    QTRY_COMPARE(terminations_, before + 1);
-    QCOMPARE(answerer.informativeTexts, QStringList{QLLocalizedString("kQLMainEZInstallerNoTargetVolume")});
-    QTest::qWait(AppDelegate::kCollectionIntervalMs + 500);
-    QCOMPARE(collections, 0);
+    auto* preferences = qobject_cast<QLMainEZInstallerPreferenceViewController*>(window->contentViewController());
+    QVERIFY(preferences);
+    QCOMPARE(tarnix::test::visibleMessageBoxes().size(), 1);
+    QCOMPARE(tarnix::test::visibleMessageBoxes().first()->informativeText(),
+             QLLocalizedString("kQLMainEZInstallerChooseTargetVolume"));
+    QVERIFY(!delegate.timer || !delegate.timer->isActive());
+    tarnix::test::closeMessageBoxes();
+    QCOMPARE(terminations_, before);
+    QVERIFY(proxy.requests().isEmpty());
+
+    QVERIFY(preferences->chooseTargetVolumeAtPath(volume_));
+    QTRY_COMPARE(window->contentViewController()->objectName(), QLatin1String(kQLSBIDMainEZInstaller));
+    QTRY_COMPARE_WITH_TIMEOUT(terminations_, before + 1, kGenerousMs);
+    QCOMPARE(proxy.requests(), (QStringList{"install LE A.kext", "repair " + volume_, "caches " + volume_}));
   }
 
-  void anUnusableSmartTableStopsTheLaunchOnlyInSmartTableMode() {
-    writeLocalTable(smartTable(QString(), {}));  // no version: cannot be compared
+  // A local table without a version names the file and what to do, and the built-in table
+  // serves meanwhile; only a missing built-in table stops a launch in smart-table mode.
+  void anUnusableSmartTableIsNamedAndTheBuiltInOneServes() {
+    writeLocalTable(smartTable(QString(), {{"AppleHDA.kext", "/Library/Extensions/"}}));
     ModalAnswerer answerer;
-    QLEZInstallerPreferences::shared().setInstallationFolder(QLKernelExtensionFolder::LibraryExtensions);
-    QVERIFY(AppDelegate(*qApp).applicationWillFinishLaunching());
     QLEZInstallerPreferences::shared().setInstallationFolder(QLKernelExtensionFolder::UseSmartTable);
-    QVERIFY(!AppDelegate(*qApp).applicationWillFinishLaunching());
+    QVERIFY(AppDelegate(*qApp).applicationWillFinishLaunching());
+    const QString local = QString::fromStdString(QLSmartTableManager::shared().localTablePath());
     QCOMPARE(answerer.informativeTexts,
-             QStringList(2, QLLocalizedString("kQLMainEZInstallerUnableToAllocateDefaultSmartTable")));
+             QStringList{QLLocalizedString("kQLMainEZInstallerLocalSmartTableHasNoVersion").arg(local)});
+    ScriptedProxy proxy;
+    run(proxy, QLKernelExtensionFolder::UseSmartTable, {kexts_ + "/AppleHDA.kext"});
+    QCOMPARE(proxy.requests().first(), QStringLiteral("install SLE AppleHDA.kext"));
+
+    QLSmartTableManager& smartTable = QLSmartTableManager::shared();
+    const auto builtIn = smartTable.informationList;
+    smartTable.informationList = [] { return platform::Plist(); };
+    const bool smartMode = AppDelegate(*qApp).applicationWillFinishLaunching();
+    QLEZInstallerPreferences::shared().setInstallationFolder(QLKernelExtensionFolder::LibraryExtensions);
+    const bool fixedMode = AppDelegate(*qApp).applicationWillFinishLaunching();
+    smartTable.informationList = builtIn;
+    QVERIFY(!smartMode);
+    QVERIFY(fixedMode);
   }
 
   void thePreferencePaneStoresEachChoice() {
@@ -475,6 +537,7 @@ class EZInstallerGuiTest : public QObject {
     tarnix::test::HelperDaemonProcess daemon;
     QVERIFY2(daemon.waitUntilListening(), qPrintable(daemon.log()));
     qputenv("TARNIX_HELPER_SOCKET", QFile::encodeName(daemon.socket()));
+    qputenv("TARNIX_KEXTCACHE", QFile::encodeName(daemon.path("kextcache")));
     QLAppManager::shared().preferences().setRepairPermissionsMaximumThreadsNumber(2);
     QLCPU::shared().setMaxthread(5);
     tarnix::test::RecordingProxy connecting;
@@ -532,6 +595,7 @@ class EZInstallerGuiTest : public QObject {
     QCOMPARE(outcome.informativeText, QLLocalizedString("kQLMainEZInstallerVCFailed") + "Broken.kext");
     QLAppManager::shared().setProxy(nullptr);
     qunsetenv("TARNIX_HELPER_SOCKET");
+    qputenv("TARNIX_KEXTCACHE", QFile::encodeName(kextcache_));
   }
 
  private:
@@ -557,8 +621,11 @@ class EZInstallerGuiTest : public QObject {
   }
 
   QTemporaryDir home_;
-  QString volume_, kexts_;
+  QString volume_, kexts_, kextcache_;
   QList<QLUserNotification> notifications_;
+  QTimer summaryAnswerer_;
+  QList<QStringList> summaries_;
+  QList<int> terminationsBeforeSummary_;
   int terminations_ = 0;
 };
 

@@ -1,5 +1,5 @@
-// The helper connection's decoders on arbitrary frame bodies: the bounds check that comes before
-// parsing, the message envelope, every selector's arguments through the helper's stub, the
+// The helper connection's decoders on arbitrary frame bodies: the bounds checks that come before
+// parsing (binary, and XML as volumes' files are), the message envelope, every selector's arguments through the helper's stub, the
 // context message and every reply type.
 #include <cstddef>
 #include <cstdint>
@@ -44,10 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // of a few hundred bytes reach them.
   constexpr platform::PlistBounds kSmall{2048, 8, 1u << 16};
   const std::string_view input(reinterpret_cast<const char*>(data), size);
-  if (const auto tree = platform::parseBinaryPropertyList(input, kSmall)) {
+  const auto withinBounds = [&](const platform::Plist& tree) {
+    if (!tree) return;
     const auto built = test::treeSize(tree.get());
     if (built.nodes > kSmall.nodes || built.depth > kSmall.depth || built.bytes > kSmall.bytes) __builtin_trap();
-  }
+  };
+  withinBounds(platform::parseBinaryPropertyList(input, kSmall));
+  // The files the helper reads from a volume: the same bounds for XML.
+  withinBounds(platform::parseXmlPropertyList(input, kSmall));
 
   // The helper's side: the limits a hostile local client meets.
   auto message = wire::decodeMessage(input, wire::kMaxRequestFrame);

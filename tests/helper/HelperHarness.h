@@ -16,11 +16,14 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "TestSupport.h"
 #include "client/QLXPCHelperManager.h"
@@ -30,6 +33,14 @@
 namespace tarnix::test {
 
 inline constexpr auto kGenerous = std::chrono::seconds(60);
+
+// Sanitizer builds keep freed memory aside and add their own: the daemon's memory figures say
+// little there.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
 
 // Waits for `condition` with a generous limit, polling.
 inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = kGenerous) {
@@ -69,7 +80,7 @@ inline void writeRecordingScript(const std::string& path, const std::string& rec
 
 class HelperDaemon {
  public:
-  explicit HelperDaemon(std::vector<std::string> extraEnvironment = {}) {
+  explicit HelperDaemon(std::vector<std::string> extraEnvironment = {}, std::vector<std::string> extraArguments = {}) {
     ::chmod(dir_.path().c_str(), 0755);  // reachable by the unprivileged test child
     socket_ = dir_ / "helper.sock";
     log_ = dir_ / "helper.log";
@@ -87,6 +98,9 @@ class HelperDaemon {
         // No polkit unless a test brings its own bus: callers other than root are refused.
         "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + (dir_ / "no-bus"),
     };
+    // The sanitizers' settings of a sanitizer build reach the daemon too.
+    for (const char* name : {"ASAN_OPTIONS", "TSAN_OPTIONS", "UBSAN_OPTIONS"})
+      if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
     // The first of two settings of a variable is the one that counts.
     environment.insert(environment.begin(), extraEnvironment.begin(), extraEnvironment.end());
     std::vector<char*> envp;
@@ -94,6 +108,7 @@ class HelperDaemon {
     envp.push_back(nullptr);
     const std::string binary = std::string(TARNIX_BINARY_DIR) + "/helper/local.quillon.tarnix.helper";
     std::vector<std::string> args = {binary, "--listen", socket_};
+    args.insert(args.end(), extraArguments.begin(), extraArguments.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -117,6 +132,11 @@ class HelperDaemon {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
     }
+    // In a sanitizer build, what the daemon's sanitizer found fails the test that ran it.
+    const std::string text = log();
+    for (const char* report : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "WARNING: ThreadSanitizer",
+                               "runtime error:"})
+      if (text.find(report) != std::string::npos) ADD_FAILURE() << "the helper reported:\n" << text;
   }
   HelperDaemon(const HelperDaemon&) = delete;
   HelperDaemon& operator=(const HelperDaemon&) = delete;
@@ -133,17 +153,26 @@ class HelperDaemon {
   void setStatus(const std::string& tool, int status) const {
     platform::writeFile(dir_ / (tool + ".status"), std::to_string(status) + "\n");
   }
+  // Not ended yet (nor reaped).
+  bool running() {
+    if (exited_ || pid_ <= 0) return false;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) != pid_) return true;
+    exited_ = true;
+    exitStatus_ = WIFEXITED(status) ? std::optional(WEXITSTATUS(status)) : std::nullopt;
+    return false;
+  }
   // The exit status once the daemon ended by itself.
-  std::optional<int> waitForExit() {
-    std::optional<int> result;
-    waitFor([&] {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
-      exited_ = true;
-      if (WIFEXITED(status)) result = WEXITSTATUS(status);
-      return true;
-    });
-    return result;
+  std::optional<int> waitForExit(std::chrono::milliseconds limit = kGenerous) {
+    waitFor([&] { return !running(); }, limit);
+    return exitStatus_;
+  }
+  // A figure of /proc/PID/status ("VmHWM", "Threads"): kB, or a count.
+  long status(const std::string& field) const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind(field + ":", 0) == 0) return std::stol(line.substr(field.size() + 1));
+    return -1;
   }
 
  private:
@@ -152,6 +181,7 @@ class HelperDaemon {
   pid_t pid_ = -1;
   bool started_ = false;
   bool exited_ = false;
+  std::optional<int> exitStatus_;
 };
 
 // Records everything the manager reports.
@@ -225,6 +255,7 @@ class RawClient {
   }
   ~RawClient() { ::close(fd_); }
   bool connected() const { return connected_; }
+  int fd() const { return fd_; }
   void send(const std::string& bytes) { (void)!::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
   // The body of the next frame, or nothing when none came whole in time.
   std::optional<std::string> readFrame(int timeoutMs = 60000) {

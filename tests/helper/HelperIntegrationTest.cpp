@@ -2,6 +2,9 @@
 #include <grp.h>
 #include <sys/stat.h>
 
+#include <optional>
+#include <thread>
+
 #include "HelperHarness.h"
 #include "SystemHarness.h"
 #include "cli/SampleVolume.h"
@@ -366,6 +369,92 @@ TEST_F(HelperIntegration, TerminateEndsTheDaemonWithoutAReply) {
   // The client learns of it as a broken connection, once.
   EXPECT_TRUE(test::waitFor([&] { return client.delegate.locked([&] { return client.delegate.errors.size() == 1; }); }));
   EXPECT_EQ(client.delegate.errors.front(), QLXPCHelperManagerError::failedToEstablishHelperConnection);
+}
+
+// Unchecked, terminate ended the daemon at once, in the middle of whatever ran (a kext install
+// left half copied); now it ends the daemon only once nothing runs, and not under another
+// client that is still connected. SIGTERM (systemd stopping it) waits for the work as well.
+TEST_F(HelperIntegration, AStopRequestWaitsForTheRunningOperation) {
+  const auto volume = makeVolume();
+  for (const bool bySignal : {false, true}) {
+    std::optional<HelperDaemon> own;
+    if (bySignal) own.emplace();
+    HelperDaemon& running = bySignal ? *own : daemon;
+    ASSERT_TRUE(running.started()) << running.log();
+    // A cache rebuild whose tool runs until the test lets it end.
+    const std::string started = running.dir() / "started", release = running.dir() / "release";
+    platform::writeFile(running.dir() / "kextcache",
+                        "#!/bin/sh\n: > '" + started + "'\nwhile [ ! -e '" + release + "' ]; do sleep 0.05; done\n",
+                        0755);
+    std::optional<Client> bystander(std::in_place, running);
+    Client client(running);
+    ASSERT_TRUE(bystander->connected && client.connected);
+    Awaited<bool> rebuilt;
+    client.proxy().rebuildCachesOnTargetVolume(volume, rebuilt.reply());
+    ASSERT_TRUE(test::waitFor([&] { return platform::pathExists(started); }));
+
+    if (bySignal) {
+      ::kill(running.pid(), SIGTERM);
+    } else {
+      client.proxy().terminate();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(running.running()) << (bySignal ? "SIGTERM" : "terminate") << " cut the running operation";
+    platform::writeFile(release, "");
+    EXPECT_EQ(rebuilt.get(), true) << "the operation's reply went out before the daemon ended";
+    if (!bySignal) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      EXPECT_TRUE(running.running()) << "another client is still connected";
+      bystander.reset();
+    }
+    EXPECT_EQ(running.waitForExit(), 0);
+  }
+}
+
+TEST_F(HelperIntegration, TerminateDuringAKextInstallLeavesTheKextInPlace) {
+  if (!isRoot()) GTEST_SKIP() << "installed kexts belong to root";
+  const auto volume = makeVolume();
+  const auto kext = makeKext("Many.kext", "Lilu.kext-Info.plist");
+  platform::makeDirectories(kext.path() + "/Contents/Resources");
+  for (int i = 0; i < 2000; ++i)
+    platform::writeFile(kext.path() + "/Contents/Resources/" + std::to_string(i), std::string(512, 'k'));
+  Client client(daemon);
+  ASSERT_TRUE(client.connected);
+  Awaited<std::vector<QLKernelExtension>> installed;
+  client.proxy().installWithKernelExtensions({kext}, "/Library/Extensions/", volume, installed.reply());
+  client.proxy().terminate();  // sent right behind: the install is queued or running
+  const auto failed = installed.get();
+  ASSERT_TRUE(failed);
+  EXPECT_TRUE(failed->empty());
+  const std::string resources = volume.mountPoint + "/Library/Extensions/Many.kext/Contents/Resources";
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(resources)) ++files;
+  EXPECT_EQ(files, 2000u);
+  EXPECT_EQ(daemon.waitForExit(), 0);
+}
+
+// What an application sends as it closes (the quit sequence's terminate) still reaches the
+// helper when the client goes right after.
+TEST_F(HelperIntegration, ATerminateSentAsTheClientGoesStillArrives) {
+  {
+    Client client(daemon);
+    ASSERT_TRUE(client.connected);
+    client.proxy().terminate();
+  }
+  EXPECT_EQ(daemon.waitForExit(), 0);
+}
+
+TEST(HelperLifecycle, AnIdleDaemonEndsByItself) {
+  HelperDaemon daemon({}, {"--idle-exit", "1"});
+  ASSERT_TRUE(daemon.started()) << daemon.log();
+  {
+    Client client(daemon);
+    ASSERT_TRUE(client.connected);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_TRUE(daemon.running()) << "a connected client keeps it";
+  }
+  EXPECT_EQ(daemon.waitForExit(std::chrono::seconds(10)), 0);
+  EXPECT_TRUE(daemon.logContains("no connection for 1 s"));
 }
 
 // A test process that dies (a crash, an abort, the runner's kill on a timeout) runs no

@@ -155,5 +155,109 @@ TEST(BinaryPlistBounds, GuardsEveryBinaryFile) {
   EXPECT_TRUE(platform::parseDictionary(test::deepPlist(40)));
 }
 
+// `levels` arrays, each inside the next, with `inside` in the innermost.
+std::string nestedArrays(std::size_t levels, const std::string& inside = "") {
+  std::string text;
+  for (std::size_t i = 0; i < levels; ++i) text += "<array>";
+  text += inside;
+  for (std::size_t i = 0; i < levels; ++i) text += "</array>";
+  return text;
+}
+
+std::string xmlPlist(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+         "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">" +
+         body + "</plist>\n";
+}
+
+// What the check lets through, libplist builds as it would without it; what libplist skips
+// (comments, CDATA, processing instructions, the DOCTYPE) the check skips too, never more: an
+// element hidden from the check where libplist reads it would let the parser recurse unseen.
+TEST(XmlPlistBounds, SkipsExactlyWhatLibplistSkips) {
+  const PlistBounds bounds{1u << 16, 16, 1u << 22};
+  struct XmlCase {
+    const char* name;
+    std::string text;
+    const char* refusal;  // nullptr: passes
+  };
+  const std::string deep = nestedArrays(20);
+  std::string many;
+  for (int i = 0; i < 70000; ++i) many += "<true/>";
+  const XmlCase cases[] = {
+      {"real kext", test::slurp(test::realFixture("kext/AppleALC.kext-Info.plist")), nullptr},
+      {"real Clover configuration", test::slurp(test::realFixture("clover/config-sample.plist")), nullptr},
+      {"real OpenCore configuration", test::slurp(test::realFixture("opencore/Sample.plist")), nullptr},
+      {"real Chameleon configuration", test::slurp(test::realFixture("chameleon/lemu4-org.chameleon.Boot.plist")),
+       nullptr},
+      // The <plist> element and a text element count as levels; an empty element is none.
+      {"sixteen levels", xmlPlist(nestedArrays(14, "<string>x</string>")), nullptr},
+      {"sixteen levels and an empty element", xmlPlist(nestedArrays(15, "<true/>")), nullptr},
+      {"seventeen levels", xmlPlist(nestedArrays(15, "<string>x</string>")), "nested deeper than 16"},
+      {"deep", xmlPlist(nestedArrays(200000)), "nested deeper than 16"},
+      {"many", xmlPlist(nestedArrays(1, many)), "more than 65536 elements"},
+      {"long", xmlPlist("<string>" + std::string(1u << 22, 'x') + "</string>"), "more than 4194304 bytes"},
+      // Skipped by both.
+      {"nesting in a comment", xmlPlist("<array><!-- " + deep + " --></array>"), nullptr},
+      {"nesting in CDATA", xmlPlist("<array><string><![CDATA[" + deep + "]]></string></array>"), nullptr},
+      {"nesting in a quoted attribute", xmlPlist("<array a=\"" + deep + "\"/>"), nullptr},
+      {"nesting in a DOCTYPE's own rules",
+       "<!DOCTYPE plist [ <!ENTITY a \"" + deep + "\"> ]><plist><array/></plist>", nullptr},
+      // Read by libplist after what a looser reading would still take for skipped text.
+      {"after a comment holding a quote", xmlPlist("<array><!-- \" -->" + deep + "<!-- \" --></array>"),
+       "nested deeper"},
+      {"after CDATA holding a quote",
+       xmlPlist("<array><string><![CDATA[\"]]></string>" + deep + "<string><![CDATA[\"]]></string></array>"),
+       "nested deeper"},
+      {"after a quoted end of a processing instruction", "<?xml a=\"?>\" ?><plist>" + deep + "</plist>",
+       "nested deeper"},
+      {"after a DOCTYPE whose rules quote its end", "<!DOCTYPE x [ \"]>\" ]><plist>" + deep + "</plist>",
+       "nested deeper"},
+      {"after a quoted '>' in a tag", xmlPlist("<array a=\">\">" + deep + "</array>"), "nested deeper"},
+      {"behind a comment's end in a tag", xmlPlist("<array a=\"-->\">" + deep + "</array>"), "nested deeper"},
+      // Malformed: refused rather than guessed at.
+      {"closing tag of another element", xmlPlist("<array></dict>"), "matches none"},
+      {"closing tag with more in it", xmlPlist("<array></array x>"), "malformed closing tag"},
+      {"unfinished comment", xmlPlist("<array><!-- </array>"), "unfinished comment"},
+      {"unfinished CDATA", xmlPlist("<string><![CDATA[x</string>"), "unfinished CDATA"},
+      {"unknown markup", "<!ELEMENT plist ANY><plist><array/></plist>", "unknown kind"},
+      {"tag without its end", "<plist><array", "without its end"},
+      {"tag with a '<' in it", "<plist><array a<b></array></plist>", "without its end"},
+      {"unmatched quote", "<plist><array a=\"></array></plist>", "without its end"},
+      {"nameless tag", "<plist>< array/></plist>", "without a name"},
+  };
+  for (const auto& [name, text, refusal] : cases) {
+    if (text.empty()) continue;  // fixtures not beside the repository
+    const auto why = platform::xmlPlistRefusal(text, bounds);
+    if (!refusal) {
+      EXPECT_EQ(why, std::nullopt) << name;
+      plist_t direct = nullptr;
+      plist_from_xml(text.data(), static_cast<std::uint32_t>(text.size()), &direct);
+      const platform::Plist expected(direct);
+      const auto checked = platform::parseXmlPropertyList(text, bounds);
+      ASSERT_TRUE(expected && checked) << name;
+      EXPECT_EQ(platform::toXml(checked.get()), platform::toXml(expected.get())) << name;
+      continue;
+    }
+    ASSERT_TRUE(why) << name;
+    EXPECT_NE(why->find(refusal), std::string::npos) << name << ": " << *why;
+    std::string reported;
+    EXPECT_FALSE(platform::parseXmlPropertyList(text, bounds, &reported)) << name;
+    EXPECT_EQ(reported, *why) << name;
+  }
+}
+
+// Unchecked, 200,000 nested arrays (3.4 MB, within the read limit of a receipt) overflow
+// libplist's stack and end the process: a crafted volume could crash the root helper.
+TEST(XmlPlistBounds, GuardsEveryXmlFile) {
+  EXPECT_FALSE(platform::parsePropertyList(xmlPlist(nestedArrays(200000))));
+  EXPECT_TRUE(platform::parseDictionary(xmlPlist("<dict><key>k</key>" + nestedArrays(40) + "</dict>")));
+  for (const char* fixture : {"chameleon/osx-kvm-org.chameleon.Boot.plist", "kext/Lilu.kext-Info.plist",
+                              "systemversion/SystemVersion-10.13-17A315g.plist"}) {
+    const std::string text = test::slurp(test::realFixture(fixture));
+    if (text.empty()) continue;  // fixtures not beside the repository
+    EXPECT_TRUE(platform::parseDictionary(text)) << fixture;
+  }
+}
+
 }  // namespace
 }  // namespace tarnix
