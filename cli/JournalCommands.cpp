@@ -152,9 +152,14 @@ int runUndo(const std::vector<std::string>& arguments) {
       // Copies for the user change nothing; a volume's records of files and variables are
       // undone from the system's journal.
       const auto& operation = run.header.operation;
-      const bool undoable = operation != "backup-kexts" &&
-                            !(where->volume && (operation == "save-config" || operation == "write-nvram"));
-      if (run.changes > 0 && run.header.undoes.empty() && run.undoneBy.empty() && undoable) {
+      const bool pending = run.changes > 0 && run.header.undoes.empty() && run.undoneBy.empty();
+      const bool systemCopy = where->volume && (operation == "save-config" || operation == "write-nvram");
+      if (pending && systemCopy && !json) {
+        // Said, so that "nothing to undo" or an older run undone is not taken for the newest.
+        std::fprintf(stderr, "bramble: run %s (%s) is taken back from the system's journal: bramble undo --system %s\n",
+                     run.header.run.c_str(), operation.c_str(), run.header.run.c_str());
+      }
+      if (pending && operation != "backup-kexts" && !systemCopy) {
         runId = run.header.run;
         break;
       }

@@ -338,6 +338,16 @@ TEST_F(Undo, ACloverSaveIsUndoneFromItsDatedCopy) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.out.find("conflict: file " + config), std::string::npos) << refused.out;
   EXPECT_EQ(test::slurp(config), original + "<!-- edited -->");
+
+  // Recorded on a volume too, the save is still taken back from the system's journal, and an
+  // undo of the volume says so rather than only "nothing to undo".
+  makeVolume();
+  const Outcome onVolume = run("sip set 0x67 --config EFI/CLOVER/config.plist --volume " + quoted() + " --json");
+  ASSERT_EQ(onVolume.status, 0) << onVolume.err;
+  const std::string savedRun = jsonLines(onVolume.out).at(0)["run"].get<std::string>();
+  const Outcome fromVolume = run("undo " + quoted());
+  EXPECT_EQ(fromVolume.status, 1);
+  EXPECT_NE(fromVolume.err.find("bramble undo --system " + savedRun), std::string::npos) << fromVolume.err;
 }
 
 TEST_F(Undo, NvramWritesAreUndoneByteForByte) {
