@@ -11,11 +11,24 @@ if(TARNIX_WERROR)
   target_compile_options(tarnix_options INTERFACE -Werror)
 endif()
 
-# Every library of the project: static, warnings on, its folder's parent on the include path
-# so headers are included as "engine/RZBramble.h".
+# Every library of the project: static, warnings on. Its headers are included by their path
+# from the project root ("engine/RZBramble.h"), but each library puts only its own folder on
+# the include path (through a folder of links in the build tree): a library reaches the headers
+# of the libraries it links and no others, so the layering is the build's to keep, not habit's.
+# FOLDER names a subfolder that is the library's own (helper/protocol, app/core).
 function(tarnix_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
+  cmake_parse_arguments(ARG "" "FOLDER" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  if(ARG_FOLDER)
+    set(folder "${folder}/${ARG_FOLDER}")
+  endif()
+  set(root "${PROJECT_BINARY_DIR}/include/${name}")
+  if(NOT IS_SYMLINK "${root}/${folder}")
+    get_filename_component(parent "${root}/${folder}" DIRECTORY)
+    file(MAKE_DIRECTORY "${parent}")
+    file(CREATE_LINK "${PROJECT_SOURCE_DIR}/${folder}" "${root}/${folder}" SYMBOLIC)
+  endif()
+  target_include_directories(${name} PUBLIC "${root}")
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE tarnix_options ${ARG_PRIVATE})
 endfunction()
