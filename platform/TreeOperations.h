@@ -127,4 +127,8 @@ enum class LineEnd { newline, endOfFile, tooLong };
 int forEachLineBeneath(const TreeRoot& root, std::string_view relative, std::size_t maxLine,
                        const std::function<bool(std::string_view line, LineEnd end)>& line);
 
+// The kinds of system call the operations above make on a named item, for tests to make fail
+// (FailingTreeCall in platform/Fakes.h): a full disk, a denied folder or a mount met mid-way.
+enum class TreeCall { status, open, list, makeFolder, createFile, write, makeLink, readLink, owner, mode, remove, rename };
+
 }  // namespace tarnix::platform
