@@ -218,6 +218,7 @@ int copyFileData(int from, int to, const char* name) {
 struct Copier {
   std::optional<Ownership> owner;
   CopyIdentities identities;
+  mutable bool madeTop = false;  // the copy's top item exists, made by this copy
 
   int applyOwner(int fd, const char* name) const {
     if (owner && sys::fchown(fd, name, owner->uid, owner->gid) != 0) return errno;
@@ -244,6 +245,7 @@ struct Copier {
             return target.get() < 0 ? errno : 0;
           }))
         return rc;
+      if (depth == 0) madeTop = true;
       if (int rc = copyFileData(fromFd, target.get(), name)) return rc;
       return finish(target.get(), name, permissions);
     }
@@ -252,6 +254,7 @@ struct Copier {
     Fd target;
     if (int rc = writing([&] {
           if (sys::mkdirat(toDir, name, 0700) != 0) return errno;
+          if (depth == 0) madeTop = true;
           target.reset(sys::openat(toDir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
           return target.get() < 0 ? errno : 0;
         }))
@@ -358,7 +361,12 @@ int copyTreeBeneath(const TreeRoot& fromRoot, std::string_view from, const TreeR
         return sys::fstatat(parent.fd.get(), parent.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 ? EEXIST : 0;
       }))
     return rc;
-  return Copier{owner, identities}.copyOpened(source.get(), info, parent.fd.get(), parent.leaf.c_str(), 0);
+  const Copier copier{owner, identities};
+  const int rc = copier.copyOpened(source.get(), info, parent.fd.get(), parent.leaf.c_str(), 0);
+  // A copy cut short is no copy: what it made goes, so that nobody takes it for the whole tree
+  // (a kext kept for undo, a backup) and the same copy can be tried again.
+  if (rc != 0 && copier.madeTop) copier.writing([&] { return removeAt(parent.fd.get(), parent.leaf.c_str(), 0, 0); });
+  return rc;
 }
 
 int makeDirectoriesBeneath(const TreeRoot& root, std::string_view relative, std::uint32_t mode,

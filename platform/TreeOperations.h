@@ -68,6 +68,7 @@ int removeBeneath(const TreeRoot& root, std::string_view relative);
 // copied as links) to `to`, which must not exist (EEXIST). Permission bits are copied without
 // set-id bits; with `owner`, every copied item gets it. The source is opened and read with
 // the reader's rights, the copy made with the writer's (and belongs to the writer).
+// A copy that fails part-way is removed: nothing is left at `to`.
 int copyTreeBeneath(const TreeRoot& fromRoot, std::string_view from, const TreeRoot& toRoot, std::string_view to,
                     std::optional<Ownership> owner = std::nullopt, CopyIdentities as = {});
 // Creates the folder and its missing parents with `mode` (and `owner` for the ones created).

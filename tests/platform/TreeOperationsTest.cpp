@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "TestSupport.h"
+#include "platform/Fakes.h"
+#include "platform/Files.h"
+#include "platform/TreeOperations.h"
+
+namespace tarnix::platform {
+namespace {
+
+using test::TempDir;
+namespace fs = std::filesystem;
+
+// Each item beneath `folder` as "mode content" (a file), "mode" (a folder) or "-> target"
+// (a link): what a copy must reproduce, and a failed operation must leave as it was.
+std::map<std::string, std::string> snapshot(const std::string& folder) {
+  std::map<std::string, std::string> items;
+  for (const auto& relative : enumerateBeneath(folder, "")) {
+    const std::string path = folder + "/" + relative;
+    const auto attributes = attributesBeneath("/", path);
+    if (!attributes) continue;
+    std::string& item = items[relative];
+    if (attributes->isSymlink()) {
+      item = "-> " + fs::read_symlink(path).string();
+      continue;
+    }
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", attributes->permissions());
+    item = mode;
+    if (const auto contents = readFile(path)) item += " " + *contents;
+  }
+  return items;
+}
+
+// A kext as bundles come: folders, files, a set-user-id file, relative and absolute links.
+void makeKext(const std::string& path) {
+  ASSERT_EQ(makeDirectories(path + "/Contents/MacOS"), 0);
+  ASSERT_EQ(makeDirectories(path + "/Contents/Resources/English.lproj"), 0);
+  ASSERT_EQ(writeFile(path + "/Contents/Info.plist", "<plist/>", 0644), 0);
+  ASSERT_EQ(writeFile(path + "/Contents/MacOS/Fake", std::string(200000, 'x'), 0755), 0);
+  ASSERT_EQ(setModeNoFollow(path + "/Contents/MacOS/Fake", 04755), 0);
+  ASSERT_EQ(writeFile(path + "/Contents/Resources/English.lproj/InfoPlist.strings", "", 0600), 0);
+  ASSERT_EQ(makeSymlink("MacOS/Fake", path + "/Contents/Current"), 0);
+  ASSERT_EQ(makeSymlink("/System/Library/Extensions", path + "/Contents/Home"), 0);
+}
+
+// A chain of `depth` folders below `path`.
+void makeDeepTree(const std::string& path, int depth) {
+  std::string deep = path;
+  for (int level = 0; level < depth; ++level) deep += "/d";
+  ASSERT_EQ(makeDirectories(deep), 0);
+  ASSERT_EQ(writeFile(deep + "/leaf", "leaf"), 0);
+}
+
+class CopyTree : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    makeKext(dir / "from/Fake.kext");
+    ASSERT_EQ(makeDirectories(dir / "to"), 0);
+  }
+  TempDir dir;
+};
+
+TEST_F(CopyTree, CopiesFoldersFilesAndLinksAsTheyAreWithoutSetIdBits) {
+  ASSERT_EQ(copyTreeBeneath(dir.path(), "/from/Fake.kext", dir.path(), "/to/Fake.kext"), 0);
+  auto expected = snapshot(dir / "from/Fake.kext");
+  expected["Contents/MacOS/Fake"].replace(0, 4, "0755");
+  EXPECT_EQ(snapshot(dir / "to/Fake.kext"), expected);
+  EXPECT_EQ(expected["Contents/Home"], "-> /System/Library/Extensions");
+}
+
+TEST_F(CopyTree, FollowsALinkAtTheTopOnlyInsideItsRoot) {
+  ASSERT_EQ(makeSymlink("/from/Fake.kext", dir / "from/Link.kext"), 0);
+  ASSERT_EQ(copyTreeBeneath(dir.path(), "/from/Link.kext", dir.path(), "/to/Fake.kext"), 0);
+  EXPECT_TRUE(isDirectory(dir / "to/Fake.kext/Contents"));
+  // Resolved beneath the root "from": the link's absolute target names nothing there.
+  EXPECT_EQ(copyTreeBeneath(dir / "from", "/Link.kext", dir.path(), "/to/Other.kext"), ENOENT);
+}
+
+TEST_F(CopyTree, CopiesTreesAsDeepAsBundlesGoAndRefusesDeeperOnes) {
+  makeDeepTree(dir / "from/deep", 120);
+  EXPECT_EQ(copyTreeBeneath(dir.path(), "/from/deep", dir.path(), "/to/deep"), 0);
+  makeDeepTree(dir / "from/deeper", 140);
+  EXPECT_EQ(copyTreeBeneath(dir.path(), "/from/deeper", dir.path(), "/to/deeper"), ELOOP);
+  EXPECT_FALSE(pathExists(dir / "to/deeper"));
+}
+
+TEST_F(CopyTree, RefusesWhatABundleCannotHoldAndLeavesNothing) {
+  ASSERT_EQ(::mkfifo((dir / "from/Fake.kext/Contents/pipe").c_str(), 0644), 0);
+  EXPECT_EQ(copyTreeBeneath(dir.path(), "/from/Fake.kext", dir.path(), "/to/Fake.kext"), ENOTSUP);
+  EXPECT_FALSE(pathExists(dir / "to/Fake.kext"));
+}
+
+TEST_F(CopyTree, NeverReplacesWhatIsThere) {
+  ASSERT_EQ(writeFile(dir / "to/Fake.kext", "mine"), 0);
+  EXPECT_EQ(copyTreeBeneath(dir.path(), "/from/Fake.kext", dir.path(), "/to/Fake.kext"), EEXIST);
+  EXPECT_EQ(readFile(dir / "to/Fake.kext"), "mine");
+}
+
+// A copy that fails part-way says why and leaves no copy that could pass for a whole one (a
+// kext kept for undo, a backup); the source is never touched.
+TEST_F(CopyTree, AFailureMidWayIsReportedAndLeavesNoCopy) {
+  struct Case {
+    TreeCall call;
+    const char* name;
+    int error;
+  };
+  const Case cases[] = {
+      {TreeCall::createFile, "Info.plist", EACCES},  {TreeCall::write, "Fake", ENOSPC},
+      {TreeCall::makeFolder, "English.lproj", ENOSPC}, {TreeCall::makeLink, "Home", EACCES},
+      {TreeCall::readLink, "Current", ELOOP},        {TreeCall::open, "InfoPlist.strings", EACCES},
+      {TreeCall::status, "MacOS", ELOOP},            {TreeCall::list, "Resources", EXDEV},
+      {TreeCall::mode, "Contents", EPERM},           {TreeCall::mode, "Fake.kext", EPERM},
+  };
+  const auto source = snapshot(dir / "from/Fake.kext");
+  for (const auto& [call, name, error] : cases) {
+    SCOPED_TRACE(name);
+    {
+      FailingTreeCall fault(call, name, error);
+      EXPECT_EQ(copyTreeBeneath(dir.path(), "/from/Fake.kext", dir.path(), "/to/Fake.kext"), error);
+    }
+    EXPECT_FALSE(pathExists(dir / "to/Fake.kext"));
+    EXPECT_EQ(snapshot(dir / "from/Fake.kext"), source);
+  }
+  // And once the fault is gone, the same copy goes through.
+  EXPECT_EQ(copyTreeBeneath(dir.path(), "/from/Fake.kext", dir.path(), "/to/Fake.kext"), 0);
+}
+
+TEST_F(CopyTree, GivesEveryCopiedItemTheOwnerAsked) {
+  if (currentUserId() != 0) GTEST_SKIP() << "needs root to give items away";
+  ASSERT_EQ(copyTreeBeneath(dir.path(), "/from/Fake.kext", dir.path(), "/to/Fake.kext", Ownership{1234, 5678}), 0);
+  for (const auto& relative : enumerateBeneath(dir / "to", "Fake.kext")) {
+    const auto attributes = attributesBeneath(dir.path(), "/to/Fake.kext/" + relative);
+    ASSERT_TRUE(attributes) << relative;
+    EXPECT_EQ(attributes->uid, 1234u) << relative;
+    EXPECT_EQ(attributes->gid, 5678u) << relative;
+  }
+}
+
+}  // namespace
+}  // namespace tarnix::platform
