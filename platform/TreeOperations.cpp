@@ -388,6 +388,12 @@ int makeDirectoriesBeneath(const TreeRoot& root, std::string_view relative, std:
     done += "/" + component;
     if (sys::mkdirat(parent.get(), component.c_str(), mode & 07777u) != 0) {
       if (errno != EEXIST) return errno;
+      // What is there must be a folder (or a link to one inside the root): the next level's
+      // open checks that for the levels above the last.
+      if (rest.find_first_not_of('/') == std::string_view::npos) {
+        Fd existing(detail::openBeneath(rootFd.get(), done, O_PATH | O_DIRECTORY, root.resolve()));
+        if (existing.get() < 0) return errno;
+      }
       continue;
     }
     Fd created(sys::openat(parent.get(), component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

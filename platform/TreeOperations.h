@@ -71,7 +71,8 @@ int removeBeneath(const TreeRoot& root, std::string_view relative);
 // A copy that fails part-way is removed: nothing is left at `to`.
 int copyTreeBeneath(const TreeRoot& fromRoot, std::string_view from, const TreeRoot& toRoot, std::string_view to,
                     std::optional<Ownership> owner = std::nullopt, CopyIdentities as = {});
-// Creates the folder and its missing parents with `mode` (and `owner` for the ones created).
+// Creates the folder and its missing parents with `mode` (and `owner` for the ones created);
+// ENOTDIR when something other than a folder is in the way.
 int makeDirectoriesBeneath(const TreeRoot& root, std::string_view relative, std::uint32_t mode,
                            std::optional<Ownership> owner = std::nullopt);
 // Sets the modification time of the item to now.

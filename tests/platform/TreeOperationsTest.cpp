@@ -143,5 +143,29 @@ TEST_F(CopyTree, GivesEveryCopiedItemTheOwnerAsked) {
   }
 }
 
+TEST(MakeDirectories, MakesEachMissingFolderWithItsModeAndKeepsWhatIsThere) {
+  TempDir dir;
+  ASSERT_EQ(makeDirectories(dir / "volume/private/var"), 0);
+  ASSERT_EQ(makeSymlink("private/var", dir / "volume/var"), 0);
+  // Through a link inside the root, as the volume's own system would go.
+  ASSERT_EQ(makeDirectoriesBeneath(dir / "volume", "/var/log/Tarnix/", 0750), 0);
+  const auto made = attributesBeneath(dir / "volume", "/private/var/log/Tarnix");
+  ASSERT_TRUE(made);
+  EXPECT_EQ(made->permissions(), 0750u);  // past the umask
+  EXPECT_EQ(attributesBeneath(dir / "volume", "/private/var/log")->permissions(), 0750u);
+  EXPECT_EQ(makeDirectoriesBeneath(dir / "volume", "/var/log/Tarnix", 0700), 0);
+  EXPECT_EQ(attributesBeneath(dir / "volume", "/private/var/log/Tarnix")->permissions(), 0750u);
+  EXPECT_EQ(makeDirectoriesBeneath(dir / "volume", "/var/../log", 0755), EINVAL);
+  EXPECT_EQ(makeDirectoriesBeneath(dir / "volume", "/var/./log", 0755), EINVAL);
+}
+
+TEST(MakeDirectories, AFileWhereTheFolderShouldBeIsAFailure) {
+  TempDir dir;
+  ASSERT_EQ(writeFile(dir / "Logs", "not a folder"), 0);
+  EXPECT_EQ(makeDirectoriesBeneath(dir.path(), "/Logs", 0755), ENOTDIR);
+  EXPECT_EQ(makeDirectoriesBeneath(dir.path(), "/Logs/", 0755), ENOTDIR);
+  EXPECT_EQ(makeDirectoriesBeneath(dir.path(), "/Logs/Tarnix", 0755), ENOTDIR);
+}
+
 }  // namespace
 }  // namespace tarnix::platform
