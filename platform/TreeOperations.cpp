@@ -396,10 +396,16 @@ int makeDirectoriesBeneath(const TreeRoot& root, std::string_view relative, std:
       }
       continue;
     }
+    // A folder made but not given its owner and mode goes again: the next call would find it
+    // there and take it as done.
+    const auto unmake = [&](int error) {
+      ::unlinkat(parent.get(), component.c_str(), AT_REMOVEDIR);
+      return error;
+    };
     Fd created(sys::openat(parent.get(), component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (created.get() < 0) return errno;
-    if (owner && sys::fchown(created.get(), component.c_str(), owner->uid, owner->gid) != 0) return errno;
-    if (sys::fchmod(created.get(), component.c_str(), mode & 07777u) != 0) return errno;
+    if (created.get() < 0) return unmake(errno);
+    if (owner && sys::fchown(created.get(), component.c_str(), owner->uid, owner->gid) != 0) return unmake(errno);
+    if (sys::fchmod(created.get(), component.c_str(), mode & 07777u) != 0) return unmake(errno);
   }
 }
 

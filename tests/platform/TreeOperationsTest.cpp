@@ -167,5 +167,36 @@ TEST(MakeDirectories, AFileWhereTheFolderShouldBeIsAFailure) {
   EXPECT_EQ(makeDirectoriesBeneath(dir.path(), "/Logs/Tarnix", 0755), ENOTDIR);
 }
 
+// A folder that could not be given its owner or mode is not left to pass for a finished one
+// the next time; folders already finished above it stay.
+TEST(MakeDirectories, AFailureMidWayLeavesNoUnfinishedFolder) {
+  const struct {
+    TreeCall call;
+    const char* name;
+    int error;
+    const char* unfinished;
+  } cases[] = {
+      {TreeCall::makeFolder, "Journal", ENOSPC, "Logs/Tarnix/Journal"},
+      {TreeCall::makeFolder, "Tarnix", EACCES, "Logs/Tarnix"},
+      {TreeCall::mode, "Journal", EPERM, "Logs/Tarnix/Journal"},
+      {TreeCall::owner, "Tarnix", EPERM, "Logs/Tarnix"},
+      {TreeCall::open, "Journal", ELOOP, "Logs/Tarnix/Journal"},
+  };
+  for (const auto& [call, name, error, unfinished] : cases) {
+    SCOPED_TRACE(unfinished);
+    TempDir dir;
+    {
+      FailingTreeCall fault(call, name, error);
+      EXPECT_EQ(makeDirectoriesBeneath(dir.path(), "/Logs/Tarnix/Journal", 0700,
+                                       Ownership{currentUserId(), currentGroupId()}),
+                error);
+    }
+    EXPECT_FALSE(pathExists(dir / unfinished));
+    EXPECT_TRUE(isDirectory(dir / "Logs"));
+    ASSERT_EQ(makeDirectoriesBeneath(dir.path(), "/Logs/Tarnix/Journal", 0700), 0);
+    EXPECT_EQ(attributesBeneath(dir.path(), "/Logs/Tarnix/Journal")->permissions(), 0700u);
+  }
+}
+
 }  // namespace
 }  // namespace tarnix::platform
