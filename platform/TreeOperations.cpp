@@ -426,9 +426,12 @@ int writeFileBeneath(const TreeRoot& root, std::string_view relative, std::strin
   if (!openParent(rootFd.get(), relative, parent, root.resolve())) return errno;
   Fd file(sys::openat(parent.fd.get(), parent.leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (file.get() < 0) return errno;
-  if (const int rc = sys::writeAll(file.get(), parent.leaf.c_str(), contents)) return rc;
-  if (sys::fchmod(file.get(), parent.leaf.c_str(), mode & 07777u) != 0) return errno;
-  return owner && sys::fchown(file.get(), parent.leaf.c_str(), owner->uid, owner->gid) != 0 ? errno : 0;
+  int rc = sys::writeAll(file.get(), parent.leaf.c_str(), contents);
+  if (rc == 0 && sys::fchmod(file.get(), parent.leaf.c_str(), mode & 07777u) != 0) rc = errno;
+  if (rc == 0 && owner && sys::fchown(file.get(), parent.leaf.c_str(), owner->uid, owner->gid) != 0) rc = errno;
+  // A file cut short (a full disk) goes: at the tool's place it would pass for the tool.
+  if (rc != 0) ::unlinkat(parent.fd.get(), parent.leaf.c_str(), 0);
+  return rc;
 }
 
 namespace {

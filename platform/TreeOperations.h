@@ -77,7 +77,8 @@ int makeDirectoriesBeneath(const TreeRoot& root, std::string_view relative, std:
                            std::optional<Ownership> owner = std::nullopt);
 // Sets the modification time of the item to now.
 int touchBeneath(const TreeRoot& root, std::string_view relative);
-// Writes `contents` as a new file (EEXIST when something is there) with `mode` and `owner`.
+// Writes `contents` as a new file (EEXIST when something is there) with `mode` and `owner`;
+// when that fails part-way, the file is removed again.
 int writeFileBeneath(const TreeRoot& root, std::string_view relative, std::string_view contents, std::uint32_t mode,
                      std::optional<Ownership> owner = std::nullopt);
 

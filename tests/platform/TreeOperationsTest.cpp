@@ -198,5 +198,23 @@ TEST(MakeDirectories, AFailureMidWayLeavesNoUnfinishedFolder) {
   }
 }
 
+TEST(WriteFile, AFileCutShortIsNotLeftBehind) {
+  TempDir dir;
+  for (const auto& [call, error] : {std::pair{TreeCall::write, ENOSPC}, std::pair{TreeCall::mode, EPERM},
+                                    std::pair{TreeCall::owner, EPERM}}) {
+    {
+      FailingTreeCall fault(call, "Bramble", error);
+      EXPECT_EQ(writeFileBeneath(dir.path(), "/Bramble", "tool", 0755, Ownership{currentUserId(), currentGroupId()}),
+                error);
+    }
+    EXPECT_FALSE(pathExists(dir / "Bramble"));
+  }
+  ASSERT_EQ(writeFileBeneath(dir.path(), "/Bramble", "tool", 0755), 0);
+  EXPECT_EQ(readFile(dir / "Bramble"), "tool");
+  EXPECT_EQ(attributesBeneath(dir.path(), "/Bramble")->permissions(), 0755u);
+  EXPECT_EQ(writeFileBeneath(dir.path(), "/Bramble", "other", 0755), EEXIST);
+  EXPECT_EQ(readFile(dir / "Bramble"), "tool");
+}
+
 }  // namespace
 }  // namespace tarnix::platform
