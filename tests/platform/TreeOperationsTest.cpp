@@ -216,5 +216,142 @@ TEST(WriteFile, AFileCutShortIsNotLeftBehind) {
   EXPECT_EQ(readFile(dir / "Bramble"), "tool");
 }
 
+class RemoveTree : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    makeKext(dir / "Fake.kext");
+    ASSERT_EQ(writeFile(dir / "target", "kept"), 0);
+    ASSERT_EQ(makeSymlink("/target", dir / "link"), 0);
+  }
+  TempDir dir;
+};
+
+TEST_F(RemoveTree, RemovesFilesLinksAndTreesNeverWhatALinkNames) {
+  EXPECT_EQ(removeBeneath(dir.path(), "/link"), 0);
+  EXPECT_EQ(readFile(dir / "target"), "kept");
+  EXPECT_EQ(removeBeneath(dir.path(), "/Fake.kext"), 0);
+  EXPECT_FALSE(pathExists(dir / "Fake.kext"));
+  EXPECT_EQ(removeBeneath(dir.path(), "/target"), 0);
+  EXPECT_EQ(removeBeneath(dir.path(), "/target"), ENOENT);
+  for (const char* root : {"", "/", "/.", "/.."}) EXPECT_EQ(removeBeneath(dir.path(), root), EINVAL) << root;
+  EXPECT_TRUE(isDirectory(dir.path()));
+}
+
+// Removal cannot be undone part-way, but it never says it removed a tree it did not.
+TEST_F(RemoveTree, AFailureMidWayIsReportedAndTheTreeIsStillThere) {
+  const struct {
+    TreeCall call;
+    const char* name;
+    int error;
+  } cases[] = {
+      {TreeCall::remove, "Info.plist", EACCES}, {TreeCall::list, "Resources", EXDEV},
+      {TreeCall::open, "MacOS", ELOOP},         {TreeCall::status, "Current", EIO},
+      {TreeCall::remove, "Fake.kext", EBUSY},
+  };
+  for (const auto& [call, name, error] : cases) {
+    SCOPED_TRACE(name);
+    TempDir fresh;
+    makeKext(fresh / "Fake.kext");
+    FailingTreeCall fault(call, name, error);
+    EXPECT_EQ(removeBeneath(fresh.path(), "/Fake.kext"), error);
+    EXPECT_TRUE(isDirectory(fresh / "Fake.kext"));
+  }
+  makeDeepTree(dir / "deep", 140);
+  EXPECT_EQ(removeBeneath(dir.path(), "/deep"), ELOOP);
+  EXPECT_TRUE(isDirectory(dir / "deep"));
+}
+
+class TreeAttributes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    makeKext(dir / "Fake.kext");
+    ASSERT_EQ(writeFile(dir / "outside", "", 0600), 0);
+    ASSERT_EQ(makeSymlink("/outside", dir / "Fake.kext/Contents/Outside"), 0);
+  }
+  // Every item's permissions beneath the kext, links as "link".
+  std::map<std::string, std::string> modes() {
+    std::map<std::string, std::string> out;
+    for (const auto& relative : enumerateBeneath(dir / "Fake.kext", "")) {
+      const auto attributes = attributesBeneath(dir.path(), "/Fake.kext/" + relative);
+      out[relative] = attributes->isSymlink() ? "link" : std::to_string(attributes->permissions());
+    }
+    return out;
+  }
+  TempDir dir;
+  const Ownership me{currentUserId(), currentGroupId()};
+};
+
+TEST_F(TreeAttributes, GiveEveryItemTheModeButLinksAndNeverTouchWhatLinksName) {
+  const auto outcome = setTreeAttributesBeneath(dir.path(), "/Fake.kext", me, 0755);
+  EXPECT_TRUE(outcome.ownersSet);
+  EXPECT_TRUE(outcome.modesSet);
+  for (const auto& [relative, mode] : modes()) EXPECT_TRUE(mode == "493" || mode == "link") << relative << " " << mode;
+  EXPECT_EQ(attributesBeneath(dir.path(), "/Fake.kext")->permissions(), 0755u);
+  EXPECT_EQ(attributesBeneath(dir.path(), "/outside")->permissions(), 0600u);
+  // The top item may not be a link.
+  ASSERT_EQ(makeSymlink("/Fake.kext", dir / "Link.kext"), 0);
+  const auto link = setTreeAttributesBeneath(dir.path(), "/Link.kext", me, 0700);
+  EXPECT_FALSE(link.ownersSet || link.modesSet);
+  EXPECT_EQ(attributesBeneath(dir.path(), "/Fake.kext")->permissions(), 0755u);
+}
+
+TEST_F(TreeAttributes, TheObserverSeesEachItemThatChangesAndMayHoldItBack) {
+  ASSERT_EQ(setTreeAttributesBeneath(dir.path(), "/Fake.kext", me, 0755).modesSet, true);
+  ASSERT_EQ(setModeNoFollow(dir / "Fake.kext/Contents/Info.plist", 0600), 0);
+  ASSERT_EQ(setModeNoFollow(dir / "Fake.kext/Contents/MacOS/Fake", 0700), 0);
+  std::map<std::string, std::uint32_t> seen;
+  const TreeChangeObserver observer = [&](std::string_view relative, const FileAttributes& current) {
+    seen[std::string(relative)] = current.permissions();
+    return relative != "/Fake.kext/Contents/MacOS/Fake";
+  };
+  const auto outcome = setTreeAttributesBeneath(dir.path(), "/Fake.kext", me, 0755, &observer);
+  EXPECT_EQ(seen, (std::map<std::string, std::uint32_t>{{"/Fake.kext/Contents/Info.plist", 0600},
+                                                        {"/Fake.kext/Contents/MacOS/Fake", 0700}}));
+  EXPECT_FALSE(outcome.modesSet);
+  EXPECT_TRUE(outcome.ownersSet);
+  EXPECT_EQ(attributesBeneath(dir.path(), "/Fake.kext/Contents/Info.plist")->permissions(), 0755u);
+  EXPECT_EQ(attributesBeneath(dir.path(), "/Fake.kext/Contents/MacOS/Fake")->permissions(), 0700u);
+}
+
+// As chown -R and chmod -R: one item that fails is reported and the walk goes on.
+TEST_F(TreeAttributes, AFailureIsReportedAndTheRestStillChanges) {
+  const struct {
+    TreeCall call;
+    const char* name;
+    int error;
+    bool ownersSet, modesSet;
+  } cases[] = {
+      {TreeCall::mode, "Info.plist", EPERM, true, false},
+      {TreeCall::mode, "Resources", EROFS, true, false},
+      {TreeCall::open, "MacOS", ELOOP, false, false},
+      {TreeCall::list, "English.lproj", EACCES, false, false},
+      {TreeCall::status, "Info.plist", EIO, false, false},
+  };
+  for (const auto& [call, name, error, ownersSet, modesSet] : cases) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(setTreeAttributesBeneath(dir.path(), "/Fake.kext", me, 0700).modesSet, true);
+    FailingTreeCall fault(call, name, error);
+    const auto outcome = setTreeAttributesBeneath(dir.path(), "/Fake.kext", me, 0755);
+    EXPECT_EQ(outcome.ownersSet, ownersSet);
+    EXPECT_EQ(outcome.modesSet, modesSet);
+    EXPECT_EQ(attributesBeneath(dir.path(), "/Fake.kext/Contents/Home")->isSymlink(), true);
+    EXPECT_EQ(attributesBeneath(dir.path(), "/Fake.kext/Contents/Resources/English.lproj/InfoPlist.strings")
+                  ->permissions(),
+              std::string(name) == "English.lproj" ? 0700u : 0755u);
+  }
+}
+
+TEST_F(TreeAttributes, GiveEveryItemTheOwnerLinksIncluded) {
+  if (currentUserId() != 0) GTEST_SKIP() << "needs root to give items away";
+  const auto outcome = setTreeAttributesBeneath(dir.path(), "/Fake.kext", {1234, 5678}, 0755);
+  EXPECT_TRUE(outcome.ownersSet && outcome.modesSet);
+  for (const auto& relative : enumerateBeneath(dir / "Fake.kext", "")) {
+    const auto attributes = attributesBeneath(dir.path(), "/Fake.kext/" + relative);
+    EXPECT_EQ(attributes->uid, 1234u) << relative;
+    EXPECT_EQ(attributes->gid, 5678u) << relative;
+  }
+  EXPECT_EQ(attributesBeneath(dir.path(), "/outside")->uid, currentUserId());
+}
+
 }  // namespace
 }  // namespace tarnix::platform
