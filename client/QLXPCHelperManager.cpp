@@ -47,7 +47,7 @@ struct QLXPCHelperManager::Connection {
 
 QLXPCHelperManager::QLXPCHelperManager(QLXPCHelper helper, QLXPCHelperManagerDelegate* delegate,
                                        const platform::HelperPlatformTable& table, platform::ProcessRunner& runner)
-    : helper_(std::move(helper)), delegate_(delegate), table_(table), runner_(runner) {}
+    : helper_(helper), delegate_(delegate), table_(table), runner_(runner) {}
 
 QLXPCHelperManager::~QLXPCHelperManager() = default;
 
