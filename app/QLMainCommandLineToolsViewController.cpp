@@ -330,7 +330,9 @@ void QLMainCommandLineToolsViewController::actionButtonUpgrade() {
     return upgradeFailed("kQLMainCommandLineToolsVCFailedToFetchURLFromRemoteServer");
   QNetworkReply* reply = network_->get(QNetworkRequest(address));
   connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64 written, qint64 expected) {
-    if (expected > 0) QLInterfaceHelpers::setDeterminate(outletCircularIndicator, 100.0 * written / expected);
+    if (expected > 0)
+      QLInterfaceHelpers::setDeterminate(outletCircularIndicator,
+                                         100.0 * static_cast<double>(written) / static_cast<double>(expected));
   });
   connect(reply, &QNetworkReply::finished, this, [this, reply] { didFinishDownloading(reply); });
 }

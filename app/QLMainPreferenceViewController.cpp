@@ -1,7 +1,5 @@
 #include "app/QLMainPreferenceViewController.h"
 
-#include <unistd.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -22,6 +20,7 @@
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "model/QLCPU.h"
+#include "platform/Files.h"
 #include "platform/Processor.h"
 
 namespace tarnix {
@@ -135,8 +134,7 @@ void QLMainPreferenceViewController::selectKextsBackupFolder() {
 
 bool QLMainPreferenceViewController::chooseKextsBackupFolder(const QString& path) {
   // The kernel's answer, which knows read-only mounts; permission bits alone do not.
-  const QByteArray native = QFile::encodeName(path);
-  if (path.isEmpty() || ::access(native.constData(), W_OK) != 0 || !QFileInfo(path).isDir()) {
+  if (path.isEmpty() || !platform::isWritable(QFile::encodeName(path).toStdString()) || !QFileInfo(path).isDir()) {
     QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
                                   QLLocalizedString("kQLMainPreferenceVCSelectedDirectoryIsNotWritable"));
     return false;

@@ -6,9 +6,7 @@
 #include "app/QLMainCommandLineToolsViewController.h"
 #include "app/QLMainPreferenceViewController.h"
 #include "app/QLMaintenanceViewController.h"
-#include "app/QLPlaceholderViewController.h"
 #include "app/QLSIPConfigViewController.h"
-#include "app/core/QLLocalization.h"
 
 namespace tarnix::QLPaneFactory {
 
@@ -37,8 +35,6 @@ QLMainAbstractViewController* instantiate(const QString& identifier) {
   else if (identifier == QLatin1String(kQLSBIDCommandLineTools)) pane = new QLMainCommandLineToolsViewController;
   else if (identifier == QLatin1String(kQLSBIDPreferences)) pane = new QLMainPreferenceViewController;
   else if (identifier == QLatin1String(kQLSBIDAbout)) pane = new QLMainAboutViewController;
-  else if (toolbarIdentifiers().contains(identifier))
-    pane = new QLPlaceholderViewController(identifier, QLLocalizedString(labelKey(identifier)));
   if (pane) pane->loadView();
   return pane;
 }

@@ -1,7 +1,5 @@
 #include "bootconfig/QLBootloaderConfig.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -55,7 +53,7 @@ int QLBootloaderConfig::saveFile(const std::string& path, std::string_view conte
   }
   // The file is as it was: its copy would only be clutter.
   const auto dropCopy = [&] {
-    if (!keptCopy.empty()) ::unlink(keptCopy.c_str());
+    if (!keptCopy.empty()) platform::removeFile(keptCopy);
     keptCopy.clear();
   };
   if (journal) {

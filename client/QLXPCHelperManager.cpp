@@ -1,13 +1,13 @@
 #include "client/QLXPCHelperManager.h"
 
 #include <asio.hpp>
-#include <cstdlib>
 #include <thread>
 
 #include "helper/protocol/QLXPCHelperContextStub.h"
 #include "helper/protocol/QLXPCTarnixHelperProxy.h"
 #include "helper/transport/QLXPCConnection.h"
 #include "platform/Log.h"
+#include "platform/ThisProcess.h"
 
 namespace tarnix {
 namespace {
@@ -47,7 +47,7 @@ struct QLXPCHelperManager::Connection {
 
 QLXPCHelperManager::QLXPCHelperManager(QLXPCHelper helper, QLXPCHelperManagerDelegate* delegate,
                                        const platform::HelperPlatformTable& table, platform::ProcessRunner& runner)
-    : helper_(std::move(helper)), delegate_(delegate), table_(table), runner_(runner) {}
+    : helper_(helper), delegate_(delegate), table_(table), runner_(runner) {}
 
 QLXPCHelperManager::~QLXPCHelperManager() = default;
 
@@ -75,9 +75,10 @@ bool QLXPCHelperManager::install() {
 }
 
 namespace {
-const char* socketOverride() {
-  const char* socket = std::getenv("TARNIX_HELPER_SOCKET");
-  return socket && *socket ? socket : nullptr;
+std::optional<std::string> socketOverride() {
+  auto socket = platform::environmentVariable("TARNIX_HELPER_SOCKET");
+  if (socket && socket->empty()) return std::nullopt;
+  return socket;
 }
 }  // namespace
 
@@ -89,7 +90,7 @@ void QLXPCHelperManager::installAndConnect() {
 }
 
 void QLXPCHelperManager::connect() {
-  if (const char* socket = socketOverride()) return connect(socket);
+  if (const auto socket = socketOverride()) return connect(*socket);
   connect(table_.installed(table_.socketPath));
 }
 

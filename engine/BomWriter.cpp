@@ -11,7 +11,8 @@
 namespace tarnix {
 namespace {
 
-constexpr std::uint32_t kHeaderSize = 512;
+// The header's fields padded to the block where the variables begin, as Apple's tools write it.
+constexpr std::uint32_t kHeaderBlockSize = 512;
 constexpr std::uint32_t kNodeSize = 4096;
 constexpr std::uint32_t kMaxNodeEntries = (kNodeSize - 12) / 8;  // 510
 constexpr std::uint32_t kVIndexNodeSize = 128;
@@ -288,7 +289,7 @@ std::string BomWriter::serialize() const {
     put8(vars, static_cast<std::uint8_t>(name.size()));
     vars.append(name);
   }
-  const std::size_t bodyStart = kHeaderSize + vars.size();
+  const std::size_t bodyStart = kHeaderBlockSize + vars.size();
   const std::size_t tableOffset = bodyStart + out.size();
   const std::uint32_t slots = std::max<std::uint32_t>(kMinBlockSlots, blockCount + 1);
   const std::size_t tableLength = 4 + std::size_t{slots} * 8 + 4 + 16;
@@ -301,9 +302,9 @@ std::string BomWriter::serialize() const {
   put32(file, blockCount);
   put32(file, static_cast<std::uint32_t>(tableOffset));
   put32(file, static_cast<std::uint32_t>(tableLength));
-  put32(file, kHeaderSize);
+  put32(file, kHeaderBlockSize);
   put32(file, static_cast<std::uint32_t>(vars.size()));
-  file.resize(kHeaderSize, '\0');
+  file.resize(kHeaderBlockSize, '\0');
   file.append(vars);
   file.append(out);
   put32(file, slots);

@@ -11,7 +11,8 @@
 namespace tarnix {
 namespace {
 
-constexpr std::size_t kHeaderSize = 32;
+// "BOMStore", the version and the counts and offsets that locate the block table and variables.
+constexpr std::size_t kHeaderFieldsSize = 32;
 // A BOM of a few million entries is a few hundred MiB; nothing real comes near this.
 constexpr std::size_t kMaxFileSize = std::size_t{2} << 30;
 // No system accepts longer paths; a longer one is built by a hostile chain of names.
@@ -201,7 +202,7 @@ int RZBomParser::finish(int code) {
 
 int RZBomParser::parseBuffer() {
   const Store store(data_);
-  if (store.size() < kHeaderSize || std::memcmp(store.at(0), "BOMStore", 8) != 0 || *store.at(8) != 0)
+  if (store.size() < kHeaderFieldsSize || std::memcmp(store.at(0), "BOMStore", 8) != 0 || *store.at(8) != 0)
     return notABomStore;
   Store indexed = store;
   if (!indexed.setBlockTable(store.u32(16))) return notABomStore;

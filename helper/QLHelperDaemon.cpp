@@ -1,7 +1,5 @@
 #include "helper/QLHelperDaemon.h"
 
-#include <unistd.h>
-
 #include <asio.hpp>
 #include <charconv>
 #include <chrono>
@@ -17,8 +15,10 @@
 #include "helper/protocol/QLXPCTarnixHelperStub.h"
 #include "helper/transport/QLXPCListener.h"
 #include "model/QLCPU.h"
+#include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Systemd.h"
+#include "platform/ThisProcess.h"
 
 #ifndef TARNIX_HELPER_VERSION
 #define TARNIX_HELPER_VERSION "0"
@@ -58,10 +58,7 @@ class ConnectionReceiver final : public QLXPCHelperContextProtocol {
 
 void log(const std::string& where, const std::string& text) { platform::diagnostic(where, text); }
 
-[[noreturn]] void exitNow() {
-  std::fflush(nullptr);
-  ::_exit(0);
-}
+[[noreturn]] void exitNow() { platform::exitImmediately(0); }
 
 // The daemon's connections and when it ends, all on the main loop: connections are capped
 // per user and in total (root and the daemon's own user never wait for others'); the daemon
@@ -215,14 +212,6 @@ class Daemon {
   bool terminating_ = false, stopping_ = false, exiting_ = false;
 };
 
-std::string ownExecutable() {
-  std::string path(4096, '\0');
-  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-  if (length <= 0) return {};
-  path.resize(static_cast<std::size_t>(length));
-  return path;
-}
-
 std::optional<std::chrono::seconds> parseSeconds(const std::string& text) {
   unsigned value = 0;
   const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -267,11 +256,11 @@ int runHelperDaemon(const std::vector<std::string>& arguments) {
 
   if (install) {
     // pkexec names the user who asked; only root may install.
-    if (::geteuid() != 0) {
+    if (platform::currentUserId() != 0) {
       platform::diagnostic("QLHelperInstaller::install()", "Error: the install step must run as root.");
       return 1;
     }
-    return installHelper(table, QLXPCHelper::kIdentifier, ownExecutable()) ? 0 : 1;
+    return installHelper(table, QLXPCHelper::kIdentifier, platform::ownExecutablePath()) ? 0 : 1;
   }
 
   asio::io_context io;
@@ -292,7 +281,7 @@ int runHelperDaemon(const std::vector<std::string>& arguments) {
   }
 
   // Only a daemon systemd starts again on the next connection ends when idle, unless told.
-  Daemon daemon(io, *listener, QLXPCPeerPolicy(::geteuid()),
+  Daemon daemon(io, *listener, QLXPCPeerPolicy(platform::currentUserId()),
                 idleExit.value_or(activated ? kActivatedIdleExit : std::chrono::seconds(0)));
   QLHelperServices services;
   services.table = table;
@@ -312,7 +301,7 @@ int runHelperDaemon(const std::vector<std::string>& arguments) {
     signals.async_wait(onSignal);
   };
   signals.async_wait(onSignal);
-  ::signal(SIGPIPE, SIG_IGN);
+  platform::ignoreBrokenPipes();
   platform::diagnostic("QLXPCHelperListener::run()", "Listening.");
   platform::notifyReady();
   io.run();

@@ -18,7 +18,7 @@ QLHelperWorkQueue::~QLHelperWorkQueue() {
   for (auto& worker : workers_) worker.join();
 }
 
-bool QLHelperWorkQueue::submit(uid_t user, bool trusted, std::function<void()> work) {
+bool QLHelperWorkQueue::submit(std::uint32_t user, bool trusted, std::function<void()> work) {
   {
     std::lock_guard lock(mutex_);
     Lane& lane = lanes_[user];
@@ -31,7 +31,7 @@ bool QLHelperWorkQueue::submit(uid_t user, bool trusted, std::function<void()> w
   return true;
 }
 
-QLHelperWorkQueue::Lane* QLHelperWorkQueue::nextLane(uid_t& user) {
+QLHelperWorkQueue::Lane* QLHelperWorkQueue::nextLane(std::uint32_t& user) {
   for (auto turn = turns_.begin(); turn != turns_.end(); ++turn) {
     Lane& lane = lanes_[*turn];
     if (lane.running >= limits_.runningPerUser) continue;
@@ -46,7 +46,7 @@ QLHelperWorkQueue::Lane* QLHelperWorkQueue::nextLane(uid_t& user) {
 void QLHelperWorkQueue::serve() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    uid_t user = 0;
+    std::uint32_t user = 0;
     Lane* lane = nullptr;
     changed_.wait(lock, [&] { return stopping_ || (lane = nextLane(user)) != nullptr; });
     if (stopping_) return;

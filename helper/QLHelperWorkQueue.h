@@ -3,10 +3,9 @@
 // runs a few operations at a time and may queue a bounded number more; users the daemon does
 // not trust never hold every worker together. So one user's flood, or one user's calls waiting
 // for a password dialog (which can take minutes), leaves other users, and root, served.
-#include <sys/types.h>
-
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -33,7 +32,7 @@ class QLHelperWorkQueue {
 
   // Queues `work` as `user`'s (trusted: root, or the user the daemon runs as). False, and
   // nothing queued, when that user already has as many waiting as the limit allows.
-  bool submit(uid_t user, bool trusted, std::function<void()> work);
+  bool submit(std::uint32_t user, bool trusted, std::function<void()> work);
 
   const Limits& limits() const { return limits_; }
 
@@ -46,13 +45,13 @@ class QLHelperWorkQueue {
   void serve();
   // The lane whose turn it is among those that may start one more now; null when none may.
   // Called with the mutex held.
-  Lane* nextLane(uid_t& user);
+  Lane* nextLane(std::uint32_t& user);
 
   const Limits limits_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::map<uid_t, Lane> lanes_;
-  std::deque<uid_t> turns_;  // users with work waiting, the one served longest ago first
+  std::map<std::uint32_t, Lane> lanes_;
+  std::deque<std::uint32_t> turns_;  // users with work waiting, the one served longest ago first
   unsigned untrustedRunning_ = 0;
   bool stopping_ = false;
   std::vector<std::thread> workers_;

@@ -1,7 +1,5 @@
 #pragma once
 // Who the daemon serves, and whom it trusts as much as itself.
-#include <sys/types.h>
-
 #include <optional>
 
 #include "platform/PeerCredentials.h"

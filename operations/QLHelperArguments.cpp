@@ -20,7 +20,8 @@ bool isKextName(const std::string& name) {
 }
 
 bool isInstallableKext(const QLKernelExtension& kext) {
-  return isKextName(kext.name()) && isPlainAbsolutePath(kext.path());
+  // path() takes any URL's tail for a path: "https:/etc/A.kext" would name /etc/A.kext.
+  return kext.url().starts_with("file:///") && isKextName(kext.name()) && isPlainAbsolutePath(kext.path());
 }
 
 }  // namespace tarnix::arguments

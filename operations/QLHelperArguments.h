@@ -14,7 +14,7 @@ bool isPlainAbsolutePath(const std::string& path);
 std::optional<std::string> kextFolder(const std::string& folder);
 // One path component ending in ".kext" with something before it.
 bool isKextName(const std::string& name);
-// A kext whose name is a kext name and whose path is a plain absolute path.
+// A kext given by a file URL whose name is a kext name and whose path is a plain absolute path.
 bool isInstallableKext(const QLKernelExtension& kext);
 
 }  // namespace tarnix::arguments

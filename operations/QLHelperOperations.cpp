@@ -1,9 +1,5 @@
 #include "operations/QLHelperOperations.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +11,7 @@
 #include "operations/QLHelperArguments.h"
 #include "operations/QLToolArchive.h"
 #include "platform/DetachedProcess.h"
+#include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/VolumeTree.h"
 
@@ -40,30 +37,11 @@ std::string parentOf(const std::string& path) {
   return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-// A regular file read whole, opened with `caller`'s rights; its status in `info`.
+// A regular file read whole with `caller`'s rights; its owner and mode in `attributes`.
 std::optional<std::string> readAs(const platform::Identity* caller, const std::string& path, std::size_t limit,
-                                  struct stat& info) {
-  int fd = -1;
-  platform::actingAs(caller, 0, [&] {
-    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    return 0;
-  });
-  if (fd < 0) return std::nullopt;
-  std::string bytes;
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<std::size_t>(info.st_size) <= limit;
-  if (ok) {
-    bytes.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-      const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-      if (got < 0 && errno == EINTR) continue;
-      ok = got > 0;
-      if (ok) done += static_cast<std::size_t>(got);
-    }
-  }
-  ::close(fd);
-  if (!ok) return std::nullopt;
-  return bytes;
+                                  platform::FileAttributes& attributes) {
+  return platform::actingAs(caller, std::optional<std::string>(),
+                            [&] { return platform::readFile(path, limit, &attributes); });
 }
 
 // The lines a worker thread has formatted since its last commit.
@@ -171,7 +149,7 @@ bool repairKextFolder(const platform::VolumeHandle& volume, const std::string& f
 
 bool rebuildCaches(const platform::VolumeHandle& volume, const platform::HelperPlatformTable& table,
                    platform::ProcessRunner& runner) {
-  if (::access(table.kextcache.c_str(), X_OK) == 0) {
+  if (platform::isExecutable(table.kextcache)) {
     const auto status = runner.run(table.kextcache, {"-i", volume.mountPoint()});
     return status && *status == 0;
   }
@@ -329,11 +307,11 @@ std::vector<QLKernelExtension> backupKexts(const platform::VolumeHandle& volume,
 std::optional<std::string> toolFromSource(const std::string& source, const platform::HelperPlatformTable& table,
                                           const platform::Identity* caller) {
   constexpr const char* where = "QLXPCTarnixHelper::installBrambleFromSourcePath()";
-  struct stat info{};
+  platform::FileAttributes info;
   if (source == table.bundledTool) {
     auto tool = readAs(caller, source, QLToolArchive::kMaximumArchiveBytes, info);
     // The packaged copy is the system's: one that someone else could have written is not.
-    if (tool && (info.st_uid == 0 || info.st_uid == ::geteuid()) && !(info.st_mode & 022)) return tool;
+    if (tool && (info.uid == 0 || info.uid == platform::currentUserId()) && !(info.mode & 022)) return tool;
     log(where, "Refused the packaged copy " + source + ": missing, unreadable or writable by others.");
     return std::nullopt;
   }

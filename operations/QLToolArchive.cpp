@@ -1,7 +1,6 @@
 #include "operations/QLToolArchive.h"
 
 #include <sodium.h>
-#include <sys/stat.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -10,6 +9,11 @@
 
 namespace tarnix::QLToolArchive {
 namespace {
+
+// A Unix zip entry keeps its st_mode in the high half of its external attributes; these are the
+// archive format's values, whatever system reads it.
+constexpr zip_uint32_t kUnixFileType = 0170000;
+constexpr zip_uint32_t kUnixRegularFile = 0100000;
 
 // Base64 text (blanks and line ends around it allowed) of exactly `size` bytes.
 template <std::size_t size>
@@ -66,7 +70,7 @@ std::optional<std::string> extract(std::string_view archive, const std::string& 
   zip_uint8_t system = 0;
   zip_uint32_t attributes = 0;
   if (zip_file_get_external_attributes(zip.get(), static_cast<zip_uint64_t>(index), 0, &system, &attributes) == 0 &&
-      system == ZIP_OPSYS_UNIX && (attributes >> 16) != 0 && !S_ISREG(attributes >> 16))
+      system == ZIP_OPSYS_UNIX && (attributes >> 16) != 0 && ((attributes >> 16) & kUnixFileType) != kUnixRegularFile)
     return std::nullopt;  // a link or a folder under the tool's name
   std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(zip.get(), static_cast<zip_uint64_t>(index), 0));
   if (!file) return std::nullopt;

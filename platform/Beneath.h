@@ -2,9 +2,14 @@
 // Internal to platform/: opening paths inside a root directory.
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+namespace tarnix::platform {
+enum class TreeCall;
+}
 
 namespace tarnix::platform::detail {
 
@@ -46,5 +51,16 @@ int writeAll(int fd, std::string_view bytes);
 // Splits "/a/b/c" into "/a/b" and "c"; "/c" into "" and "c". An empty or "/" path has an
 // empty leaf.
 void splitParent(std::string_view relative, std::string_view& parent, std::string_view& leaf);
+
+// A failure tests inject into the tree operations: the next `remaining` calls of the kind
+// `call` on an item whose last path component is `name` fail with `error`.
+struct TreeFault {
+  TreeCall call;
+  std::string name;
+  int error;
+  mutable std::atomic<int> remaining;
+};
+// Sets the one fault in force (null: none); the fault must outlive its use.
+void setTreeFault(const TreeFault* fault);
 
 }  // namespace tarnix::platform::detail

@@ -1,6 +1,6 @@
 #pragma once
-// In-memory stand-ins for tests: a volume whose attribute calls can be made to fail, and a
-// process runner that records its calls.
+// Stand-ins for tests: a volume whose attribute calls can be made to fail, failures injected
+// into the tree operations, and a process runner that records its calls.
 #include <map>
 #include <mutex>
 #include <set>
@@ -8,7 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Beneath.h"
 #include "platform/Process.h"
+#include "platform/TreeOperations.h"
 #include "platform/VolumeTree.h"
 
 namespace tarnix::platform {
@@ -36,6 +38,24 @@ class FakeVolumeTrees final : public VolumeTrees {
   std::map<std::pair<std::string, Operation>, int> failures_;
   std::vector<std::string> calls_;
   bool refuseOpen_ = false;
+};
+
+// While it lives, the next `times` calls of the kind `call` that the tree operations
+// (platform/TreeOperations.h) make on an item whose last path component is `name` fail with
+// `error`, in any thread: a fault met once mid-way, after which the operation's own clean-up
+// runs as it would. One at a time.
+class FailingTreeCall {
+ public:
+  FailingTreeCall(TreeCall call, std::string name, int error, int times = 1)
+      : fault_{call, std::move(name), error, times} {
+    detail::setTreeFault(&fault_);
+  }
+  ~FailingTreeCall() { detail::setTreeFault(nullptr); }
+  FailingTreeCall(const FailingTreeCall&) = delete;
+  FailingTreeCall& operator=(const FailingTreeCall&) = delete;
+
+ private:
+  detail::TreeFault fault_;
 };
 
 class FakeProcessRunner final : public ProcessRunner {

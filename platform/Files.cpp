@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -21,9 +22,11 @@ namespace {
 using detail::Fd;
 
 
-std::optional<std::string> readAll(int fd, std::size_t limit) {
+std::optional<std::string> readAll(int fd, std::size_t limit, FileAttributes* attributes = nullptr) {
   struct stat info{};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (fstat(fd, &info) != 0) return std::nullopt;
+  if (attributes) *attributes = FileAttributes{info.st_uid, info.st_gid, info.st_mode};
+  if (!S_ISREG(info.st_mode)) return std::nullopt;
   if (static_cast<std::uint64_t>(info.st_size) > limit) return std::nullopt;
   // Read to the end rather than to st_size: files of /proc report a size of 0.
   std::string data;
@@ -162,10 +165,10 @@ bool isDirectory(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::optional<std::string> readFile(const std::string& path, std::size_t limit) {
+std::optional<std::string> readFile(const std::string& path, std::size_t limit, FileAttributes* attributes) {
   Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) return std::nullopt;
-  return readAll(fd.get(), limit);
+  return readAll(fd.get(), limit, attributes);
 }
 
 std::optional<std::string> readFileBeneath(const std::string& root, std::string_view relative, std::size_t limit) {
@@ -239,6 +242,23 @@ int removeTree(const std::string& path) {
   std::filesystem::remove_all(path, error);
   return error ? error.value() : 0;
 }
+
+int removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
+
+int renamePath(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+bool isSocketOrMissing(const std::string& path) {
+  struct stat info{};
+  return ::lstat(path.c_str(), &info) != 0 || S_ISSOCK(info.st_mode);
+}
+
+bool isWritable(const std::string& path) { return ::access(path.c_str(), W_OK) == 0; }
+bool isExecutable(const std::string& path) { return ::access(path.c_str(), X_OK) == 0; }
+
+CreationMask::CreationMask(std::uint32_t mask) : previous_(::umask(static_cast<mode_t>(mask & 0777u))) {}
+CreationMask::~CreationMask() { ::umask(static_cast<mode_t>(previous_)); }
 
 std::uint32_t currentUserId() { return ::geteuid(); }
 std::uint32_t currentGroupId() { return ::getegid(); }

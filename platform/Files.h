@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/VolumeTree.h"
+
 namespace tarnix::platform {
 
 inline constexpr std::size_t kDefaultReadLimit = 1u << 30;  // 1 GiB
@@ -22,8 +24,11 @@ std::optional<std::string> absolutePath(const std::string& path);
 bool pathExists(const std::string& path);
 bool isDirectory(const std::string& path);
 
-// The whole file, or nothing when it cannot be read or is larger than `limit`.
-std::optional<std::string> readFile(const std::string& path, std::size_t limit = kDefaultReadLimit);
+// The whole file, or nothing when it cannot be read, is not a regular file or is larger than
+// `limit`. With `attributes`, the owner and mode of the file that was opened (a path that
+// changes meanwhile cannot hand over another file's).
+std::optional<std::string> readFile(const std::string& path, std::size_t limit = kDefaultReadLimit,
+                                    FileAttributes* attributes = nullptr);
 
 // `relative` is resolved beneath `root` ("" or "/" for the root itself).
 std::optional<std::string> readFileBeneath(const std::string& root, std::string_view relative,
@@ -71,6 +76,30 @@ int makeSymlink(const std::string& target, const std::string& linkPath);
 int setOwnerNoFollow(const std::string& path, std::uint32_t uid, std::uint32_t gid);
 int setModeNoFollow(const std::string& path, std::uint32_t permissions);
 int removeTree(const std::string& path);
+// Removes one file (or link, or socket), never a folder.
+int removeFile(const std::string& path);
+// rename(2): replaces what is at `to` in one step.
+int renamePath(const std::string& from, const std::string& to);
+
+// Whether nothing is at `path`, or a socket (a link is not followed).
+bool isSocketOrMissing(const std::string& path);
+// The kernel's answer to whether this process may write, or run, `path`: unlike permission
+// bits it knows read-only mounts and access lists.
+bool isWritable(const std::string& path);
+bool isExecutable(const std::string& path);
+
+// While it lives, the process's file-creation mask is `mask` (for every thread: hold it only
+// around a creation that must not be masked, and not while other threads create files).
+class CreationMask {
+ public:
+  explicit CreationMask(std::uint32_t mask);
+  ~CreationMask();
+  CreationMask(const CreationMask&) = delete;
+  CreationMask& operator=(const CreationMask&) = delete;
+
+ private:
+  std::uint32_t previous_;
+};
 
 std::uint32_t currentUserId();
 std::uint32_t currentGroupId();

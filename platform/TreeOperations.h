@@ -68,14 +68,17 @@ int removeBeneath(const TreeRoot& root, std::string_view relative);
 // copied as links) to `to`, which must not exist (EEXIST). Permission bits are copied without
 // set-id bits; with `owner`, every copied item gets it. The source is opened and read with
 // the reader's rights, the copy made with the writer's (and belongs to the writer).
+// A copy that fails part-way is removed: nothing is left at `to`.
 int copyTreeBeneath(const TreeRoot& fromRoot, std::string_view from, const TreeRoot& toRoot, std::string_view to,
                     std::optional<Ownership> owner = std::nullopt, CopyIdentities as = {});
-// Creates the folder and its missing parents with `mode` (and `owner` for the ones created).
+// Creates the folder and its missing parents with `mode` (and `owner` for the ones created);
+// ENOTDIR when something other than a folder is in the way.
 int makeDirectoriesBeneath(const TreeRoot& root, std::string_view relative, std::uint32_t mode,
                            std::optional<Ownership> owner = std::nullopt);
 // Sets the modification time of the item to now.
 int touchBeneath(const TreeRoot& root, std::string_view relative);
-// Writes `contents` as a new file (EEXIST when something is there) with `mode` and `owner`.
+// Writes `contents` as a new file (EEXIST when something is there) with `mode` and `owner`;
+// when that fails part-way, the file is removed again.
 int writeFileBeneath(const TreeRoot& root, std::string_view relative, std::string_view contents, std::uint32_t mode,
                      std::optional<Ownership> owner = std::nullopt);
 
@@ -126,5 +129,9 @@ enum class LineEnd { newline, endOfFile, tooLong };
 // with tooLong. 0 or an errno value (ENOENT when there is no such file).
 int forEachLineBeneath(const TreeRoot& root, std::string_view relative, std::size_t maxLine,
                        const std::function<bool(std::string_view line, LineEnd end)>& line);
+
+// The kinds of system call the operations above make on a named item, for tests to make fail
+// (FailingTreeCall in platform/Fakes.h): a full disk, a denied folder or a mount met mid-way.
+enum class TreeCall { status, open, list, makeFolder, createFile, write, makeLink, readLink, owner, mode, remove, rename };
 
 }  // namespace tarnix::platform

@@ -123,10 +123,6 @@
         <source>Command Line Tools</source>
         <translation>Command Line Tools</translation>
     </message>
-    <message id="kQLMainPlaceholderVCNotYetAvailable">
-        <source>This pane is not available in this version of Tarnix yet.</source>
-        <translation>This pane is not available in this version of Tarnix yet.</translation>
-    </message>
     <message id="kQLMainAboutVCTitle">
         <source>About Tarnix</source>
         <translation>About Tarnix</translation>

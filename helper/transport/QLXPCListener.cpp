@@ -1,8 +1,6 @@
 #include "helper/transport/QLXPCListener.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "platform/Files.h"
 #include "platform/Log.h"
 
 namespace tarnix {
@@ -11,8 +9,7 @@ namespace {
 
 // Nothing at `path`, or a socket, which may be replaced.
 bool replaceable(const std::string& path, std::string& error) {
-  struct stat info{};
-  if (::lstat(path.c_str(), &info) != 0 || S_ISSOCK(info.st_mode)) return true;
+  if (platform::isSocketOrMissing(path)) return true;
   error = path + " exists and is not a socket";
   return false;
 }
@@ -28,20 +25,25 @@ std::unique_ptr<QLXPCListener> QLXPCListener::bind(asio::io_context& io, const s
     return nullptr;
   }
   if (!replaceable(path, error) || !replaceable(staging, error)) return nullptr;
-  ::unlink(staging.c_str());
+  platform::removeFile(staging);
   std::error_code code;
   Acceptor acceptor(io);
   acceptor.open(asio::local::stream_protocol(), code);
   // Open to every local user, as the installed socket is: who is served, and what each may
   // change, is the daemon's to decide (its policy, then polkit), not the socket's mode.
-  const mode_t previous = ::umask(0111);
-  if (!code) acceptor.bind(asio::local::stream_protocol::endpoint(staging), code);
-  ::umask(previous);
-  if (!code && ::chmod(staging.c_str(), 0666) != 0) code = std::error_code(errno, std::generic_category());
+  if (!code) {
+    platform::CreationMask mask(0111);
+    acceptor.bind(asio::local::stream_protocol::endpoint(staging), code);
+  }
+  if (!code) {
+    if (const int failed = platform::setModeNoFollow(staging, 0666)) code = std::error_code(failed, std::generic_category());
+  }
   if (!code) acceptor.listen(asio::socket_base::max_listen_connections, code);
-  if (!code && ::rename(staging.c_str(), path.c_str()) != 0) code = std::error_code(errno, std::generic_category());
+  if (!code) {
+    if (const int failed = platform::renamePath(staging, path)) code = std::error_code(failed, std::generic_category());
+  }
   if (code) {
-    ::unlink(staging.c_str());
+    platform::removeFile(staging);
     error = "cannot listen on " + path + ": " + code.message();
     return nullptr;
   }
