@@ -116,7 +116,7 @@ void QLXPCHelperManager::connect(const std::string& socketPath) {
   state.thread = std::thread([&state] { state.io.run(); });
 
   state.proxy->test([this](std::int64_t answer) {
-    if (answer != 1234567890) return;  // not our helper: no notification at all
+    if (answer != kQLHelperTestAnswer) return;  // not our helper: no notification at all
     if (!delegate_) return;
     delegate_->helperManagerDidConnect(helper_);
     delegate_->postNotification({QLXPCHelperManagerNotification::didConnectToHelper, std::nullopt, std::nullopt});

@@ -120,8 +120,8 @@ QLXPCTarnixHelper::Admission QLXPCTarnixHelper::admit(const std::shared_ptr<QLHe
   return admission;
 }
 
-void QLXPCTarnixHelper::test(QLReply<std::int64_t> reply) { reply(1234567890); }
-void QLXPCTarnixHelper::test2(QLReply<std::int64_t> reply) { reply(9999999999); }
+void QLXPCTarnixHelper::test(QLReply<std::int64_t> reply) { reply(kQLHelperTestAnswer); }
+void QLXPCTarnixHelper::test2(QLReply<std::int64_t> reply) { reply(kQLHelperTest2Answer); }
 void QLXPCTarnixHelper::getVersion(QLReply<std::string> reply) { reply(services_.version); }
 
 void QLXPCTarnixHelper::terminate() {

@@ -51,11 +51,11 @@ bool save(QWidget* widget, const QString& path, const std::function<void()>& tou
 class RepairingHelper final : public QLXPCTarnixHelperProtocol {
  public:
   bool repairing = false;
-  void test(QLReply<std::int64_t> reply) override { reply(1234567890); }
+  void test(QLReply<std::int64_t> reply) override { reply(kQLHelperTestAnswer); }
   void terminate() override {}
   void uninstall(QLReply<bool> reply) override { reply(false); }
   void getVersion(QLReply<std::string> reply) override { reply(""); }
-  void test2(QLReply<std::int64_t> reply) override { reply(9999999999); }
+  void test2(QLReply<std::int64_t> reply) override { reply(kQLHelperTest2Answer); }
   void repairWithFolder(std::string, QLOSVolume, QLReply<bool> reply) override { reply(true); }
   void repairDiskPermissionsOnTargetVolume(QLOSVolume,
                                            QLReply<std::vector<QLRepairPermissionsRepresentableResult>>) override {

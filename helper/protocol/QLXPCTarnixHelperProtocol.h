@@ -18,7 +18,7 @@ class QLXPCTarnixHelperProtocol : public QLXPCHelperProtocol {
   virtual void repairDiskPermissionsOnTargetVolume(
       QLOSVolume volume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>> reply) = 0;
   virtual void rebuildCachesOnTargetVolume(QLOSVolume volume, QLReply<bool> reply) = 0;
-  virtual void test2(QLReply<std::int64_t> reply) = 0;  // 9999999999
+  virtual void test2(QLReply<std::int64_t> reply) = 0;  // kQLHelperTest2Answer
   // Both reply with the kexts that failed.
   virtual void installWithKernelExtensions(std::vector<QLKernelExtension> kexts, std::string toDestinationFolder,
                                            QLOSVolume onTargetVolume, QLReply<std::vector<QLKernelExtension>> reply) = 0;

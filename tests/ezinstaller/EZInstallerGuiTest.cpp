@@ -68,11 +68,11 @@ class ScriptedProxy final : public QLXPCTarnixHelperProtocol {
     return requests_;
   }
 
-  void test(QLReply<std::int64_t> reply) override { reply(1234567890); }
+  void test(QLReply<std::int64_t> reply) override { reply(kQLHelperTestAnswer); }
   void terminate() override { record("terminate"); }
   void uninstall(QLReply<bool> reply) override { reply(false); }
   void getVersion(QLReply<std::string> reply) override { reply(""); }
-  void test2(QLReply<std::int64_t> reply) override { reply(9999999999); }
+  void test2(QLReply<std::int64_t> reply) override { reply(kQLHelperTest2Answer); }
   void repairWithFolder(std::string, QLOSVolume, QLReply<bool> reply) override { reply(false); }
   void repairDiskPermissionsOnTargetVolume(
       QLOSVolume volume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>> reply) override {

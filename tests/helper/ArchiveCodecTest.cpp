@@ -203,7 +203,7 @@ TEST(WireMessage, RefusesAStringWhoseLengthIsNotItsText) {
 class RecordingHelper final : public QLXPCTarnixHelperProtocol {
  public:
   std::vector<std::string> calls;
-  void test(QLReply<std::int64_t> reply) override { calls.push_back("test"), reply(1234567890); }
+  void test(QLReply<std::int64_t> reply) override { calls.push_back("test"), reply(kQLHelperTestAnswer); }
   void terminate() override { calls.push_back("terminate"); }
   void uninstall(QLReply<bool>) override {}
   void getVersion(QLReply<std::string>) override {}
