@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -37,7 +38,10 @@ QLDetailedResultsViewController::QLDetailedResultsViewController(
   outletResultsTableView->setSortingEnabled(false);
   outletResultsTableView->verticalHeader()->hide();
   outletResultsTableView->setWordWrap(false);
-  outletResultsTableView->setFocusPolicy(Qt::NoFocus);
+  // Scrolled from the keyboard too (arrows, Page Up and Down, Home, End); long paths lose
+  // their middle, and the whole path is the cell's tooltip.
+  outletResultsTableView->setFocusPolicy(Qt::StrongFocus);
+  outletResultsTableView->setTextElideMode(Qt::ElideMiddle);
   // Widths from the first rows only, once: measuring every row of a large repair would hold
   // the GUI thread for seconds.
   outletResultsTableView->horizontalHeader()->setResizeContentsPrecision(100);
@@ -45,7 +49,17 @@ QLDetailedResultsViewController::QLDetailedResultsViewController(
   outletResultsTableView->verticalHeader()->setDefaultSectionSize(
       outletResultsTableView->verticalHeader()->minimumSectionSize() + 6);
   outletResultsTableView->resizeColumnsToContents();
-  outletResultsTableView->horizontalHeader()->setStretchLastSection(true);
+  // The path takes what the other columns leave, so that the values and the status stay in
+  // view at the window's size.
+  outletResultsTableView->horizontalHeader()->setStretchLastSection(false);
+  outletResultsTableView->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+  // Home and End go to the first and last row, not the row's first and last cell.
+  for (const auto& [key, go] : {std::pair{Qt::Key_Home, &QAbstractItemView::scrollToTop},
+                                std::pair{Qt::Key_End, &QAbstractItemView::scrollToBottom}}) {
+    auto* shortcut = new QShortcut(QKeySequence(key), outletResultsTableView);
+    shortcut->setContext(Qt::WidgetShortcut);
+    connect(shortcut, &QShortcut::activated, outletResultsTableView, go);
+  }
   outletButtonOK = new QPushButton(QLLocalizedString("kQLDetailedResultsVCOK"), this);
   outletButtonOK->setDefault(true);
   connect(outletButtonOK, &QPushButton::clicked, this, &QLDetailedResultsViewController::actionButtonOK);

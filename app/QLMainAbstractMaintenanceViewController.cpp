@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <array>
 
 #include "app/QLAppManager.h"
 #include "app/QLDetailedResultsViewController.h"
@@ -120,6 +121,16 @@ void QLMainAbstractMaintenanceViewController::updateRepairPermissionsProgress(co
   const QVariantMap values = context.toMap();
   if (!values.contains(QStringLiteral("progress"))) return;
   QLInterfaceHelpers::setDeterminate(circularIndicator, values.value(QStringLiteral("progress")).toDouble());
+  // The phase in words, when the helper says it: a long phase is not mistaken for a stall.
+  static constexpr std::array<std::array<const char*, 3>, 4> kPhases{{
+      {"receipts", "kQLMainAbstractPhaseReceipts", "Repairing permissions: reading the package receipts…"},
+      {"resources", "kQLMainAbstractPhaseResources", "Repairing permissions: listing the files…"},
+      {"repair", "kQLMainAbstractPhaseRepair", "Repairing permissions: checking and fixing the files…"},
+      {"transfer", "kQLMainAbstractPhaseTransfer", "Repairing permissions: receiving the results…"},
+  }};
+  const QString phase = values.value(QStringLiteral("phase")).toString();
+  for (const auto& [name, key, fallback] : kPhases)
+    if (phase == QLatin1String(name)) updateStatusWithLocalizedString(QLLocalizedString(key, fallback));
 }
 
 void QLMainAbstractMaintenanceViewController::openVolumeChooser(QWidget* parent,

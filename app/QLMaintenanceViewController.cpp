@@ -7,7 +7,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QLocale>
 #include <array>
+#include <utility>
 
 #include "app/QLAppManager.h"
 #include "app/QLInterfaceHelpers.h"
@@ -187,7 +189,7 @@ void QLMaintenanceViewController::didRepairDiskPermissionsWithResults(
     callRebuidCaches();
     return;
   }
-  finishWithResults(*repairPermissionsResults);
+  finishWithResults(std::exchange(repairPermissionsResults, std::nullopt).value());
 }
 
 void QLMaintenanceViewController::willRebuildCaches() {
@@ -197,7 +199,8 @@ void QLMaintenanceViewController::willRebuildCaches() {
 
 void QLMaintenanceViewController::didRebuildCaches() {
   if (repairPermissionsResults && !repairPermissionsResults->empty()) {
-    finishWithResults(*repairPermissionsResults);
+    // Moved, not copied: a whole system's results are many.
+    finishWithResults(std::exchange(repairPermissionsResults, std::nullopt).value());
     return;
   }
   finishWithMessage();
@@ -229,10 +232,20 @@ QString QLMaintenanceViewController::finishedText() const {
   return text;
 }
 
-void QLMaintenanceViewController::finishWithResults(const std::vector<QLRepairPermissionsRepresentableResult>& results) {
+void QLMaintenanceViewController::finishWithResults(std::vector<QLRepairPermissionsRepresentableResult> results) {
   finishCommon();
-  result = std::make_shared<QLDetailedRepresentableResult>(
-      QStringLiteral("QLUIMain"), QLLocalizedString("kQLMainAbstractVCFinished"), withJournalLocation(finishedText()), results);
+  std::size_t fixed = 0, failed = 0;
+  for (const auto& entry : results) {
+    if (entry.attributeStatusString == "Fixed") ++fixed;
+    else if (entry.attributeStatusString == "Failed") ++failed;
+  }
+  const QString counts = QLLocalizedString("kQLMaintenanceVCFixedAndFailed", "%1 items fixed, %2 failed.")
+                             .arg(QLocale().toString(static_cast<qulonglong>(fixed)),
+                                  QLocale().toString(static_cast<qulonglong>(failed)));
+  result = std::make_shared<QLDetailedRepresentableResult>(QStringLiteral("QLUIMain"),
+                                                           QLLocalizedString("kQLMainAbstractVCFinished"),
+                                                           withJournalLocation(finishedText() + QLatin1Char(' ') + counts),
+                                                           std::move(results));
   performSegue(QStringLiteral("QLSBSegueIDMaintenance2DetailedResults"));
 }
 

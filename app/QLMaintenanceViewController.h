@@ -68,7 +68,7 @@ class QLMaintenanceViewController final : public QLMainAbstractMaintenanceViewCo
  private:
   void setOption(std::uint64_t option, bool on);
   void repairFolders();
-  void finishWithResults(const std::vector<QLRepairPermissionsRepresentableResult>& results);
+  void finishWithResults(std::vector<QLRepairPermissionsRepresentableResult> results);
   void finishWithMessage();
   QString finishedText() const;
   void finishCommon();

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolButton>
 
@@ -244,7 +245,12 @@ void QLMainEZInstallerViewController::willRepairDiskPermissions() {
 }
 
 void QLMainEZInstallerViewController::didRepairDiskPermissionsWithResults(
-    std::vector<QLRepairPermissionsRepresentableResult>) {
+    std::vector<QLRepairPermissionsRepresentableResult> results) {
+  // Nothing here shows them; a whole system's results are freed off the GUI thread.
+  QThreadPool::globalInstance()->start(
+      [dropped = std::make_shared<std::vector<QLRepairPermissionsRepresentableResult>>(std::move(results))]() mutable {
+        dropped.reset();
+      });
   if (!proxy()) return finish();
   callRebuidCaches();
 }

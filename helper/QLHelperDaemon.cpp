@@ -39,6 +39,9 @@ constexpr QLXPCConnection::Limits kConnectionLimits{
     .writeTimeout = 30s,
     .maxQueuedBytes = 64u << 20,
 };
+// Output a repair's results may have waiting for the peer before the repair waits for it to
+// read: the daemon never holds more of them than this for a client that stops reading.
+constexpr std::size_t kResultWindow = 4u << 20;
 // How long the replies of an ending daemon may take to leave.
 constexpr QLXPCConnection::Duration kFlushLimit = 2s;
 // A socket-activated daemon with no connection for this long ends; systemd starts it again.
@@ -54,6 +57,30 @@ class ConnectionReceiver final : public QLXPCHelperContextProtocol {
  private:
   std::shared_ptr<QLXPCConnection> connection_;
   QLXPCHelperContextProxy proxy_;
+};
+
+// Where one call's reply, and the parts ahead of it, go. Any thread; parts only from a worker.
+class ConnectionReply final : public wire::ReplySender {
+ public:
+  ConnectionReply(std::weak_ptr<QLXPCConnection> connection, std::uint64_t id, bool acceptsParts)
+      : wire::ReplySender(id), connection_(std::move(connection)), acceptsParts_(acceptsParts) {}
+  void sendReply(platform::Plist values) override {
+    if (auto alive = connection_.lock()) alive->sendReply(id(), std::move(values), QLXPCHelperRefusal::current());
+  }
+  void sendEncodedReply(std::string body) override {
+    if (auto alive = connection_.lock()) alive->sendBody(std::move(body));
+  }
+  bool acceptsParts() const override { return acceptsParts_; }
+  bool sendEncodedPart(std::string body) override {
+    auto alive = connection_.lock();
+    if (!alive || !acceptsParts_ || !alive->waitForRoom(kResultWindow)) return false;
+    alive->sendBody(std::move(body));
+    return true;
+  }
+
+ private:
+  std::weak_ptr<QLXPCConnection> connection_;
+  const bool acceptsParts_;
 };
 
 void log(const std::string& where, const std::string& text) { platform::diagnostic(where, text); }
@@ -133,18 +160,16 @@ class Daemon {
 
     auto caller = std::make_shared<QLHelperCaller>(peer, trusted, QLCPU::shared().maxthread());
     auto receiver = std::make_shared<ConnectionReceiver>(connection);
-    helper_->addReceiver(receiver, peer.uid);  // the newest of its user receives progress
+    helper_->addReceiver(receiver, caller.get());  // the progress of the calls it makes
     QLXPCConnection* key = connection.get();
     live_.emplace(key, Live{connection, caller, receiver.get()});
     std::weak_ptr<QLXPCConnection> weak = connection;
     connection->setMessageHandler([weak, stub = stub_, caller](const wire::Message& message) {
       auto self = weak.lock();
       if (!self) return false;
-      QLXPCTarnixHelper::setCaller(caller);
-      const std::uint64_t id = message.id;
-      const bool dispatched = stub->dispatch(message, [weak, id](platform::Plist values) {
-        if (auto alive = weak.lock()) alive->sendReply(id, std::move(values), QLXPCHelperRefusal::current());
-      });
+      auto reply = std::make_shared<ConnectionReply>(weak, message.id, message.acceptsParts);
+      QLXPCTarnixHelper::setCaller(caller, reply);
+      const bool dispatched = stub->dispatch(message, reply);
       QLXPCTarnixHelper::setCaller(nullptr);
       if (!dispatched) log("QLXPCHelperListener::connection()", "Refused message " + message.selector + ".");
       return dispatched;

@@ -1,6 +1,7 @@
 #include "helper/QLXPCTarnixHelper.h"
 
 #include "engine/RZBrambleDelegate.h"
+#include "helper/protocol/QLWireResults.h"
 #include "operations/QLHelperArguments.h"
 #include "operations/QLHelperOperations.h"
 #include "platform/Log.h"
@@ -10,23 +11,30 @@ namespace tarnix {
 namespace {
 
 thread_local std::shared_ptr<QLHelperCaller> tCaller;
+thread_local std::shared_ptr<wire::ReplySender> tCall;
 
 void log(const char* where, const std::string& text) { platform::diagnostic(where, text); }
 
-// Forwards one repair's progress to the helper, for the user who asked for it.
+// Forwards one repair's progress to the connection that asked for it, with its phase: the
+// job's percentage runs through the receipts (to 40), the resources (to 90) and the repair.
 class ProgressForwarder final : public RZBrambleDelegate {
  public:
-  explicit ProgressForwarder(std::function<void(double)> forward) : forward_(std::move(forward)) {}
+  explicit ProgressForwarder(std::function<void(QLXPCHelperContext)> forward) : forward_(std::move(forward)) {}
   void willSetupManager() override {}
   void didSetupManager() override {}
   void willVerifyPermissions() override {}
   void didVerifyPermissions() override {}
   void willRepairPermissions() override {}
   void didRepairPermissions() override {}
-  void globalProgressDidChangeWithNewProgress(double progress) override { forward_(progress); }
+  void globalProgressDidChangeWithNewProgress(double progress) override {
+    const char* phase = progress < 40 ? "receipts" : progress < 90 ? "resources" : "repair";
+    forward_(QLXPCHelperContext::initWith("Progress", progress, phase));
+  }
+  // The repair is done; what is left of its results is being written and sent.
+  void transferring() { forward_(QLXPCHelperContext::initWith("Progress", 100, "transfer")); }
 
  private:
-  std::function<void(double)> forward_;
+  std::function<void(QLXPCHelperContext)> forward_;
 };
 
 }  // namespace
@@ -34,9 +42,10 @@ class ProgressForwarder final : public RZBrambleDelegate {
 QLXPCTarnixHelper::QLXPCTarnixHelper(std::string bundleID, std::string version, QLHelperServices services)
     : QLXPCHelper(std::move(bundleID), std::move(version)), services_(std::move(services)), pool_(services_.work) {}
 
-void QLXPCTarnixHelper::addReceiver(std::shared_ptr<QLXPCHelperContextProtocol> receiver, uid_t uid) {
+void QLXPCTarnixHelper::addReceiver(std::shared_ptr<QLXPCHelperContextProtocol> receiver,
+                                    const QLHelperCaller* caller) {
   std::lock_guard lock(receiversMutex_);
-  receivers_.push_back({std::move(receiver), uid});
+  receivers_.push_back({std::move(receiver), caller});
 }
 
 void QLXPCTarnixHelper::removeReceiver(const QLXPCHelperContextProtocol* receiver) {
@@ -44,17 +53,22 @@ void QLXPCTarnixHelper::removeReceiver(const QLXPCHelperContextProtocol* receive
   std::erase_if(receivers_, [&](const Receiver& entry) { return entry.receiver.get() == receiver; });
 }
 
-void QLXPCTarnixHelper::setCaller(std::shared_ptr<QLHelperCaller> caller) { tCaller = std::move(caller); }
+void QLXPCTarnixHelper::setCaller(std::shared_ptr<QLHelperCaller> caller, std::shared_ptr<wire::ReplySender> call) {
+  tCaller = std::move(caller);
+  tCall = std::move(call);
+}
 
-void QLXPCTarnixHelper::updateProgress(uid_t uid, double progress) {
+void QLXPCTarnixHelper::updateProgress(const QLHelperCaller* caller, QLXPCHelperContext context) {
+  // The connection that asked, not another of the same user's: an application's progress
+  // must not go to whichever of its user's programs connected last.
   std::shared_ptr<QLXPCHelperContextProtocol> receiver;
   {
     std::lock_guard lock(receiversMutex_);
-    for (auto entry = receivers_.rbegin(); entry != receivers_.rend() && !receiver; ++entry)
-      if (entry->uid == uid) receiver = entry->receiver;
+    for (const auto& entry : receivers_)
+      if (entry.caller == caller) receiver = entry.receiver;
   }
-  if (!receiver) return;  // nobody of that user to tell
-  receiver->updateWithNewContext(QLXPCHelperContext::initWith("Progress", progress));
+  if (!receiver) return;  // the connection has ended
+  receiver->updateWithNewContext(std::move(context));
 }
 
 QLJournalHeader QLXPCTarnixHelper::journalHeader(const char* operation, std::string target,
@@ -153,14 +167,26 @@ void QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume(
     return replyOnMain(std::move(reply), Results{});
   }
   onWorkingQueue<Results>(
-      where, std::move(reply), {}, [this, caller = tCaller, volume = std::move(volume)](QLReply<Results> done) {
+      where, std::move(reply), {},
+      [this, caller = tCaller, call = tCall, volume = std::move(volume)](QLReply<Results> done) {
         auto admission = admit(caller, volume.mountPoint, QLHelperAction::repair, where);
         if (admission.refusal) return replyOnMain(std::move(done), Results{}, std::move(admission.refusal));
-        ProgressForwarder progress([this, uid = caller->peer.uid](double value) { updateProgress(uid, value); });
+        ProgressForwarder progress(
+            [this, caller = caller.get()](QLXPCHelperContext context) { updateProgress(caller, std::move(context)); });
         QLJournalRun journal({volumeJournal(*admission.volume)},
                              journalHeader("repair-permissions", volume.mountPoint, *caller));
-        replyOnMain(std::move(done), QLHelperOperations::repairPermissions(*admission.volume, volume,
-                                                                           caller->maxThreads.load(), &progress, journal));
+        // Results leave while the repair runs when the caller takes them in parts; the window
+        // holds the repair back while the caller is behind.
+        QLHelperOperations::QLResultBatches parts;
+        if (call && call->acceptsParts())
+          parts = [call](Results&& batch) {
+            return call->sendEncodedPart(wire::encodeResultsMessage(wire::Kind::part, call->id(), batch));
+          };
+        auto results = QLHelperOperations::repairPermissions(*admission.volume, volume, caller->maxThreads.load(),
+                                                             &progress, journal, parts);
+        progress.transferring();
+        // Written here, not on the main loop: a whole system's results take a while to write.
+        done(std::move(results));
       });
 }
 

@@ -3,8 +3,8 @@
 // operations. Each operation that changes something runs on the helper's pool of workers
 // (QLHelperWorkQueue), where it first opens the caller's volume (checked, unless the caller is
 // trusted as the daemon itself), then asks polkit, then does the work of QLHelperOperations;
-// replies go out from the daemon's main loop. Progress goes to the newest connection of the
-// user who asked.
+// replies go out from the daemon's main loop, or, for a repair's results, are written and sent
+// from its worker. Progress goes to the connection that asked.
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -16,6 +16,7 @@
 #include "helper/QLHelperWorkQueue.h"
 #include "helper/protocol/QLXPCHelper.h"
 #include "helper/protocol/QLXPCHelperContextProtocol.h"
+#include "helper/protocol/QLWireSender.h"
 #include "helper/protocol/QLXPCHelperRefusal.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
 #include "journal/QLJournalRecord.h"
@@ -46,12 +47,12 @@ class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProt
  public:
   QLXPCTarnixHelper(std::string bundleID, std::string version, QLHelperServices services);
 
-  // Receivers of progress, one per connection, with the connection's user; the newest of a
-  // user gets the progress of that user's repairs.
-  void addReceiver(std::shared_ptr<QLXPCHelperContextProtocol> receiver, uid_t uid);
+  // Receivers of progress, one per connection, with the connection's caller; a repair's
+  // progress goes to its caller's.
+  void addReceiver(std::shared_ptr<QLXPCHelperContextProtocol> receiver, const QLHelperCaller* caller);
   void removeReceiver(const QLXPCHelperContextProtocol* receiver);
-  // The caller of the message being dispatched on this thread.
-  static void setCaller(std::shared_ptr<QLHelperCaller> caller);
+  // The caller of the message being dispatched on this thread, and where its reply goes.
+  static void setCaller(std::shared_ptr<QLHelperCaller> caller, std::shared_ptr<wire::ReplySender> call = nullptr);
   // Operations queued or running (main loop only).
   std::size_t operationsOutstanding() const { return outstanding_; }
 
@@ -84,7 +85,7 @@ class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProt
   // for `action`. An empty mount point asks only.
   Admission admit(const std::shared_ptr<QLHelperCaller>& caller, const std::string& mountPoint, QLHelperAction action,
                   const char* where);
-  void updateProgress(uid_t uid, double progress);
+  void updateProgress(const QLHelperCaller* caller, QLXPCHelperContext context);
   // Who a run in the journal was made for.
   QLJournalHeader journalHeader(const char* operation, std::string target, const QLHelperCaller& caller) const;
   // Runs `work` on the pool as the caller's; it replies through replyOnMain. When the caller
@@ -96,11 +97,11 @@ class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProt
 
   struct Receiver {
     std::shared_ptr<QLXPCHelperContextProtocol> receiver;
-    uid_t uid;
+    const QLHelperCaller* caller;
   };
   QLHelperServices services_;
   std::mutex receiversMutex_;
-  std::vector<Receiver> receivers_;  // oldest first
+  std::vector<Receiver> receivers_;
   std::size_t outstanding_ = 0;      // main loop only
   QLHelperWorkQueue pool_;           // last: its workers end before what they use
 };

@@ -100,10 +100,48 @@ bool QLJournalChangeRecorder::commit() {
   return written;
 }
 
+namespace {
+// Converts the engine's results as they come, and passes them on in batches large enough that
+// each message is worth its overhead, small enough that the peer sees them arrive.
+class RepresentableSink final : public RZResultSink {
+ public:
+  static constexpr std::size_t kBatch = 2048;
+  RepresentableSink(std::string held, std::string shown, const QLResultBatches& batches)
+      : held_(std::move(held)), shown_(std::move(shown)), batches_(batches) {}
+
+  void didProduceResults(std::span<QLRepairPermissionsResult> results) override {
+    for (const auto& result : results) {
+      auto converted = QLRepairPermissionsRepresentableResult::fromResult(result);
+      if (!converted) continue;
+      auto& path = converted->fileSystemResourcePath;
+      if (path.compare(0, held_.size(), held_) == 0) path = shown_ + path.substr(held_.size());
+      if (open_) kept_.push_back(std::move(*converted));
+    }
+    if (batches_ && kept_.size() >= kBatch) flush();
+  }
+  // What is left: everything without batches, nothing with them.
+  std::vector<QLRepairPermissionsRepresentableResult> finish() {
+    if (batches_) flush();
+    return std::move(kept_);
+  }
+
+ private:
+  void flush() {
+    if (open_ && !kept_.empty()) open_ = batches_(std::move(kept_));
+    kept_.clear();
+  }
+  const std::string held_, shown_;
+  const QLResultBatches& batches_;
+  std::vector<QLRepairPermissionsRepresentableResult> kept_;
+  bool open_ = true;
+};
+}  // namespace
+
 std::vector<QLRepairPermissionsRepresentableResult> repairPermissions(const platform::VolumeHandle& volume,
                                                                       const QLOSVolume& described,
                                                                       std::int64_t threads, RZBrambleDelegate* delegate,
-                                                                      QLJournalRun& journal) {
+                                                                      QLJournalRun& journal,
+                                                                      const QLResultBatches& batches) {
   // The job reads receipts by path: it is given the held folder's own path, never the one the
   // caller named, and it changes files only through the held descriptor.
   QLOSVolume held = described;
@@ -114,16 +152,9 @@ std::vector<QLRepairPermissionsRepresentableResult> repairPermissions(const plat
   job.setChangeObserver(&recorder);
   log("QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume()",
       "Repairing " + volume.mountPoint() + " with " + std::to_string(job.numThreads()) + " threads.");
-  std::vector<QLRepairPermissionsRepresentableResult> representable;
-  for (const auto& result : job.run()) {
-    auto converted = QLRepairPermissionsRepresentableResult::fromResult(result);
-    if (!converted) continue;
-    auto& path = converted->fileSystemResourcePath;
-    if (path.compare(0, held.mountPoint.size(), held.mountPoint) == 0)
-      path = volume.mountPoint() + path.substr(held.mountPoint.size());
-    representable.push_back(std::move(*converted));
-  }
-  return representable;
+  RepresentableSink sink(held.mountPoint, volume.mountPoint(), batches);
+  job.run(sink);
+  return sink.finish();
 }
 
 bool repairKextFolder(const platform::VolumeHandle& volume, const std::string& folder, QLJournalRun& journal) {

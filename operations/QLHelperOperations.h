@@ -5,6 +5,7 @@
 // folders the caller names are read and written with (null: the process's own). Each change
 // is written to `journal` before it is made, and not made when it cannot be written.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,12 +43,18 @@ class QLJournalChangeRecorder final : public RZChangeObserver {
   QLJournalRun& journal_;
 };
 
+// Results handed out in batches while a repair runs; false once nobody takes them any more
+// (the rest are dropped).
+using QLResultBatches = std::function<bool(std::vector<QLRepairPermissionsRepresentableResult>&&)>;
+
 // The repair-permissions job on `volume` (described by `described`) with `threads` workers,
-// reporting progress to `delegate`; results name files by the volume's mount point.
+// reporting progress to `delegate`; results name files by the volume's mount point. With
+// `batches`, the results go there as the repair produces them and none are returned.
 std::vector<QLRepairPermissionsRepresentableResult> repairPermissions(const platform::VolumeHandle& volume,
                                                                       const QLOSVolume& described,
                                                                       std::int64_t threads, RZBrambleDelegate* delegate,
-                                                                      QLJournalRun& journal);
+                                                                      QLJournalRun& journal,
+                                                                      const QLResultBatches& batches = {});
 // `chown -R 0:0` and `chmod -R 755` of one kext folder ("/Library/Extensions/"), without
 // following links or leaving the volume. True when both succeeded everywhere.
 bool repairKextFolder(const platform::VolumeHandle& volume, const std::string& folder, QLJournalRun& journal);

@@ -6,7 +6,8 @@ namespace tarnix {
 
 QVariantMap QLHelperNotificationBridge::contextObject(const QLXPCHelperContext& context) {
   return {{QStringLiteral("status"), QString::fromStdString(context.status)},
-          {QStringLiteral("progress"), context.progress}};
+          {QStringLiteral("progress"), context.progress},
+          {QStringLiteral("phase"), QString::fromStdString(context.phase)}};
 }
 
 QLHelperNotificationBridge::QLHelperNotificationBridge(QObject* parent) : QObject(parent) {}

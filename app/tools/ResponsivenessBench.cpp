@@ -1,15 +1,22 @@
 // How responsive the Maintenance pane stays while the real helper repairs a large sample
-// volume: the longest the GUI thread went without running its event loop, and the longest
-// the progress indicator stood still. Goals: no stall above 50 ms, the indicator moving at
-// least once a second.
+// volume: Execute to the results window against the engine's own repair of a twin volume,
+// the longest the GUI thread went without running its event loop, the longest the progress
+// indicator stood still, and how long a second client waits for test: meanwhile. Goals:
+// Execute-to-results at most 1.5 times the engine's repair, no stall above 50 ms, the
+// indicator never still for 1.5 s, test: answered within 100 ms.
 // Usage: tarnix-responsiveness-bench [FILES]   (default 90000 files, about 100,000 entries)
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QLabel>
 #include <QTimer>
+#include <future>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "../../tests/app/AppTestSupport.h"
 #include "app/QLAppManager.h"
@@ -18,6 +25,9 @@
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "cli/SampleVolume.h"
+#include "engine/RZBramble.h"
+#include "helper/protocol/QLXPCTarnixHelperProxy.h"
+#include "helper/transport/QLXPCConnection.h"
 
 using namespace tarnix;
 
@@ -44,6 +54,21 @@ int main(int argc, char** argv) {
   }
   std::printf("sample volume: %zu entries, %zu wrong, made in %lld ms\n", summary.entries, summary.wrongItems,
               static_cast<long long>(making.elapsed()));
+  // The engine alone on a twin volume: the time the whole trip is held to.
+  qint64 engineMs = 0;
+  {
+    const QString twin = daemon.path("twin");
+    cli::SampleVolumeSummary twinSummary;
+    if (!cli::makeSampleVolume({twin.toStdString(), files}, twinSummary, error)) return 1;
+    const auto described = QLOSVolume::initWithMountPoint(twin.toStdString());
+    if (!described) return 1;
+    QElapsedTimer engine;
+    engine.start();
+    RZBramble job(QLRepairPermissionsJobType::repairPermissions, *described, nullptr, 0, true, 1.0);
+    const auto results = job.run();
+    engineMs = engine.elapsed();
+    std::printf("engine repair: %lld ms, %zu results\n", static_cast<long long>(engineMs), results.size());
+  }
 
   qputenv("TARNIX_HELPER_SOCKET", QFile::encodeName(daemon.socket()));
   QSignalSpy connected(&QLAppManager::shared().bridge(), &QLHelperNotificationBridge::didConnect);
@@ -76,22 +101,58 @@ int main(int argc, char** argv) {
   int contexts = 0;
   QLNotificationCenter::defaultCenter().observe(pane, QStringLiteral("local.quillon.xpc.manager.didReceiveHelperContext"),
                                                 [&](const QVariant&) { ++contexts; });
+  // A second client asks test: again and again on a connection of its own.
+  asio::io_context io;
+  asio::local::stream_protocol::socket socket(io);
+  socket.connect(asio::local::stream_protocol::endpoint(daemon.socket().toStdString()));
+  auto other = QLXPCConnection::create(std::move(socket), {.maxIncomingFrame = wire::kMaxReplyFrame});
+  other->setMessageHandler([](const wire::Message&) { return false; });
+  other->setErrorHandler([](const std::string&) {});
+  other->start();
+  std::thread otherThread([&] { io.run(); });
+  QLXPCTarnixHelperProxy otherProxy(*other);
+  std::atomic<bool> repairing{true};
+  std::atomic<long long> longestTest{0};
+  std::atomic<int> tests{0};
+  std::thread asker([&] {
+    while (repairing) {
+      std::promise<void> answered;
+      const auto asked = std::chrono::steady_clock::now();
+      otherProxy.test([&](std::int64_t) { answered.set_value(); });
+      if (answered.get_future().wait_for(std::chrono::seconds(60)) != std::future_status::ready) break;
+      const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked);
+      longestTest = std::max<long long>(longestTest, waited.count());
+      ++tests;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+
   clock.start();
   tick.start(5);
   pane->executeButton->click();
   const bool finished = QTest::qWaitFor([&] { return pane->presentedResults() != nullptr; }, 30 * 60 * 1000);
   const qint64 total = clock.elapsed();
   tick.stop();
+  repairing = false;
+  asker.join();
+  other->close();
+  io.stop();
+  otherThread.join();
   if (!finished) {
     std::fprintf(stderr, "the repair did not finish\n");
     return 1;
   }
-  std::printf("repair: %lld ms, %d results\n", static_cast<long long>(total),
-              pane->presentedResults()->model()->rowCount());
+  std::printf("Execute to results: %lld ms, %d results (%.2f x the engine's repair; goal <= 1.5)\n",
+              static_cast<long long>(total), pane->presentedResults()->model()->rowCount(),
+              static_cast<double>(total) / static_cast<double>(std::max<qint64>(engineMs, 1)));
+  std::printf("second client's test: %d answered, longest %lld ms (goal <= 100)\n", tests.load(),
+              longestTest.load());
   std::printf("longest GUI stall: %lld ms (goal <= 50)\n", static_cast<long long>(longestStall));
   std::printf("helper contexts: %d\n", contexts);
-  std::printf("indicator moves: %d, longest still: %lld ms (goal <= 1000)\n", moves,
+  std::printf("indicator moves: %d, longest still: %lld ms (goal < 1500)\n", moves,
               static_cast<long long>(longestStill));
+  std::printf("status at the end: %s\n", qPrintable(pane->statusField->text()));
   delete pane;
-  return longestStall <= 50 && longestStill <= 1000 ? 0 : 3;
+  const bool met = longestStall < 50 && longestStill < 1500 && total <= engineMs * 3 / 2 && longestTest <= 100;
+  return met ? 0 : 3;
 }

@@ -235,6 +235,26 @@ Nothing was changed.</translation>
         <source>Repairing permissions…</source>
         <translation>Repairing permissions…</translation>
     </message>
+    <message id="kQLMainAbstractPhaseReceipts">
+        <source>Repairing permissions: reading the package receipts…</source>
+        <translation>Repairing permissions: reading the package receipts…</translation>
+    </message>
+    <message id="kQLMainAbstractPhaseResources">
+        <source>Repairing permissions: listing the files…</source>
+        <translation>Repairing permissions: listing the files…</translation>
+    </message>
+    <message id="kQLMainAbstractPhaseRepair">
+        <source>Repairing permissions: checking and fixing the files…</source>
+        <translation>Repairing permissions: checking and fixing the files…</translation>
+    </message>
+    <message id="kQLMainAbstractPhaseTransfer">
+        <source>Repairing permissions: receiving the results…</source>
+        <translation>Repairing permissions: receiving the results…</translation>
+    </message>
+    <message id="kQLMaintenanceVCFixedAndFailed">
+        <source>%1 items fixed, %2 failed.</source>
+        <translation>%1 items fixed, %2 failed.</translation>
+    </message>
     <message id="kQLMainAbstractMaintenanceVCStatus">
         <source>Status: </source>
         <translation>Status: </translation>

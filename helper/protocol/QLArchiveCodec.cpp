@@ -172,6 +172,7 @@ Plist Codec<QLXPCHelperContext>::encode(const QLXPCHelperContext& context) {
   Plist dict = object("QLXPCHelperContext");
   set(dict.get(), "kStatus", archive::encode(context.status));
   set(dict.get(), "kProgress", archive::encode(context.progress));
+  if (!context.phase.empty()) set(dict.get(), "kPhase", archive::encode(context.phase));
   return dict;
 }
 std::optional<QLXPCHelperContext> Codec<QLXPCHelperContext>::decode(plist_t node) {
@@ -185,7 +186,13 @@ std::optional<QLXPCHelperContext> Codec<QLXPCHelperContext>::decode(plist_t node
     if (!real) return std::nullopt;
     progress = *real;
   }
-  return QLXPCHelperContext::initWith(std::move(*status), progress);
+  std::string phase;
+  if (plist_t value = plist_dict_get_item(dict, "kPhase")) {
+    auto text = Codec<std::string>::decode(value);
+    if (!text) return std::nullopt;
+    phase = std::move(*text);
+  }
+  return QLXPCHelperContext::initWith(std::move(*status), progress, std::move(phase));
 }
 
 }  // namespace tarnix::archive

@@ -47,8 +47,8 @@ Sender::ReplyHandler replyHandler(std::function<void(R)> reply) {
 
 // Server side: the typed reply block for one received call.
 template <typename R>
-std::function<void(R)> replyBlock(ReplySender send) {
-  return [send = std::move(send)](R value) { send(pack(value)); };
+std::function<void(R)> replyBlock(std::shared_ptr<ReplySender> send) {
+  return [send = std::move(send)](R value) { send->sendReply(pack(value)); };
 }
 
 }  // namespace tarnix::wire

@@ -18,13 +18,17 @@ inline constexpr std::size_t kMaxRequestFrame = 1u << 20;
 inline constexpr std::size_t kMaxReplyFrame = 256u << 20;
 inline constexpr std::size_t kFrameHeaderSize = 4;
 
-enum class Kind { call, oneway, reply };
+// A part carries some of a call's reply values ahead of the reply, to a caller that asked for
+// them ("parts": true in its call); the reply ends them.
+enum class Kind { call, oneway, reply, part };
 
 struct Message {
   Kind kind = Kind::call;
-  std::uint64_t id = 0;       // call and reply: the request id (>= 1); oneway: 0
-  std::string selector;       // call and oneway
-  platform::Plist arguments;  // always an array: the call's arguments or the reply's values
+  std::uint64_t id = 0;     // call, reply and part: the request id (>= 1); oneway: 0
+  std::string selector;     // call and oneway
+  platform::Plist root;     // the whole body
+  plist_t arguments = nullptr;  // borrowed from root; always an array: the call's arguments or the reply's values
+  bool acceptsParts = false;    // call: the caller takes its reply's values in parts
   std::optional<QLXPCHelperRefusal> refusal;  // reply: the helper refused the call, "refusal"
 };
 
@@ -39,7 +43,7 @@ platform::PlistBounds expansionBounds(std::size_t frameLimit);
 std::optional<Message> decodeMessage(std::string_view body, std::size_t frameLimit, std::string* refusal = nullptr);
 // The body of a frame (without the length header).
 std::string encodeMessage(Kind kind, std::uint64_t id, std::string_view selector, platform::Plist arguments,
-                          const std::optional<QLXPCHelperRefusal>& refusal = std::nullopt);
+                          const std::optional<QLXPCHelperRefusal>& refusal = std::nullopt, bool acceptsParts = false);
 // The 4-byte big-endian length followed by the body.
 std::string frame(const std::string& body);
 std::uint32_t frameLength(const unsigned char header[kFrameHeaderSize]);

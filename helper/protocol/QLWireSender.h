@@ -1,5 +1,8 @@
 #pragma once
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
 #include <string_view>
 
 #include "platform/PropertyList.h"
@@ -13,11 +16,37 @@ class Sender {
   // Gets the reply's value array (borrowed); false means a malformed reply, which closes the
   // connection. Not called at all when the connection ends first.
   using ReplyHandler = std::function<bool(plist_t values)>;
-  virtual void sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply) = 0;
+  // With `onPart`, the call asks for its reply's values in parts ahead of the reply; each part's
+  // value array goes to `onPart` (false closes the connection), the reply ends them.
+  virtual void sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply,
+                        ReplyHandler onPart = {}) = 0;
   virtual void sendOneway(std::string_view selector, platform::Plist arguments) = 0;
 };
 
-// Sends a reply's value array back for one received call.
-using ReplySender = std::function<void(platform::Plist values)>;
+// Sends a reply, or parts ahead of it, back for one received call. Any thread.
+class ReplySender {
+ public:
+  virtual ~ReplySender() = default;
+  virtual void sendReply(platform::Plist values) = 0;
+  // A body already encoded (kind "reply" with this call's id).
+  virtual void sendEncodedReply(std::string body) = 0;
+  std::uint64_t id() const { return id_; }
+
+  // Whether the caller asked for parts; only then may sendEncodedPart be used.
+  virtual bool acceptsParts() const { return false; }
+  // A "part" body with this call's id. Blocks the calling thread (never the connection's) while
+  // the peer leaves much output unread; false once the connection has ended, when the rest of
+  // the parts and the reply go nowhere.
+  virtual bool sendEncodedPart(std::string body) {
+    (void)body;
+    return false;
+  }
+
+ protected:
+  explicit ReplySender(std::uint64_t id) : id_(id) {}
+
+ private:
+  std::uint64_t id_;
+};
 
 }  // namespace tarnix::wire

@@ -10,7 +10,7 @@ void QLXPCHelperContextProxy::updateWithNewContext(QLXPCHelperContext context) {
 
 bool QLXPCHelperContextStub::dispatch(const wire::Message& message) {
   if (message.kind != wire::Kind::oneway || message.selector != "updateWithNewContext:") return false;
-  auto values = wire::unpack<QLXPCHelperContext>(message.arguments.get());
+  auto values = wire::unpack<QLXPCHelperContext>(message.arguments);
   if (!values) return false;
   exported_.updateWithNewContext(std::move(std::get<0>(*values)));
   return true;

@@ -22,7 +22,27 @@ void QLXPCTarnixHelperProxy::repairWithFolder(std::string folder, QLOSVolume vol
 }
 void QLXPCTarnixHelperProxy::repairDiskPermissionsOnTargetVolume(
     QLOSVolume volume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>> reply) {
-  sender_.sendCall("repairDiskPermissionsOnTargetVolume:reply:", pack(volume), replyHandler(std::move(reply)));
+  using Results = std::vector<QLRepairPermissionsRepresentableResult>;
+  // The results arrive in parts while the repair runs and are decoded as each arrives, on the
+  // connection's thread; the reply brings the last of them and hands over the whole list.
+  auto received = std::make_shared<Results>();
+  const auto take = [received](plist_t values) {
+    auto part = wire::unpack<Results>(values);
+    if (!part) return false;
+    auto& items = std::get<0>(*part);
+    if (received->size() + items.size() > archive::kMaxArrayCount) return false;
+    if (received->empty()) *received = std::move(items);
+    else received->insert(received->end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+    return true;
+  };
+  sender_.sendCall(
+      "repairDiskPermissionsOnTargetVolume:reply:", pack(volume),
+      [take, received, reply = std::move(reply)](plist_t values) {
+        if (!take(values)) return false;
+        if (reply) reply(std::move(*received));
+        return true;
+      },
+      take);
 }
 void QLXPCTarnixHelperProxy::rebuildCachesOnTargetVolume(QLOSVolume volume, QLReply<bool> reply) {
   sender_.sendCall("rebuildCachesOnTargetVolume:reply:", pack(volume), replyHandler(std::move(reply)));

@@ -82,51 +82,85 @@ void QLXPCConnection::handle(std::string_view body) {
   std::string refusal;
   auto message = wire::decodeMessage(body, limits_.maxIncomingFrame, &refusal);
   if (!message) return fail("a frame was refused (" + refusal + ")");
+  if (message->kind == wire::Kind::part) {
+    const auto found = pending_.find(message->id);
+    if (found == pending_.end() || !found->second.onPart) return fail("a part matches no request that asked for parts");
+    if (!found->second.onPart(message->arguments)) fail("a part carries values of the wrong classes");
+    return;
+  }
   if (message->kind == wire::Kind::reply) {
     const auto found = pending_.find(message->id);
     if (found == pending_.end()) return fail("a reply matches no request");
-    auto handler = std::move(found->second);
+    auto handler = std::move(found->second.onReply);
     pending_.erase(found);
     disarm(firstFrameTimer_);
     // The reply block learns of a refusal while it runs.
     const QLRefusalScope refused(message->refusal);
-    if (!handler(message->arguments.get())) fail("a reply carries values of the wrong classes");
+    if (!handler(message->arguments)) fail("a reply carries values of the wrong classes");
     return;
   }
   if (!onMessage_ || !onMessage_(*message)) return fail("refused message " + message->selector);
   disarm(firstFrameTimer_);
 }
 
-void QLXPCConnection::sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply) {
+void QLXPCConnection::sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply,
+                               ReplyHandler onPart) {
   const std::uint64_t id = nextId_.fetch_add(1);
-  std::string bytes = wire::frame(wire::encodeMessage(wire::Kind::call, id, selector, std::move(arguments)));
-  asio::post(socket_.get_executor(),
-             [self = shared_from_this(), id, bytes = std::move(bytes), onReply = std::move(onReply)]() mutable {
-               if (self->closed_ || self->finishing_) return;
-               self->pending_.emplace(id, std::move(onReply));
-               self->enqueue(std::move(bytes));
-             });
+  std::string bytes = wire::frame(
+      wire::encodeMessage(wire::Kind::call, id, selector, std::move(arguments), std::nullopt, onPart != nullptr));
+  {
+    const std::lock_guard lock(roomMutex_);
+    unsent_ += bytes.size();
+  }
+  asio::post(socket_.get_executor(), [self = shared_from_this(), id, bytes = std::move(bytes),
+                                      pending = Pending{std::move(onReply), std::move(onPart)}]() mutable {
+    if (!self->closed_ && !self->finishing_) self->pending_.emplace(id, std::move(pending));
+    self->enqueue(std::move(bytes));
+  });
 }
 
 void QLXPCConnection::sendOneway(std::string_view selector, platform::Plist arguments) {
-  std::string bytes = wire::frame(wire::encodeMessage(wire::Kind::oneway, 0, selector, std::move(arguments)));
-  asio::post(socket_.get_executor(),
-             [self = shared_from_this(), bytes = std::move(bytes)]() mutable { self->enqueue(std::move(bytes)); });
+  post(wire::frame(wire::encodeMessage(wire::Kind::oneway, 0, selector, std::move(arguments))));
 }
 
 void QLXPCConnection::sendReply(std::uint64_t id, platform::Plist values,
                                 const std::optional<QLXPCHelperRefusal>& refusal) {
-  std::string bytes = wire::frame(wire::encodeMessage(wire::Kind::reply, id, "", std::move(values), refusal));
+  post(wire::frame(wire::encodeMessage(wire::Kind::reply, id, "", std::move(values), refusal)));
+}
+
+void QLXPCConnection::sendBody(std::string body) { post(wire::frame(body)); }
+
+void QLXPCConnection::post(std::string frame) {
+  {
+    const std::lock_guard lock(roomMutex_);
+    unsent_ += frame.size();
+  }
   asio::post(socket_.get_executor(),
-             [self = shared_from_this(), bytes = std::move(bytes)]() mutable { self->enqueue(std::move(bytes)); });
+             [self = shared_from_this(), frame = std::move(frame)]() mutable { self->enqueue(std::move(frame)); });
+}
+
+bool QLXPCConnection::waitForRoom(std::size_t window) {
+  std::unique_lock lock(roomMutex_);
+  room_.wait(lock, [&] { return ended_ || unsent_ <= window; });
+  return !ended_;
+}
+
+void QLXPCConnection::left(std::size_t bytes) {
+  {
+    const std::lock_guard lock(roomMutex_);
+    unsent_ -= std::min(bytes, unsent_);
+  }
+  room_.notify_all();
 }
 
 void QLXPCConnection::enqueue(std::string frame) {
-  if (closed_ || finishing_) return;
+  if (closed_ || finishing_) return left(frame.size());
   // Output piles up only when the peer stops reading; one frame of any size is always let through.
   const std::size_t cost = frame.size() + kFrameBookkeeping;
-  if (limits_.maxQueuedBytes > 0 && !writes_.empty() && queuedBytes_ + cost > limits_.maxQueuedBytes)
+  if (limits_.maxQueuedBytes > 0 && !writes_.empty() && queuedBytes_ + cost > limits_.maxQueuedBytes) {
+    left(frame.size());
     return fail("the peer leaves more than " + std::to_string(limits_.maxQueuedBytes) + " bytes unread");
+  }
   queuedBytes_ += cost;
   writes_.push_back(std::move(frame));
   if (writes_.size() == 1) writeNext();
@@ -148,6 +182,7 @@ void QLXPCConnection::wrote(std::error_code error, std::size_t written) {
   writtenOfFront_ += written;
   if (writtenOfFront_ == writes_.front().size()) {
     queuedBytes_ -= writes_.front().size() + kFrameBookkeeping;
+    left(writes_.front().size());
     writes_.pop_front();
     writtenOfFront_ = 0;
   }
@@ -166,6 +201,11 @@ void QLXPCConnection::fail(const std::string& reason) {
   pending_.clear();
   writes_.clear();
   queuedBytes_ = 0;
+  {
+    const std::lock_guard lock(roomMutex_);
+    ended_ = true;
+  }
+  room_.notify_all();
   if (auto handler = std::move(onError_)) handler(reason);
   onMessage_ = nullptr;
   if (auto finished = std::move(onFinished_)) finished();

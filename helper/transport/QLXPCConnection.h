@@ -7,6 +7,7 @@
 #include <asio.hpp>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -50,10 +51,16 @@ class QLXPCConnection final : public wire::Sender, public std::enable_shared_fro
   void setErrorHandler(ErrorHandler handler) { onError_ = std::move(handler); }
   void start();
 
-  void sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply) override;
+  void sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply,
+                ReplyHandler onPart = {}) override;
   void sendOneway(std::string_view selector, platform::Plist arguments) override;
   // With a refusal, the reply says the call was refused rather than failed.
   void sendReply(std::uint64_t id, platform::Plist values, const std::optional<QLXPCHelperRefusal>& refusal = {});
+  // A message body encoded by the caller, on the caller's thread.
+  void sendBody(std::string body);
+  // Blocks the calling thread, which must not be the connection's, until at most `window`
+  // bytes of output wait to be written; false once the connection has ended.
+  bool waitForRoom(std::size_t window);
   // Ends the connection without calling the error handler; later sends are dropped.
   void close();
   // Sends what is queued (for at most `limit`), then ends the connection as close() does and
@@ -67,7 +74,11 @@ class QLXPCConnection final : public wire::Sender, public std::enable_shared_fro
   void readHeader();
   void readBody(std::uint32_t length);
   void handle(std::string_view body);
+  // Counts the frame as waiting and hands it to the connection's thread.
+  void post(std::string frame);
   void enqueue(std::string frame);
+  // Output that left the queue, written or dropped.
+  void left(std::size_t bytes);
   void writeNext();
   void wrote(std::error_code error, std::size_t written);
   void fail(const std::string& reason);
@@ -87,7 +98,15 @@ class QLXPCConnection final : public wire::Sender, public std::enable_shared_fro
   std::size_t queuedBytes_ = 0;
   std::size_t writtenOfFront_ = 0;
   asio::steady_timer frameTimer_, firstFrameTimer_, writeTimer_, finishTimer_;
-  std::map<std::uint64_t, ReplyHandler> pending_;
+  struct Pending {
+    ReplyHandler onReply, onPart;
+  };
+  std::map<std::uint64_t, Pending> pending_;
+  // Output handed over and not yet written, from any thread; waitForRoom waits on it.
+  std::mutex roomMutex_;
+  std::condition_variable room_;
+  std::size_t unsent_ = 0;
+  bool ended_ = false;
   std::atomic<std::uint64_t> nextId_{1};
   bool closed_ = false;
   bool finishing_ = false;

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Sink sink;
   QLXPCTarnixHelperStub(sink).dispatch(*message, [](platform::Plist) {});
   QLXPCHelperContextStub(sink).dispatch(*message);
-  plist_t values = message->arguments.get();
+  plist_t values = message->arguments;
   (void)wire::unpack<std::vector<QLRepairPermissionsRepresentableResult>>(values);
   (void)wire::unpack<std::vector<QLKernelExtension>>(values);
   (void)wire::unpack<std::int64_t>(values);

@@ -24,7 +24,7 @@ std::optional<T> roundTrip(const T& value) {
   auto body = wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(value));
   auto message = wire::decodeMessage(body, wire::kMaxReplyFrame);
   if (!message) return std::nullopt;
-  auto values = wire::unpack<T>(message->arguments.get());
+  auto values = wire::unpack<T>(message->arguments);
   if (!values) return std::nullopt;
   return std::get<0>(*values);
 }
@@ -158,7 +158,7 @@ TEST(WireMessage, BoundsWhatAFrameMayGrowTo) {
   }();
   auto message = wire::decodeMessage(reply, wire::kMaxReplyFrame);
   ASSERT_TRUE(message);
-  const auto decoded = wire::unpack<std::vector<QLRepairPermissionsRepresentableResult>>(message->arguments.get());
+  const auto decoded = wire::unpack<std::vector<QLRepairPermissionsRepresentableResult>>(message->arguments);
   ASSERT_TRUE(decoded);
   EXPECT_EQ(std::get<0>(*decoded).size(), 145000u);
 
@@ -196,7 +196,7 @@ TEST(WireMessage, RefusesAStringWhoseLengthIsNotItsText) {
       185);
   auto message = wire::decodeMessage(body, wire::kMaxReplyFrame);
   ASSERT_TRUE(message);
-  EXPECT_FALSE(wire::unpack<QLXPCHelperContext>(message->arguments.get()));
+  EXPECT_FALSE(wire::unpack<QLXPCHelperContext>(message->arguments));
 }
 
 // Records what reached the exported object.
@@ -224,6 +224,17 @@ class RecordingHelper final : public QLXPCTarnixHelperProtocol {
   void applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t, QLReply<bool>) override {}
 };
 
+// Records whether each reply carried values.
+class RecordingReply final : public wire::ReplySender {
+ public:
+  explicit RecordingReply(std::vector<bool>& replies) : wire::ReplySender(3), replies_(replies) {}
+  void sendReply(Plist values) override { replies_.push_back(values != nullptr); }
+  void sendEncodedReply(std::string body) override { replies_.push_back(!body.empty()); }
+
+ private:
+  std::vector<bool>& replies_;
+};
+
 TEST(QLXPCTarnixHelperStub, InvokesOnlyWellFormedCalls) {
   RecordingHelper helper;
   QLXPCTarnixHelperStub stub(helper);
@@ -231,7 +242,7 @@ TEST(QLXPCTarnixHelperStub, InvokesOnlyWellFormedCalls) {
   auto dispatch = [&](wire::Kind kind, const char* selector, Plist arguments) {
     auto message = wire::decodeMessage(wire::encodeMessage(kind, kind == wire::Kind::oneway ? 0 : 3, selector,
                                                            std::move(arguments)), wire::kMaxRequestFrame);
-    return message && stub.dispatch(*message, [&](Plist values) { replies.push_back(values != nullptr); });
+    return message && stub.dispatch(*message, std::make_shared<RecordingReply>(replies));
   };
   EXPECT_TRUE(dispatch(wire::Kind::call, "test:", wire::pack()));
   EXPECT_TRUE(dispatch(wire::Kind::oneway, "terminate", wire::pack()));

@@ -236,6 +236,10 @@ class Awaited {
     ready_.wait_for(lock, limit, [&] { return value_.has_value(); });
     return value_;
   }
+  bool ready() {
+    std::lock_guard lock(mutex_);
+    return value_.has_value();
+  }
 
  private:
   std::mutex mutex_;

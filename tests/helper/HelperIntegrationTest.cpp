@@ -99,7 +99,10 @@ TEST_F(HelperIntegration, RepairsPermissionsWithThrottledProgressAndTheThreadBud
     ASSERT_FALSE(client.delegate.contexts.empty());
     EXPECT_EQ(client.delegate.contexts.front().status, "Progress");
     EXPECT_EQ(client.delegate.contexts.front().progress, 0.0);
-    for (std::size_t i = 1; i < client.delegate.contexts.size(); ++i) {
+    EXPECT_EQ(client.delegate.contexts.front().phase, "receipts");
+    EXPECT_EQ(client.delegate.contexts.back().phase, "transfer");
+    // The last says the results are on their way, whenever the repair ends.
+    for (std::size_t i = 1; i + 1 < client.delegate.contexts.size(); ++i) {
       EXPECT_GE(client.delegate.contexts[i].progress, client.delegate.contexts[i - 1].progress);
       // About one a second: never two within much less than the interval.
       EXPECT_GE(client.delegate.contextTimes[i] - client.delegate.contextTimes[i - 1], std::chrono::milliseconds(800));
@@ -107,7 +110,36 @@ TEST_F(HelperIntegration, RepairsPermissionsWithThrottledProgressAndTheThreadBud
   });
 }
 
-TEST_F(HelperIntegration, TheNewestClientReceivesProgress) {
+// A repair's results are written and sent off the daemon's loop while the repair runs: another
+// client is answered meanwhile (the limit is generous for a loaded machine; the benchmark
+// measures it), and the asking client gets every result.
+TEST_F(HelperIntegration, AnswersOthersWhileALargeRepairSendsItsResults) {
+  const auto volume = makeVolume(40000);
+  Client repairing(daemon);
+  Client other(daemon);
+  ASSERT_TRUE(repairing.connected && other.connected);
+  Awaited<std::vector<QLRepairPermissionsRepresentableResult>> results;
+  repairing.proxy().repairDiskPermissionsOnTargetVolume(volume, results.reply());
+  std::chrono::steady_clock::duration longest{};
+  int answered = 0;
+  while (!results.ready()) {
+    const auto asked = std::chrono::steady_clock::now();
+    Awaited<std::int64_t> test;
+    other.proxy().test(test.reply());
+    EXPECT_EQ(test.get(), 1234567890);
+    longest = std::max(longest, std::chrono::steady_clock::now() - asked);
+    ++answered;
+  }
+  const auto repaired = results.get();
+  ASSERT_TRUE(repaired);
+  EXPECT_GT(repaired->size(), 10000u);
+  EXPECT_GT(answered, 1);
+  EXPECT_LT(longest, std::chrono::seconds(2));
+}
+
+// Not the user's newest connection: a second program of the same user (the main application
+// beside the EZ installer) would take the progress of the one that asked.
+TEST_F(HelperIntegration, ProgressGoesToTheConnectionThatAsked) {
   const auto volume = makeVolume();
   Client first(daemon);
   Client second(daemon);
@@ -115,8 +147,8 @@ TEST_F(HelperIntegration, TheNewestClientReceivesProgress) {
   Awaited<std::vector<QLRepairPermissionsRepresentableResult>> results;
   first.proxy().repairDiskPermissionsOnTargetVolume(volume, results.reply());
   ASSERT_TRUE(results.get());
-  EXPECT_TRUE(first.delegate.locked([&] { return first.delegate.contexts.empty(); }));
-  EXPECT_TRUE(test::waitFor([&] { return second.delegate.locked([&] { return !second.delegate.contexts.empty(); }); }));
+  EXPECT_FALSE(first.delegate.locked([&] { return first.delegate.contexts.empty(); }));
+  EXPECT_TRUE(second.delegate.locked([&] { return second.delegate.contexts.empty(); }));
 }
 
 TEST_F(HelperIntegration, RebuildsCachesThroughKextcache) {

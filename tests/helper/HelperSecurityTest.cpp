@@ -109,7 +109,7 @@ TEST(HelperRefusal, TravelsBesideTheReplysValue) {
     const auto decoded = wire::decodeMessage(wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(false), refusal), wire::kMaxReplyFrame);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->refusal, std::optional<QLXPCHelperRefusal>(refusal));
-    EXPECT_EQ(wire::unpack<bool>(decoded->arguments.get()), std::optional<std::tuple<bool>>(false));
+    EXPECT_EQ(wire::unpack<bool>(decoded->arguments), std::optional<std::tuple<bool>>(false));
   }
   const auto plain = wire::decodeMessage(wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(true)), wire::kMaxReplyFrame);
   ASSERT_TRUE(plain);

@@ -38,7 +38,7 @@ std::optional<std::int64_t> askTest(const HelperDaemon& daemon) {
   if (!body) return std::nullopt;
   const auto reply = wire::decodeMessage(*body, wire::kMaxReplyFrame);
   if (!reply) return std::nullopt;
-  const auto value = wire::unpack<std::int64_t>(reply->arguments.get());
+  const auto value = wire::unpack<std::int64_t>(reply->arguments);
   return value ? std::optional(std::get<0>(*value)) : std::nullopt;
 }
 
