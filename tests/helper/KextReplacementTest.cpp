@@ -70,10 +70,12 @@ class KextReplacement : public ::testing::Test {
     if (!daemon.started()) return std::nullopt;
     ::setenv("TARNIX_HELPER_SOCKET", daemon.socket().c_str(), 1);
     RecordingDelegate delegate;
+    // Made before the manager so that it outlives the manager's thread, which may still answer
+    // it when the daemon is killed.
+    Awaited<std::vector<QLKernelExtension>> reply;
     QLXPCHelperManager manager(QLXPCHelper(QLXPCHelper::kIdentifier, "1.0.0"), &delegate);
     manager.installAndConnect();
     if (!test::waitFor([&] { return delegate.locked([&] { return delegate.connected == 1; }); })) return std::nullopt;
-    Awaited<std::vector<QLKernelExtension>> reply;
     manager.proxy()->installWithKernelExtensions({kext_}, "/Library/Extensions/", volume(), reply.reply());
     if (after.count() < 0) return reply.get();
     std::this_thread::sleep_for(after);
