@@ -3,6 +3,8 @@
 // context message and every reply type.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <string_view>
 
 #include "BinaryPlist.h"
@@ -37,6 +39,14 @@ class Sink final : public QLXPCTarnixHelperProtocol, public QLXPCHelperContextPr
   void updateWithNewContext(QLXPCHelperContext) override {}
 };
 
+// Takes every reply and part and drops it: the encoders have run by then.
+class DiscardingReply final : public wire::ReplySender {
+ public:
+  DiscardingReply() : wire::ReplySender(1) {}
+  void sendReply(platform::Plist) override {}
+  void sendEncodedReply(std::string) override {}
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -57,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto message = wire::decodeMessage(input, wire::kMaxRequestFrame);
   if (!message) return 0;
   Sink sink;
-  QLXPCTarnixHelperStub(sink).dispatch(*message, [](platform::Plist) {});
+  QLXPCTarnixHelperStub(sink).dispatch(*message, std::make_shared<DiscardingReply>());
   QLXPCHelperContextStub(sink).dispatch(*message);
   plist_t values = message->arguments;
   (void)wire::unpack<std::vector<QLRepairPermissionsRepresentableResult>>(values);
