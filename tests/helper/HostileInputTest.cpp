@@ -208,6 +208,51 @@ TEST_F(HostileInput, AClientThatNeverReadsIsDropped) {
             << grown << " kB\n";
 }
 
+// A client that asks for a repair's results in parts, then floods calls and reads nothing: the
+// repair, waiting for the client to read, must not outlive the connection nor hold the user's
+// share of the pool.
+TEST_F(HostileInput, AClientThatAsksForPartsAndReadsNothingHoldsNothingUp) {
+  const std::string path = daemon.dir() / "volume";
+  cli::SampleVolumeSummary summary;
+  std::string error;
+  ASSERT_TRUE(cli::makeSampleVolume({path, 30000}, summary, error)) << error;
+  const auto volume = QLOSVolume::initWithMountPoint(path);
+  ASSERT_TRUE(volume);
+  const auto repairFrame = [&](std::uint64_t id, bool parts) {
+    return wire::frame(wire::encodeMessage(wire::Kind::call, id, "repairDiskPermissionsOnTargetVolume:reply:",
+                                           wire::pack(*volume), std::nullopt, parts));
+  };
+
+  RawClient flood(daemon.socket());
+  const timeval patience{10, 0};
+  ::setsockopt(flood.fd(), SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+  flood.send(repairFrame(1, true));
+  std::string burst;
+  for (std::uint64_t id = 2; id <= 1000; ++id) burst += callFrame(id, "getVersion:", wire::pack());
+  const auto start = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+    if (::send(flood.fd(), burst.data(), burst.size(), MSG_NOSIGNAL) < 0) break;  // dropped
+  }
+  EXPECT_TRUE(test::waitFor([&] {
+    return daemon.logContains("bytes unread") || daemon.logContains("the peer read nothing for 30 s");
+  })) << daemon.log();
+  EXPECT_EQ(askTest(daemon), 1234567890);
+
+  // The same user's next repair runs and is answered: nothing of the first is left waiting.
+  RawClient next(daemon.socket());
+  next.send(repairFrame(1, false));
+  std::optional<wire::Message> reply;
+  while (!reply || reply->kind != wire::Kind::reply) {  // progress comes first
+    const auto body = next.readFrame(120000);
+    ASSERT_TRUE(body) << daemon.log();
+    reply = wire::decodeMessage(*body, wire::kMaxReplyFrame);
+    ASSERT_TRUE(reply);
+  }
+  EXPECT_FALSE(reply->refusal);
+  // The first repair ran to its end though nobody took its results: this one finds it done.
+  EXPECT_TRUE(wire::unpack<std::vector<QLRepairPermissionsRepresentableResult>>(reply->arguments)) << daemon.log();
+}
+
 // Each call once started a thread of its own, and replies queued without bound: 300 pipelined
 // repairs made 601 threads and took 5 GB more.
 TEST_F(HostileInput, PipelinedRepairsKeepThreadsAndMemoryBounded) {
