@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <tuple>
@@ -250,17 +251,20 @@ TEST(QLFileSystemResourceManager, RunsChunksAndCountsEveryItem) {
   EXPECT_TRUE(delegate.seen.empty());
 }
 
-// Hears of every change and holds the first chunk back, so that the later chunks finish first.
+// Hears of every change and holds the first chunk back until the later chunks are done (a
+// sleep was not enough on a loaded machine), so that they finish first.
 class SlowFirstChunk : public RZChangeObserver {
  public:
   bool willChange(const QLFileSystemResource& resource, Mismatch attribute, std::int64_t before,
                   std::int64_t after) override {
-    if (resource.index() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    std::lock_guard lock(mutex);
+    std::unique_lock lock(mutex);
+    if (resource.index() == 0) othersDone.wait_for(lock, std::chrono::seconds(10), [&] { return heard.size() == 8; });
     heard.emplace_back(resource.index(), attribute, before, after);
+    othersDone.notify_all();
     return resource.index() != 5;  // a change that cannot be written down is not made
   }
   std::mutex mutex;
+  std::condition_variable othersDone;
   std::vector<std::tuple<std::uint32_t, Mismatch, std::int64_t, std::int64_t>> heard;
 };
 
