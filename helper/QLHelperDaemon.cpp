@@ -95,7 +95,7 @@ class Daemon {
   Daemon(asio::io_context& io, QLXPCListener& listener, QLXPCPeerPolicy policy, std::chrono::seconds idleExit)
       : listener_(listener), policy_(policy), idleExit_(idleExit), idleTimer_(io) {}
 
-  void serve(QLXPCTarnixHelper& helper, QLXPCTarnixHelperStub& stub) {
+  void serve(QLXPCTarnixHelper& helper, QLXPCTarnixHelperStub<QLXPCTarnixHelper>& stub) {
     helper_ = &helper;
     stub_ = &stub;
     listener_.start([this](const std::optional<platform::PeerCredentials>& peer) { return policy_.allows(peer); },
@@ -168,9 +168,7 @@ class Daemon {
       auto self = weak.lock();
       if (!self) return false;
       auto reply = std::make_shared<ConnectionReply>(weak, message.id, message.acceptsParts);
-      QLXPCTarnixHelper::setCaller(caller, reply);
-      const bool dispatched = stub->dispatch(message, reply);
-      QLXPCTarnixHelper::setCaller(nullptr);
+      const bool dispatched = stub->dispatch(message, reply, QLHelperCall{caller, reply});
       if (!dispatched) log("QLXPCHelperListener::connection()", "Refused message " + message.selector + ".");
       return dispatched;
     });
@@ -230,7 +228,7 @@ class Daemon {
   const std::chrono::seconds idleExit_;
   asio::steady_timer idleTimer_;
   QLXPCTarnixHelper* helper_ = nullptr;
-  QLXPCTarnixHelperStub* stub_ = nullptr;
+  QLXPCTarnixHelperStub<QLXPCTarnixHelper>* stub_ = nullptr;
   std::map<QLXPCConnection*, Live> live_;
   std::map<uid_t, std::size_t> perUser_;
   std::size_t untrusted_ = 0;
