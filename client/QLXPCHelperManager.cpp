@@ -5,7 +5,7 @@
 
 #include "helper/protocol/QLXPCHelperContextStub.h"
 #include "helper/protocol/QLXPCTarnixHelperProxy.h"
-#include "helper/transport/QLXPCConnection.h"
+#include "helper/transport/QLSocketConnection.h"
 #include "platform/Log.h"
 #include "platform/ThisProcess.h"
 
@@ -32,7 +32,7 @@ const char* messageKey(QLXPCHelperManagerError error) {
 struct QLXPCHelperManager::Connection {
   asio::io_context io;
   asio::executor_work_guard<asio::io_context::executor_type> work = asio::make_work_guard(io);
-  std::shared_ptr<QLXPCConnection> connection;
+  std::shared_ptr<QLSocketConnection> connection;
   std::unique_ptr<QLXPCTarnixHelperProxy> proxy;
   std::unique_ptr<QLXPCHelperContextStub> contextStub;
   std::thread thread;
@@ -97,14 +97,14 @@ void QLXPCHelperManager::connect() {
 void QLXPCHelperManager::connect(const std::string& socketPath) {
   connection_ = std::make_unique<Connection>();
   auto& state = *connection_;
-  QLXPCConnection::Socket socket(state.io);
+  QLSocketConnection::Socket socket(state.io);
   std::error_code error;
   socket.connect(asio::local::stream_protocol::endpoint(socketPath), error);
   if (error) {
     report(QLXPCHelperManagerError::failedToEstablishHelperConnection, socketPath + ": " + error.message());
     return;
   }
-  state.connection = QLXPCConnection::create(std::move(socket), {.maxIncomingFrame = wire::kMaxReplyFrame});
+  state.connection = QLSocketConnection::create(std::move(socket), {.maxIncomingFrame = wire::kMaxReplyFrame});
   state.proxy = std::make_unique<QLXPCTarnixHelperProxy>(*state.connection);
   state.contextStub = std::make_unique<QLXPCHelperContextStub>(*this);
   state.connection->setMessageHandler(

@@ -9,11 +9,11 @@
 #include <map>
 
 #include "helper/QLHelperInstaller.h"
-#include "helper/QLXPCPeerPolicy.h"
+#include "helper/QLHelperPeerPolicy.h"
 #include "helper/QLXPCTarnixHelper.h"
 #include "helper/protocol/QLXPCHelperContextProxy.h"
 #include "helper/protocol/QLXPCTarnixHelperStub.h"
-#include "helper/transport/QLXPCListener.h"
+#include "helper/transport/QLSocketListener.h"
 #include "model/QLCPU.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
@@ -32,7 +32,7 @@ using namespace std::chrono_literals;
 // What one connection may hold, and how long it may take (see docs/protocol.md).
 constexpr std::size_t kMaxConnectionsPerUser = 16;
 constexpr std::size_t kMaxUntrustedConnections = 128;  // root and the daemon's own user are not counted
-constexpr QLXPCConnection::Limits kConnectionLimits{
+constexpr QLSocketConnection::Limits kConnectionLimits{
     .maxIncomingFrame = wire::kMaxRequestFrame,
     .frameTimeout = 5s,
     .firstFrameTimeout = 5s,
@@ -43,26 +43,26 @@ constexpr QLXPCConnection::Limits kConnectionLimits{
 // read: the daemon never holds more of them than this for a client that stops reading.
 constexpr std::size_t kResultWindow = 4u << 20;
 // How long the replies of an ending daemon may take to leave.
-constexpr QLXPCConnection::Duration kFlushLimit = 2s;
+constexpr QLSocketConnection::Duration kFlushLimit = 2s;
 // A socket-activated daemon with no connection for this long ends; systemd starts it again.
 constexpr std::chrono::seconds kActivatedIdleExit = 60s;
 
 // The progress receiver of one connection; keeps the connection alive while a job holds it.
 class ConnectionReceiver final : public QLXPCHelperContextProtocol {
  public:
-  explicit ConnectionReceiver(std::shared_ptr<QLXPCConnection> connection)
+  explicit ConnectionReceiver(std::shared_ptr<QLSocketConnection> connection)
       : connection_(std::move(connection)), proxy_(*connection_) {}
   void updateWithNewContext(QLXPCHelperContext context) override { proxy_.updateWithNewContext(std::move(context)); }
 
  private:
-  std::shared_ptr<QLXPCConnection> connection_;
+  std::shared_ptr<QLSocketConnection> connection_;
   QLXPCHelperContextProxy proxy_;
 };
 
 // Where one call's reply, and the parts ahead of it, go. Any thread; parts only from a worker.
 class ConnectionReply final : public wire::ReplySender {
  public:
-  ConnectionReply(std::weak_ptr<QLXPCConnection> connection, std::uint64_t id, bool acceptsParts)
+  ConnectionReply(std::weak_ptr<QLSocketConnection> connection, std::uint64_t id, bool acceptsParts)
       : wire::ReplySender(id), connection_(std::move(connection)), acceptsParts_(acceptsParts) {}
   void sendReply(platform::Plist values) override {
     if (auto alive = connection_.lock()) alive->sendReply(id(), std::move(values), QLXPCHelperRefusal::current());
@@ -79,7 +79,7 @@ class ConnectionReply final : public wire::ReplySender {
   }
 
  private:
-  std::weak_ptr<QLXPCConnection> connection_;
+  std::weak_ptr<QLSocketConnection> connection_;
   const bool acceptsParts_;
 };
 
@@ -92,14 +92,14 @@ void log(const std::string& where, const std::string& text) { platform::diagnost
 // ends once asked to (terminate, or SIGTERM) and no operation runs, or when it has been idle.
 class Daemon {
  public:
-  Daemon(asio::io_context& io, QLXPCListener& listener, QLXPCPeerPolicy policy, std::chrono::seconds idleExit)
+  Daemon(asio::io_context& io, QLSocketListener& listener, QLHelperPeerPolicy policy, std::chrono::seconds idleExit)
       : listener_(listener), policy_(policy), idleExit_(idleExit), idleTimer_(io) {}
 
-  void serve(QLXPCTarnixHelper& helper, QLXPCTarnixHelperStub& stub) {
+  void serve(QLXPCTarnixHelper& helper, QLXPCTarnixHelperStub<QLXPCTarnixHelper>& stub) {
     helper_ = &helper;
     stub_ = &stub;
     listener_.start([this](const std::optional<platform::PeerCredentials>& peer) { return policy_.allows(peer); },
-                    [this](std::shared_ptr<QLXPCConnection> connection) { accept(std::move(connection)); },
+                    [this](std::shared_ptr<QLSocketConnection> connection) { accept(std::move(connection)); },
                     kConnectionLimits);
     armIdleExit();
   }
@@ -128,12 +128,12 @@ class Daemon {
 
  private:
   struct Live {
-    std::shared_ptr<QLXPCConnection> connection;
+    std::shared_ptr<QLSocketConnection> connection;
     std::shared_ptr<QLHelperCaller> caller;
     const QLXPCHelperContextProtocol* receiver;
   };
 
-  void accept(std::shared_ptr<QLXPCConnection> connection) {
+  void accept(std::shared_ptr<QLSocketConnection> connection) {
     // The listener admitted only peers whose credentials it could read.
     const auto peer = *connection->peer();
     const bool trusted = policy_.trusts(peer);
@@ -161,16 +161,14 @@ class Daemon {
     auto caller = std::make_shared<QLHelperCaller>(peer, trusted, QLCPU::shared().maxthread());
     auto receiver = std::make_shared<ConnectionReceiver>(connection);
     helper_->addReceiver(receiver, caller.get());  // the progress of the calls it makes
-    QLXPCConnection* key = connection.get();
+    QLSocketConnection* key = connection.get();
     live_.emplace(key, Live{connection, caller, receiver.get()});
-    std::weak_ptr<QLXPCConnection> weak = connection;
+    std::weak_ptr<QLSocketConnection> weak = connection;
     connection->setMessageHandler([weak, stub = stub_, caller](const wire::Message& message) {
       auto self = weak.lock();
       if (!self) return false;
       auto reply = std::make_shared<ConnectionReply>(weak, message.id, message.acceptsParts);
-      QLXPCTarnixHelper::setCaller(caller, reply);
-      const bool dispatched = stub->dispatch(message, reply);
-      QLXPCTarnixHelper::setCaller(nullptr);
+      const bool dispatched = stub->dispatch(message, reply, QLHelperCall{caller, reply});
       if (!dispatched) log("QLXPCHelperListener::connection()", "Refused message " + message.selector + ".");
       return dispatched;
     });
@@ -181,7 +179,7 @@ class Daemon {
     connection->start();
   }
 
-  void ended(QLXPCConnection* key) {
+  void ended(QLSocketConnection* key) {
     const auto found = live_.find(key);
     if (found == live_.end()) return;
     const uid_t uid = found->second.caller->peer.uid;
@@ -225,13 +223,13 @@ class Daemon {
       });
   }
 
-  QLXPCListener& listener_;
-  const QLXPCPeerPolicy policy_;
+  QLSocketListener& listener_;
+  const QLHelperPeerPolicy policy_;
   const std::chrono::seconds idleExit_;
   asio::steady_timer idleTimer_;
   QLXPCTarnixHelper* helper_ = nullptr;
-  QLXPCTarnixHelperStub* stub_ = nullptr;
-  std::map<QLXPCConnection*, Live> live_;
+  QLXPCTarnixHelperStub<QLXPCTarnixHelper>* stub_ = nullptr;
+  std::map<QLSocketConnection*, Live> live_;
   std::map<uid_t, std::size_t> perUser_;
   std::size_t untrusted_ = 0;
   bool terminating_ = false, stopping_ = false, exiting_ = false;
@@ -290,12 +288,12 @@ int runHelperDaemon(const std::vector<std::string>& arguments) {
 
   asio::io_context io;
   std::string error;
-  std::unique_ptr<QLXPCListener> listener;
+  std::unique_ptr<QLSocketListener> listener;
   bool activated = false;
   if (!listenPath.empty()) {
-    listener = QLXPCListener::bind(io, listenPath, error);
+    listener = QLSocketListener::bind(io, listenPath, error);
   } else if (const auto sockets = platform::activationSockets(); !sockets.empty()) {
-    listener = QLXPCListener::adopt(io, sockets.front(), error);
+    listener = QLSocketListener::adopt(io, sockets.front(), error);
     activated = true;
   } else {
     error = "no socket: start it through its systemd socket or with --listen PATH";
@@ -306,7 +304,7 @@ int runHelperDaemon(const std::vector<std::string>& arguments) {
   }
 
   // Only a daemon systemd starts again on the next connection ends when idle, unless told.
-  Daemon daemon(io, *listener, QLXPCPeerPolicy(platform::currentUserId()),
+  Daemon daemon(io, *listener, QLHelperPeerPolicy(platform::currentUserId()),
                 idleExit.value_or(activated ? kActivatedIdleExit : std::chrono::seconds(0)));
   QLHelperServices services;
   services.table = table;

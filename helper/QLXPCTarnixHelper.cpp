@@ -10,9 +10,6 @@
 namespace tarnix {
 namespace {
 
-thread_local std::shared_ptr<QLHelperCaller> tCaller;
-thread_local std::shared_ptr<wire::ReplySender> tCall;
-
 void log(const char* where, const std::string& text) { platform::diagnostic(where, text); }
 
 // Forwards one repair's progress to the connection that asked for it, with its phase: the
@@ -53,11 +50,6 @@ void QLXPCTarnixHelper::removeReceiver(const QLXPCHelperContextProtocol* receive
   std::erase_if(receivers_, [&](const Receiver& entry) { return entry.receiver.get() == receiver; });
 }
 
-void QLXPCTarnixHelper::setCaller(std::shared_ptr<QLHelperCaller> caller, std::shared_ptr<wire::ReplySender> call) {
-  tCaller = std::move(caller);
-  tCall = std::move(call);
-}
-
 void QLXPCTarnixHelper::updateProgress(const QLHelperCaller* caller, QLXPCHelperContext context) {
   // The connection that asked, not another of the same user's: an application's progress
   // must not go to whichever of its user's programs connected last.
@@ -77,15 +69,10 @@ QLJournalHeader QLXPCTarnixHelper::journalHeader(const char* operation, std::str
 }
 
 template <typename T>
-void QLXPCTarnixHelper::onWorkingQueue(const char* where, QLReply<T> reply, T busy,
+void QLXPCTarnixHelper::onWorkingQueue(const QLHelperCaller& caller, const char* where, QLReply<T> reply, T busy,
                                        std::function<void(QLReply<T>)> work) {
-  const auto& caller = tCaller;
-  if (!caller) {
-    log(where, "Refused: the caller is unknown.");
-    return replyOnMain(std::move(reply), std::move(busy), QLXPCHelperRefusal::notAuthorized());
-  }
   ++outstanding_;
-  const bool queued = pool_.submit(caller->peer.uid, caller->trusted, [this, work = std::move(work), reply]() mutable {
+  const bool queued = pool_.submit(caller.peer.uid, caller.trusted, [this, work = std::move(work), reply]() mutable {
     work(std::move(reply));
     services_.postToMain([this] {
       --outstanding_;
@@ -94,7 +81,7 @@ void QLXPCTarnixHelper::onWorkingQueue(const char* where, QLReply<T> reply, T bu
   });
   if (queued) return;
   --outstanding_;
-  log(where, "Refused: uid " + std::to_string(caller->peer.uid) + " has " +
+  log(where, "Refused: uid " + std::to_string(caller.peer.uid) + " has " +
                  std::to_string(pool_.limits().waitingPerUser) + " operations waiting already.");
   replyOnMain(std::move(reply), std::move(busy));
 }
@@ -108,18 +95,12 @@ void QLXPCTarnixHelper::replyOnMain(QLReply<T> reply, T value, std::optional<QLX
   });
 }
 
-QLXPCTarnixHelper::Admission QLXPCTarnixHelper::admit(const std::shared_ptr<QLHelperCaller>& caller,
-                                                      const std::string& mountPoint, QLHelperAction action,
-                                                      const char* where) {
+QLXPCTarnixHelper::Admission QLXPCTarnixHelper::admit(QLHelperCaller& caller, const std::string& mountPoint,
+                                                      QLHelperAction action, const char* where) {
   Admission admission;
-  if (!caller) {
-    log(where, "Refused: the caller is unknown.");
-    admission.refusal = QLXPCHelperRefusal::notAuthorized();
-    return admission;
-  }
   if (!mountPoint.empty()) {
     // Checked before polkit is asked, so nobody types a password for a volume refused anyway.
-    auto opened = caller->trusted ? platform::openVolume(mountPoint) : platform::openTrustedVolume(mountPoint);
+    auto opened = caller.trusted ? platform::openVolume(mountPoint) : platform::openTrustedVolume(mountPoint);
     if (!opened.volume) {
       log(where, "Refused volume " + mountPoint + ": " + std::string(platform::describe(opened.refusal)) + ".");
       admission.refusal = QLXPCHelperRefusal::untrustedVolume(opened.refusal);
@@ -127,27 +108,27 @@ QLXPCTarnixHelper::Admission QLXPCTarnixHelper::admit(const std::shared_ptr<QLHe
     }
     admission.volume = std::move(opened.volume);
   }
-  if (!authorize(*caller, action, services_.askPolkit)) {
+  if (!authorize(caller, action, services_.askPolkit)) {
     admission.volume.reset();
     admission.refusal = QLXPCHelperRefusal::notAuthorized();
   }
   return admission;
 }
 
-void QLXPCTarnixHelper::test(QLReply<std::int64_t> reply) { reply(kQLHelperTestAnswer); }
-void QLXPCTarnixHelper::test2(QLReply<std::int64_t> reply) { reply(kQLHelperTest2Answer); }
-void QLXPCTarnixHelper::getVersion(QLReply<std::string> reply) { reply(services_.version); }
+void QLXPCTarnixHelper::test(const QLHelperCall&, QLReply<std::int64_t> reply) { reply(kQLHelperTestAnswer); }
+void QLXPCTarnixHelper::test2(const QLHelperCall&, QLReply<std::int64_t> reply) { reply(kQLHelperTest2Answer); }
+void QLXPCTarnixHelper::getVersion(const QLHelperCall&, QLReply<std::string> reply) { reply(services_.version); }
 
-void QLXPCTarnixHelper::terminate() {
+void QLXPCTarnixHelper::terminate(const QLHelperCall& call) {
   log("QLXPCTarnixHelper::terminate()", "Terminating on request, once no operation runs.");
-  if (tCaller) tCaller->askedToTerminate = true;
+  call.caller->askedToTerminate = true;
   if (services_.terminateRequested) services_.terminateRequested();
 }
 
-void QLXPCTarnixHelper::uninstall(QLReply<bool> reply) {
+void QLXPCTarnixHelper::uninstall(const QLHelperCall& call, QLReply<bool> reply) {
   constexpr const char* where = "QLXPCTarnixHelper::uninstall()";
-  onWorkingQueue<bool>(where, std::move(reply), false, [this, caller = tCaller](QLReply<bool> done) {
-    auto admission = admit(caller, "", QLHelperAction::installTool, where);
+  onWorkingQueue<bool>(*call.caller, where, std::move(reply), false, [this, caller = call.caller](QLReply<bool> done) {
+    auto admission = admit(*caller, "", QLHelperAction::installTool, where);
     if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
     const auto& table = services_.table;
     bool removed = platform::removeBeneath("/", table.helperBinary(bundleIdentifier)) == 0 &&
@@ -159,7 +140,7 @@ void QLXPCTarnixHelper::uninstall(QLReply<bool> reply) {
 }
 
 void QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume(
-    QLOSVolume volume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>> reply) {
+    const QLHelperCall& call, QLOSVolume volume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>> reply) {
   using Results = std::vector<QLRepairPermissionsRepresentableResult>;
   constexpr const char* where = "QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume()";
   if (!arguments::isPlainAbsolutePath(volume.mountPoint)) {
@@ -167,9 +148,9 @@ void QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume(
     return replyOnMain(std::move(reply), Results{});
   }
   onWorkingQueue<Results>(
-      where, std::move(reply), {},
-      [this, caller = tCaller, call = tCall, volume = std::move(volume)](QLReply<Results> done) {
-        auto admission = admit(caller, volume.mountPoint, QLHelperAction::repair, where);
+      *call.caller, where, std::move(reply), {},
+      [this, caller = call.caller, replyTo = call.reply, volume = std::move(volume)](QLReply<Results> done) {
+        auto admission = admit(*caller, volume.mountPoint, QLHelperAction::repair, where);
         if (admission.refusal) return replyOnMain(std::move(done), Results{}, std::move(admission.refusal));
         ProgressForwarder progress(
             [this, caller = caller.get()](QLXPCHelperContext context) { updateProgress(caller, std::move(context)); });
@@ -178,9 +159,9 @@ void QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume(
         // Results leave while the repair runs when the caller takes them in parts; the window
         // holds the repair back while the caller is behind.
         QLHelperOperations::QLResultBatches parts;
-        if (call && call->acceptsParts())
-          parts = [call](Results&& batch) {
-            return call->sendEncodedPart(wire::encodeResultsMessage(wire::Kind::part, call->id(), batch));
+        if (replyTo && replyTo->acceptsParts())
+          parts = [replyTo](Results&& batch) {
+            return replyTo->sendEncodedPart(wire::encodeResultsMessage(wire::Kind::part, replyTo->id(), batch));
           };
         auto results = QLHelperOperations::repairPermissions(*admission.volume, volume, caller->maxThreads.load(),
                                                              &progress, journal, parts);
@@ -190,22 +171,24 @@ void QLXPCTarnixHelper::repairDiskPermissionsOnTargetVolume(
       });
 }
 
-void QLXPCTarnixHelper::rebuildCachesOnTargetVolume(QLOSVolume volume, QLReply<bool> reply) {
+void QLXPCTarnixHelper::rebuildCachesOnTargetVolume(const QLHelperCall& call, QLOSVolume volume, QLReply<bool> reply) {
   constexpr const char* where = "QLXPCTarnixHelper::rebuildCachesOnTargetVolume()";
   if (!arguments::isPlainAbsolutePath(volume.mountPoint)) {
     log(where, "Refused volume " + volume.mountPoint + ".");
     return replyOnMain(std::move(reply), false);
   }
   onWorkingQueue<bool>(
-      where, std::move(reply), false, [this, caller = tCaller, mountPoint = volume.mountPoint](QLReply<bool> done) {
-        auto admission = admit(caller, mountPoint, QLHelperAction::repair, where);
+      *call.caller, where, std::move(reply), false,
+      [this, caller = call.caller, mountPoint = volume.mountPoint](QLReply<bool> done) {
+        auto admission = admit(*caller, mountPoint, QLHelperAction::repair, where);
         if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
         replyOnMain(std::move(done),
                     QLHelperOperations::rebuildCaches(*admission.volume, services_.table, *services_.runner));
       });
 }
 
-void QLXPCTarnixHelper::repairWithFolder(std::string folder, QLOSVolume volume, QLReply<bool> reply) {
+void QLXPCTarnixHelper::repairWithFolder(const QLHelperCall& call, std::string folder, QLOSVolume volume,
+                                         QLReply<bool> reply) {
   constexpr const char* where = "QLXPCTarnixHelper::repairWithFolder()";
   const auto checkedFolder = arguments::kextFolder(folder);
   if (!arguments::isPlainAbsolutePath(volume.mountPoint) || !checkedFolder) {
@@ -213,9 +196,9 @@ void QLXPCTarnixHelper::repairWithFolder(std::string folder, QLOSVolume volume, 
     return replyOnMain(std::move(reply), false);
   }
   onWorkingQueue<bool>(
-      where, std::move(reply), false,
-      [this, caller = tCaller, mountPoint = volume.mountPoint, folder = *checkedFolder](QLReply<bool> done) {
-        auto admission = admit(caller, mountPoint, QLHelperAction::repair, where);
+      *call.caller, where, std::move(reply), false,
+      [this, caller = call.caller, mountPoint = volume.mountPoint, folder = *checkedFolder](QLReply<bool> done) {
+        auto admission = admit(*caller, mountPoint, QLHelperAction::repair, where);
         if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
         QLJournalRun journal({volumeJournal(*admission.volume)},
                              journalHeader("repair-kext-folder", mountPoint + folder, *caller));
@@ -223,15 +206,15 @@ void QLXPCTarnixHelper::repairWithFolder(std::string folder, QLOSVolume volume, 
       });
 }
 
-void QLXPCTarnixHelper::changeMaximumThreadsNumber(std::int64_t number, QLReply<bool> reply) {
+void QLXPCTarnixHelper::changeMaximumThreadsNumber(const QLHelperCall& call, std::int64_t number, QLReply<bool> reply) {
   // The budget of this caller's own repairs: nobody else's, so nobody needs to allow it.
-  if (!tCaller) return reply(false);
-  tCaller->maxThreads = number;
-  reply(tCaller->maxThreads.load() == number);
+  call.caller->maxThreads = number;
+  reply(call.caller->maxThreads.load() == number);
 }
 
-void QLXPCTarnixHelper::installWithKernelExtensions(std::vector<QLKernelExtension> kexts, std::string folder,
-                                                    QLOSVolume volume, QLReply<std::vector<QLKernelExtension>> reply) {
+void QLXPCTarnixHelper::installWithKernelExtensions(const QLHelperCall& call, std::vector<QLKernelExtension> kexts,
+                                                    std::string folder, QLOSVolume volume,
+                                                    QLReply<std::vector<QLKernelExtension>> reply) {
   constexpr const char* where = "QLXPCTarnixHelper::installWithKernelExtensions()";
   const auto checkedFolder = arguments::kextFolder(folder);
   if (!arguments::isPlainAbsolutePath(volume.mountPoint) || !checkedFolder) {
@@ -240,10 +223,10 @@ void QLXPCTarnixHelper::installWithKernelExtensions(std::vector<QLKernelExtensio
   }
   std::vector<QLKernelExtension> allFailed = kexts;
   onWorkingQueue<std::vector<QLKernelExtension>>(
-      where, std::move(reply), std::move(allFailed),
-      [this, caller = tCaller, mountPoint = volume.mountPoint, folder = *checkedFolder,
+      *call.caller, where, std::move(reply), std::move(allFailed),
+      [this, caller = call.caller, mountPoint = volume.mountPoint, folder = *checkedFolder,
        kexts = std::move(kexts)](QLReply<std::vector<QLKernelExtension>> done) mutable {
-        auto admission = admit(caller, mountPoint, QLHelperAction::installKexts, where);
+        auto admission = admit(*caller, mountPoint, QLHelperAction::installKexts, where);
         if (admission.refusal) return replyOnMain(std::move(done), std::move(kexts), std::move(admission.refusal));
         QLJournalRun journal({volumeJournal(*admission.volume)}, journalHeader("install-kexts", mountPoint, *caller));
         replyOnMain(std::move(done), QLHelperOperations::failedKexts(QLHelperOperations::installKexts(
@@ -251,8 +234,9 @@ void QLXPCTarnixHelper::installWithKernelExtensions(std::vector<QLKernelExtensio
       });
 }
 
-void QLXPCTarnixHelper::backupWithKernelExtensions(std::vector<QLKernelExtension> kexts, std::string installedInFolder,
-                                                   QLOSVolume volume, std::string destination,
+void QLXPCTarnixHelper::backupWithKernelExtensions(const QLHelperCall& call, std::vector<QLKernelExtension> kexts,
+                                                   std::string installedInFolder, QLOSVolume volume,
+                                                   std::string destination,
                                                    QLReply<std::vector<QLKernelExtension>> reply) {
   constexpr const char* where = "QLXPCTarnixHelper::backupWithKernelExtensions()";
   if (kexts.empty()) return reply({});
@@ -263,10 +247,11 @@ void QLXPCTarnixHelper::backupWithKernelExtensions(std::vector<QLKernelExtension
   }
   std::vector<QLKernelExtension> allFailed = kexts;
   onWorkingQueue<std::vector<QLKernelExtension>>(
-      where, std::move(reply), std::move(allFailed),
-      [this, caller = tCaller, mountPoint = volume.mountPoint, folder = *folder, destination = std::move(destination),
+      *call.caller, where, std::move(reply), std::move(allFailed),
+      [this, caller = call.caller, mountPoint = volume.mountPoint, folder = *folder,
+       destination = std::move(destination),
        kexts = std::move(kexts)](QLReply<std::vector<QLKernelExtension>> done) mutable {
-        auto admission = admit(caller, mountPoint, QLHelperAction::installKexts, where);
+        auto admission = admit(*caller, mountPoint, QLHelperAction::installKexts, where);
         if (admission.refusal) return replyOnMain(std::move(done), std::move(kexts), std::move(admission.refusal));
         QLJournalRun journal({volumeJournal(*admission.volume)}, journalHeader("backup-kexts", mountPoint, *caller));
         replyOnMain(std::move(done), QLHelperOperations::backupKexts(*admission.volume, folder, kexts, destination,
@@ -274,47 +259,52 @@ void QLXPCTarnixHelper::backupWithKernelExtensions(std::vector<QLKernelExtension
       });
 }
 
-void QLXPCTarnixHelper::installBrambleFromSourcePath(std::string source, std::string destination, QLReply<bool> reply) {
+void QLXPCTarnixHelper::installBrambleFromSourcePath(const QLHelperCall& call, std::string source,
+                                                     std::string destination, QLReply<bool> reply) {
   constexpr const char* where = "QLXPCTarnixHelper::installBrambleFromSourcePath()";
   if (destination != services_.table.toolPath || !arguments::isPlainAbsolutePath(source)) {
     log(where, "Refused " + source + " to " + destination + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue<bool>(
-      where, std::move(reply), false, [this, caller = tCaller, source = std::move(source)](QLReply<bool> done) {
-        auto admission = admit(caller, "", QLHelperAction::installTool, where);
-        if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
-        const auto tool = QLHelperOperations::toolFromSource(source, services_.table, caller->rights());
-        replyOnMain(std::move(done), tool && QLHelperOperations::installTool(*tool, services_.table));
-      });
+  onWorkingQueue<bool>(*call.caller, where, std::move(reply), false,
+                       [this, caller = call.caller, source = std::move(source)](QLReply<bool> done) {
+                         auto admission = admit(*caller, "", QLHelperAction::installTool, where);
+                         if (admission.refusal)
+                           return replyOnMain(std::move(done), false, std::move(admission.refusal));
+                         const auto tool =
+                             QLHelperOperations::toolFromSource(source, services_.table, caller->rights());
+                         replyOnMain(std::move(done), tool && QLHelperOperations::installTool(*tool, services_.table));
+                       });
 }
 
-void QLXPCTarnixHelper::uninstallBrambleFromPath(std::string path, QLReply<bool> reply) {
+void QLXPCTarnixHelper::uninstallBrambleFromPath(const QLHelperCall& call, std::string path, QLReply<bool> reply) {
   constexpr const char* where = "QLXPCTarnixHelper::uninstallBrambleFromPath()";
   if (path != services_.table.toolPath) {
     log(where, "Refused " + path + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue<bool>(where, std::move(reply), false, [this, caller = tCaller](QLReply<bool> done) {
-    auto admission = admit(caller, "", QLHelperAction::installTool, where);
+  onWorkingQueue<bool>(*call.caller, where, std::move(reply), false, [this, caller = call.caller](QLReply<bool> done) {
+    auto admission = admit(*caller, "", QLHelperAction::installTool, where);
     if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
     replyOnMain(std::move(done), QLHelperOperations::uninstallTool(services_.table));
   });
 }
 
-void QLXPCTarnixHelper::applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t value, QLReply<bool> reply) {
+void QLXPCTarnixHelper::applyBooterConfigViaNVRAMWithNewBooterConfig(const QLHelperCall& call, std::int64_t value,
+                                                                     QLReply<bool> reply) {
   constexpr const char* where = "QLXPCTarnixHelper::applyBooterConfigViaNVRAMWithNewBooterConfig()";
   if (!QLHelperOperations::encodedBooterValue(value)) {
     log(where, "Refused booter value " + std::to_string(value) + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue<bool>(where, std::move(reply), false, [this, caller = tCaller, value](QLReply<bool> done) {
-    auto admission = admit(caller, "", QLHelperAction::writeNvram, where);
-    if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
-    QLJournalRun journal({systemJournal()}, journalHeader("write-nvram", "bootercfg", *caller));
-    replyOnMain(std::move(done), QLHelperOperations::writeBooterWord(value, services_.table, *services_.runner,
-                                                                     *services_.variables, journal));
-  });
+  onWorkingQueue<bool>(
+      *call.caller, where, std::move(reply), false, [this, caller = call.caller, value](QLReply<bool> done) {
+        auto admission = admit(*caller, "", QLHelperAction::writeNvram, where);
+        if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
+        QLJournalRun journal({systemJournal()}, journalHeader("write-nvram", "bootercfg", *caller));
+        replyOnMain(std::move(done), QLHelperOperations::writeBooterWord(value, services_.table, *services_.runner,
+                                                                         *services_.variables, journal));
+      });
 }
 
 }  // namespace tarnix

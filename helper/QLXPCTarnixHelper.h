@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "helper/QLHelperAuthorization.h"
-#include "helper/QLHelperCaller.h"
+#include "helper/QLHelperCall.h"
 #include "helper/QLHelperWorkQueue.h"
+#include "helper/protocol/QLWireSender.h"
 #include "helper/protocol/QLXPCHelper.h"
 #include "helper/protocol/QLXPCHelperContextProtocol.h"
-#include "helper/protocol/QLWireSender.h"
 #include "helper/protocol/QLXPCHelperRefusal.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
 #include "journal/QLJournalRecord.h"
@@ -43,7 +43,7 @@ struct QLHelperServices {
   QLHelperWorkQueue::Limits work;
 };
 
-class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProtocol {
+class QLXPCTarnixHelper final : public QLXPCHelper {
  public:
   QLXPCTarnixHelper(std::string bundleID, std::string version, QLHelperServices services);
 
@@ -51,29 +51,18 @@ class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProt
   // progress goes to its caller's.
   void addReceiver(std::shared_ptr<QLXPCHelperContextProtocol> receiver, const QLHelperCaller* caller);
   void removeReceiver(const QLXPCHelperContextProtocol* receiver);
-  // The caller of the message being dispatched on this thread, and where its reply goes.
-  static void setCaller(std::shared_ptr<QLHelperCaller> caller, std::shared_ptr<wire::ReplySender> call = nullptr);
   // Operations queued or running (main loop only).
   std::size_t operationsOutstanding() const { return outstanding_; }
 
-  void test(QLReply<std::int64_t> reply) override;
-  void terminate() override;
-  void uninstall(QLReply<bool> reply) override;
-  void getVersion(QLReply<std::string> reply) override;
-  void repairWithFolder(std::string folder, QLOSVolume onTargetVolume, QLReply<bool> reply) override;
-  void repairDiskPermissionsOnTargetVolume(QLOSVolume volume,
-                                           QLReply<std::vector<QLRepairPermissionsRepresentableResult>> reply) override;
-  void rebuildCachesOnTargetVolume(QLOSVolume volume, QLReply<bool> reply) override;
-  void test2(QLReply<std::int64_t> reply) override;
-  void installWithKernelExtensions(std::vector<QLKernelExtension> kexts, std::string toDestinationFolder,
-                                   QLOSVolume onTargetVolume, QLReply<std::vector<QLKernelExtension>> reply) override;
-  void backupWithKernelExtensions(std::vector<QLKernelExtension> kexts, std::string installedInFolder,
-                                  QLOSVolume onTargetVolume, std::string toDestinationFolder,
-                                  QLReply<std::vector<QLKernelExtension>> reply) override;
-  void changeMaximumThreadsNumber(std::int64_t number, QLReply<bool> reply) override;
-  void installBrambleFromSourcePath(std::string source, std::string toDestinationPath, QLReply<bool> reply) override;
-  void uninstallBrambleFromPath(std::string path, QLReply<bool> reply) override;
-  void applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t value, QLReply<bool> reply) override;
+  // The protocol's methods, each with the call it answers ahead of the protocol's arguments
+  // (QLXPCTarnixHelperStub invokes them so).
+#define QL_HELPER_DECLARE_CALL(method, selector, R, ...) \
+  void method(const QLHelperCall& call, __VA_ARGS__ __VA_OPT__(, ) QLReply<R> reply);
+#define QL_HELPER_DECLARE_ONEWAY(method, selector, ...) \
+  void method(const QLHelperCall& call __VA_OPT__(, ) __VA_ARGS__);
+  QL_XPC_TARNIX_HELPER_CALLS(QL_HELPER_DECLARE_CALL, QL_HELPER_DECLARE_ONEWAY)
+#undef QL_HELPER_DECLARE_CALL
+#undef QL_HELPER_DECLARE_ONEWAY
 
  private:
   // What a call may go on with: its volume, or why it was refused.
@@ -83,15 +72,15 @@ class QLXPCTarnixHelper final : public QLXPCHelper, public QLXPCTarnixHelperProt
   };
   // On the operation's thread: opens `mountPoint` as `caller` may have it opened, then asks
   // for `action`. An empty mount point asks only.
-  Admission admit(const std::shared_ptr<QLHelperCaller>& caller, const std::string& mountPoint, QLHelperAction action,
-                  const char* where);
+  Admission admit(QLHelperCaller& caller, const std::string& mountPoint, QLHelperAction action, const char* where);
   void updateProgress(const QLHelperCaller* caller, QLXPCHelperContext context);
   // Who a run in the journal was made for.
   QLJournalHeader journalHeader(const char* operation, std::string target, const QLHelperCaller& caller) const;
   // Runs `work` on the pool as the caller's; it replies through replyOnMain. When the caller
   // has as much waiting as the pool takes, `busy` is the reply at once.
   template <typename T>
-  void onWorkingQueue(const char* where, QLReply<T> reply, T busy, std::function<void(QLReply<T>)> work);
+  void onWorkingQueue(const QLHelperCaller& caller, const char* where, QLReply<T> reply, T busy,
+                      std::function<void(QLReply<T>)> work);
   template <typename T>
   void replyOnMain(QLReply<T> reply, T value, std::optional<QLXPCHelperRefusal> refusal = std::nullopt);
 

@@ -27,7 +27,7 @@
 #include "cli/SampleVolume.h"
 #include "engine/RZBramble.h"
 #include "helper/protocol/QLXPCTarnixHelperProxy.h"
-#include "helper/transport/QLXPCConnection.h"
+#include "helper/transport/QLSocketConnection.h"
 
 using namespace tarnix;
 
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
   asio::io_context io;
   asio::local::stream_protocol::socket socket(io);
   socket.connect(asio::local::stream_protocol::endpoint(daemon.socket().toStdString()));
-  auto other = QLXPCConnection::create(std::move(socket), {.maxIncomingFrame = wire::kMaxReplyFrame});
+  auto other = QLSocketConnection::create(std::move(socket), {.maxIncomingFrame = wire::kMaxReplyFrame});
   other->setMessageHandler([](const wire::Message&) { return false; });
   other->setErrorHandler([](const std::string&) {});
   other->start();

@@ -1,7 +1,5 @@
 #pragma once
 // What the application exports back on the same connection, so the helper can push progress.
-#include <array>
-
 #include "helper/protocol/QLXPCHelperContext.h"
 
 namespace tarnix {
@@ -10,8 +8,6 @@ class QLXPCHelperContextProtocol {
  public:
   virtual ~QLXPCHelperContextProtocol() = default;
   virtual void updateWithNewContext(QLXPCHelperContext context) = 0;  // one-way
-
-  static constexpr std::array<const char*, 1> selectors{"updateWithNewContext:"};
 };
 
 }  // namespace tarnix

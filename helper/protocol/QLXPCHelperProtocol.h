@@ -1,6 +1,5 @@
 #pragma once
 // The base service of every helper: identity, liveness and removal. Every reply arrives once.
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,9 +21,15 @@ class QLXPCHelperProtocol {
   virtual void terminate() = 0;                         // one-way: the helper exits with status 0
   virtual void uninstall(QLReply<bool> reply) = 0;
   virtual void getVersion(QLReply<std::string> reply) = 0;
-
-  // Wire names, in method order.
-  static constexpr std::array<const char*, 4> selectors{"test:", "terminate", "uninstall:", "getVersion:"};
 };
 
 }  // namespace tarnix
+
+// Each method above on the wire, in order: CALL(method, selector, reply type, argument types...)
+// for a call that gets one reply, ONEWAY(method, selector, argument types...) for one that gets
+// none. The proxy and the stub are built from it.
+#define QL_XPC_HELPER_CALLS(CALL, ONEWAY) \
+  CALL(test, "test:", std::int64_t)       \
+  ONEWAY(terminate, "terminate")          \
+  CALL(uninstall, "uninstall:", bool)     \
+  CALL(getVersion, "getVersion:", std::string)

@@ -1,6 +1,5 @@
 #pragma once
 // The operations the applications call and the helper performs.
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,19 +28,28 @@ class QLXPCTarnixHelperProtocol : public QLXPCHelperProtocol {
   virtual void installBrambleFromSourcePath(std::string source, std::string toDestinationPath, QLReply<bool> reply) = 0;
   virtual void uninstallBrambleFromPath(std::string path, QLReply<bool> reply) = 0;
   virtual void applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t value, QLReply<bool> reply) = 0;
-
-  static constexpr std::array<const char*, 10> tarnixSelectors{
-      "repairWithFolder:onTargetVolume:reply:",
-      "repairDiskPermissionsOnTargetVolume:reply:",
-      "rebuildCachesOnTargetVolume:reply:",
-      "test2:",
-      "installWithKernelExtensions:toDestinationFolder:onTargetVolume:reply:",
-      "backupWithKernelExtensions:installedInFolder:onTargetVolume:toDestinationFolder:reply:",
-      "changeMaximumThreadsNumber:reply:",
-      "installBrambleFromSourcePath:toDestinationPath:reply:",
-      "uninstallBrambleFromPath:reply:",
-      "applyBooterConfigViaNVRAMWithNewBooterConfig:reply:",
-  };
 };
 
 }  // namespace tarnix
+
+// Each method of the protocol on the wire, in order, as QL_XPC_HELPER_CALLS has them: a new call
+// is its method above and one line here.
+#define QL_XPC_TARNIX_HELPER_CALLS(CALL, ONEWAY)                                                                      \
+  QL_XPC_HELPER_CALLS(CALL, ONEWAY)                                                                                   \
+  CALL(repairWithFolder, "repairWithFolder:onTargetVolume:reply:", bool, std::string, QLOSVolume)                     \
+  CALL(repairDiskPermissionsOnTargetVolume,                                                                           \
+       "repairDiskPermissionsOnTargetVolume:reply:", std::vector<QLRepairPermissionsRepresentableResult>, QLOSVolume) \
+  CALL(rebuildCachesOnTargetVolume, "rebuildCachesOnTargetVolume:reply:", bool, QLOSVolume)                           \
+  CALL(test2, "test2:", std::int64_t)                                                                                 \
+  CALL(installWithKernelExtensions,                                                                                   \
+       "installWithKernelExtensions:toDestinationFolder:onTargetVolume:reply:", std::vector<QLKernelExtension>,       \
+       std::vector<QLKernelExtension>, std::string, QLOSVolume)                                                       \
+  CALL(backupWithKernelExtensions,                                                                                    \
+       "backupWithKernelExtensions:installedInFolder:onTargetVolume:toDestinationFolder:reply:",                      \
+       std::vector<QLKernelExtension>, std::vector<QLKernelExtension>, std::string, QLOSVolume, std::string)          \
+  CALL(changeMaximumThreadsNumber, "changeMaximumThreadsNumber:reply:", bool, std::int64_t)                           \
+  CALL(installBrambleFromSourcePath, "installBrambleFromSourcePath:toDestinationPath:reply:", bool, std::string,      \
+       std::string)                                                                                                   \
+  CALL(uninstallBrambleFromPath, "uninstallBrambleFromPath:reply:", bool, std::string)                                \
+  CALL(applyBooterConfigViaNVRAMWithNewBooterConfig, "applyBooterConfigViaNVRAMWithNewBooterConfig:reply:", bool,     \
+       std::int64_t)

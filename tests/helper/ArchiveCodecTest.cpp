@@ -7,6 +7,7 @@
 #include "helper/protocol/QLArchiveCodec.h"
 #include "helper/protocol/QLWireCalls.h"
 #include "helper/protocol/QLWireMessage.h"
+#include "helper/protocol/QLXPCTarnixHelperProxy.h"
 #include "helper/protocol/QLXPCTarnixHelperStub.h"
 
 namespace tarnix {
@@ -205,23 +206,38 @@ class RecordingHelper final : public QLXPCTarnixHelperProtocol {
   std::vector<std::string> calls;
   void test(QLReply<std::int64_t> reply) override { calls.push_back("test"), reply(kQLHelperTestAnswer); }
   void terminate() override { calls.push_back("terminate"); }
-  void uninstall(QLReply<bool>) override {}
-  void getVersion(QLReply<std::string>) override {}
+  void uninstall(QLReply<bool>) override { calls.push_back("uninstall"); }
+  void getVersion(QLReply<std::string>) override { calls.push_back("getVersion"); }
   void repairWithFolder(std::string folder, QLOSVolume volume, QLReply<bool> reply) override {
     calls.push_back("repairWithFolder " + folder + " " + volume.mountPoint);
     reply(true);
   }
-  void repairDiskPermissionsOnTargetVolume(QLOSVolume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>>) override {}
-  void rebuildCachesOnTargetVolume(QLOSVolume, QLReply<bool>) override {}
-  void test2(QLReply<std::int64_t>) override {}
+  void repairDiskPermissionsOnTargetVolume(QLOSVolume,
+                                           QLReply<std::vector<QLRepairPermissionsRepresentableResult>>) override {
+    calls.push_back("repairDiskPermissionsOnTargetVolume");
+  }
+  void rebuildCachesOnTargetVolume(QLOSVolume, QLReply<bool>) override {
+    calls.push_back("rebuildCachesOnTargetVolume");
+  }
+  void test2(QLReply<std::int64_t>) override { calls.push_back("test2"); }
   void installWithKernelExtensions(std::vector<QLKernelExtension>, std::string, QLOSVolume,
-                                   QLReply<std::vector<QLKernelExtension>>) override {}
+                                   QLReply<std::vector<QLKernelExtension>>) override {
+    calls.push_back("installWithKernelExtensions");
+  }
   void backupWithKernelExtensions(std::vector<QLKernelExtension>, std::string, QLOSVolume, std::string,
-                                  QLReply<std::vector<QLKernelExtension>>) override {}
-  void changeMaximumThreadsNumber(std::int64_t, QLReply<bool>) override {}
-  void installBrambleFromSourcePath(std::string, std::string, QLReply<bool>) override {}
-  void uninstallBrambleFromPath(std::string, QLReply<bool>) override {}
-  void applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t, QLReply<bool>) override {}
+                                  QLReply<std::vector<QLKernelExtension>>) override {
+    calls.push_back("backupWithKernelExtensions");
+  }
+  void changeMaximumThreadsNumber(std::int64_t, QLReply<bool>) override {
+    calls.push_back("changeMaximumThreadsNumber");
+  }
+  void installBrambleFromSourcePath(std::string, std::string, QLReply<bool>) override {
+    calls.push_back("installBrambleFromSourcePath");
+  }
+  void uninstallBrambleFromPath(std::string, QLReply<bool>) override { calls.push_back("uninstallBrambleFromPath"); }
+  void applyBooterConfigViaNVRAMWithNewBooterConfig(std::int64_t, QLReply<bool>) override {
+    calls.push_back("applyBooterConfigViaNVRAMWithNewBooterConfig");
+  }
 };
 
 // Records whether each reply carried values.
@@ -257,6 +273,72 @@ TEST(QLXPCTarnixHelperStub, InvokesOnlyWellFormedCalls) {
                         wire::pack(std::string("/Library/Extensions/"), sampleVolume().osVersion)));
   EXPECT_EQ(helper.calls, (std::vector<std::string>{"test", "terminate", "repairWithFolder /Library/Extensions/ /Volumes/Mac HD"}));
   EXPECT_EQ(replies.size(), 2u);
+}
+
+// Keeps the bodies of what the proxy sends, as the connection would frame them.
+class RecordingSender final : public wire::Sender {
+ public:
+  std::vector<std::string> bodies;
+  void sendCall(std::string_view selector, Plist arguments, ReplyHandler, ReplyHandler onPart) override {
+    bodies.push_back(
+        wire::encodeMessage(wire::Kind::call, 3, selector, std::move(arguments), std::nullopt, onPart != nullptr));
+  }
+  void sendOneway(std::string_view selector, Plist arguments) override {
+    bodies.push_back(wire::encodeMessage(wire::Kind::oneway, 0, selector, std::move(arguments)));
+  }
+};
+
+// The selectors are the helper's own and never change: each method leaves the application
+// under its own, in the right kind of message, and reaches the same method in the helper.
+TEST(QLXPCTarnixHelperProxy, EveryMethodTravelsUnderItsSelectorToTheSameMethod) {
+  RecordingSender sender;
+  QLXPCTarnixHelperProxy proxy(sender);
+  const std::vector kexts{QLKernelExtension::fromPath("/src/Foo.kext")};
+  proxy.test({});
+  proxy.terminate();
+  proxy.uninstall({});
+  proxy.getVersion({});
+  proxy.repairWithFolder("/Library/Extensions/", sampleVolume(), {});
+  proxy.repairDiskPermissionsOnTargetVolume(sampleVolume(), {});
+  proxy.rebuildCachesOnTargetVolume(sampleVolume(), {});
+  proxy.test2({});
+  proxy.installWithKernelExtensions(kexts, "/Library/Extensions/", sampleVolume(), {});
+  proxy.backupWithKernelExtensions(kexts, "/Library/Extensions/", sampleVolume(), "/backup", {});
+  proxy.changeMaximumThreadsNumber(4, {});
+  proxy.installBrambleFromSourcePath("/src/bramble", "/usr/local/bin/bramble", {});
+  proxy.uninstallBrambleFromPath("/usr/local/bin/bramble", {});
+  proxy.applyBooterConfigViaNVRAMWithNewBooterConfig(0x28, {});
+
+  const std::vector<std::pair<std::string, std::string>> expected{
+      {"test:", "test"},
+      {"terminate", "terminate"},
+      {"uninstall:", "uninstall"},
+      {"getVersion:", "getVersion"},
+      {"repairWithFolder:onTargetVolume:reply:", "repairWithFolder /Library/Extensions/ /Volumes/Mac HD"},
+      {"repairDiskPermissionsOnTargetVolume:reply:", "repairDiskPermissionsOnTargetVolume"},
+      {"rebuildCachesOnTargetVolume:reply:", "rebuildCachesOnTargetVolume"},
+      {"test2:", "test2"},
+      {"installWithKernelExtensions:toDestinationFolder:onTargetVolume:reply:", "installWithKernelExtensions"},
+      {"backupWithKernelExtensions:installedInFolder:onTargetVolume:toDestinationFolder:reply:",
+       "backupWithKernelExtensions"},
+      {"changeMaximumThreadsNumber:reply:", "changeMaximumThreadsNumber"},
+      {"installBrambleFromSourcePath:toDestinationPath:reply:", "installBrambleFromSourcePath"},
+      {"uninstallBrambleFromPath:reply:", "uninstallBrambleFromPath"},
+      {"applyBooterConfigViaNVRAMWithNewBooterConfig:reply:", "applyBooterConfigViaNVRAMWithNewBooterConfig"},
+  };
+  ASSERT_EQ(sender.bodies.size(), expected.size());
+  RecordingHelper helper;
+  QLXPCTarnixHelperStub stub(helper);
+  std::vector<bool> replies;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const auto message = wire::decodeMessage(sender.bodies[i], wire::kMaxRequestFrame);
+    ASSERT_TRUE(message) << expected[i].first;
+    EXPECT_EQ(message->selector, expected[i].first);
+    EXPECT_EQ(message->kind == wire::Kind::oneway, expected[i].first == "terminate") << expected[i].first;
+    EXPECT_TRUE(stub.dispatch(*message, std::make_shared<RecordingReply>(replies))) << expected[i].first;
+    ASSERT_EQ(helper.calls.size(), i + 1);
+    EXPECT_EQ(helper.calls.back(), expected[i].second);
+  }
 }
 
 }  // namespace

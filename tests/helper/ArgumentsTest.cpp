@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "helper/QLXPCPeerPolicy.h"
+#include "helper/QLHelperPeerPolicy.h"
 #include "operations/QLHelperArguments.h"
 
 namespace tarnix {
@@ -101,7 +101,7 @@ TEST(PeerPolicy, WhomADaemonServesAndTrusts) {
       {1000, std::nullopt, false, false},
   };
   for (const auto& [daemon, peer, allowed, trusted] : cases) {
-    const QLXPCPeerPolicy policy(daemon);
+    const QLHelperPeerPolicy policy(daemon);
     std::optional<platform::PeerCredentials> credentials;
     if (peer) {
       credentials.emplace();

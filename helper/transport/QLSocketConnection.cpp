@@ -1,4 +1,4 @@
-#include "helper/transport/QLXPCConnection.h"
+#include "helper/transport/QLSocketConnection.h"
 
 namespace tarnix {
 namespace {
@@ -6,18 +6,18 @@ namespace {
 // What a queued frame costs beside its bytes: the string's own allocation and the queue's slot.
 constexpr std::size_t kFrameBookkeeping = 64;
 
-std::string seconds(QLXPCConnection::Duration duration) {
+std::string seconds(QLSocketConnection::Duration duration) {
   const auto tenths = duration.count() / 100;
   return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "") + " s";
 }
 
 }  // namespace
 
-std::shared_ptr<QLXPCConnection> QLXPCConnection::create(Socket socket, Limits limits) {
-  return std::make_shared<QLXPCConnection>(std::move(socket), limits);
+std::shared_ptr<QLSocketConnection> QLSocketConnection::create(Socket socket, Limits limits) {
+  return std::make_shared<QLSocketConnection>(std::move(socket), limits);
 }
 
-QLXPCConnection::QLXPCConnection(Socket socket, Limits limits)
+QLSocketConnection::QLSocketConnection(Socket socket, Limits limits)
     : socket_(std::move(socket)),
       limits_(limits),
       frameTimer_(socket_.get_executor()),
@@ -27,7 +27,7 @@ QLXPCConnection::QLXPCConnection(Socket socket, Limits limits)
   peer_ = platform::peerCredentials(socket_.native_handle());
 }
 
-void QLXPCConnection::start() {
+void QLSocketConnection::start() {
   asio::post(socket_.get_executor(), [self = shared_from_this()] {
     self->arm(self->firstFrameTimer_, self->limits_.firstFrameTimeout,
               "no valid frame within " + seconds(self->limits_.firstFrameTimeout) + " of connecting");
@@ -35,7 +35,7 @@ void QLXPCConnection::start() {
   });
 }
 
-void QLXPCConnection::arm(asio::steady_timer& timer, Duration after, std::string reason) {
+void QLSocketConnection::arm(asio::steady_timer& timer, Duration after, std::string reason) {
   if (after.count() <= 0 || closed_) return;
   timer.expires_after(after);
   timer.async_wait([self = shared_from_this(), &timer, reason = std::move(reason)](std::error_code error) {
@@ -45,9 +45,9 @@ void QLXPCConnection::arm(asio::steady_timer& timer, Duration after, std::string
   });
 }
 
-void QLXPCConnection::disarm(asio::steady_timer& timer) { timer.expires_at(asio::steady_timer::time_point::max()); }
+void QLSocketConnection::disarm(asio::steady_timer& timer) { timer.expires_at(asio::steady_timer::time_point::max()); }
 
-void QLXPCConnection::readHeader() {
+void QLSocketConnection::readHeader() {
   if (closed_) return;
   // A frame's time starts with its first byte: a peer that is merely quiet between messages is
   // never cut, one that stops inside a frame is.
@@ -67,7 +67,7 @@ void QLXPCConnection::readHeader() {
   });
 }
 
-void QLXPCConnection::readBody(std::uint32_t length) {
+void QLSocketConnection::readBody(std::uint32_t length) {
   body_.resize(length);
   asio::async_read(socket_, asio::buffer(body_), [self = shared_from_this()](std::error_code error, std::size_t) {
     if (error) return self->fail("the connection ended inside a frame");
@@ -77,7 +77,7 @@ void QLXPCConnection::readBody(std::uint32_t length) {
   });
 }
 
-void QLXPCConnection::handle(std::string_view body) {
+void QLSocketConnection::handle(std::string_view body) {
   if (closed_ || finishing_) return;
   std::string refusal;
   auto message = wire::decodeMessage(body, limits_.maxIncomingFrame, &refusal);
@@ -103,8 +103,8 @@ void QLXPCConnection::handle(std::string_view body) {
   disarm(firstFrameTimer_);
 }
 
-void QLXPCConnection::sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply,
-                               ReplyHandler onPart) {
+void QLSocketConnection::sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply,
+                                  ReplyHandler onPart) {
   const std::uint64_t id = nextId_.fetch_add(1);
   std::string bytes = wire::frame(
       wire::encodeMessage(wire::Kind::call, id, selector, std::move(arguments), std::nullopt, onPart != nullptr));
@@ -119,18 +119,18 @@ void QLXPCConnection::sendCall(std::string_view selector, platform::Plist argume
   });
 }
 
-void QLXPCConnection::sendOneway(std::string_view selector, platform::Plist arguments) {
+void QLSocketConnection::sendOneway(std::string_view selector, platform::Plist arguments) {
   post(wire::frame(wire::encodeMessage(wire::Kind::oneway, 0, selector, std::move(arguments))));
 }
 
-void QLXPCConnection::sendReply(std::uint64_t id, platform::Plist values,
-                                const std::optional<QLXPCHelperRefusal>& refusal) {
+void QLSocketConnection::sendReply(std::uint64_t id, platform::Plist values,
+                                   const std::optional<QLXPCHelperRefusal>& refusal) {
   post(wire::frame(wire::encodeMessage(wire::Kind::reply, id, "", std::move(values), refusal)));
 }
 
-void QLXPCConnection::sendBody(std::string body) { post(wire::frame(body)); }
+void QLSocketConnection::sendBody(std::string body) { post(wire::frame(body)); }
 
-void QLXPCConnection::post(std::string frame) {
+void QLSocketConnection::post(std::string frame) {
   {
     const std::lock_guard lock(roomMutex_);
     unsent_ += frame.size();
@@ -139,13 +139,13 @@ void QLXPCConnection::post(std::string frame) {
              [self = shared_from_this(), frame = std::move(frame)]() mutable { self->enqueue(std::move(frame)); });
 }
 
-bool QLXPCConnection::waitForRoom(std::size_t window) {
+bool QLSocketConnection::waitForRoom(std::size_t window) {
   std::unique_lock lock(roomMutex_);
   room_.wait(lock, [&] { return ended_ || unsent_ <= window; });
   return !ended_;
 }
 
-void QLXPCConnection::left(std::size_t bytes) {
+void QLSocketConnection::left(std::size_t bytes) {
   {
     const std::lock_guard lock(roomMutex_);
     unsent_ -= std::min(bytes, unsent_);
@@ -153,7 +153,7 @@ void QLXPCConnection::left(std::size_t bytes) {
   room_.notify_all();
 }
 
-void QLXPCConnection::enqueue(std::string frame) {
+void QLSocketConnection::enqueue(std::string frame) {
   if (closed_ || finishing_) return left(frame.size());
   // Output piles up only when the peer stops reading; one frame of any size is always let through.
   const std::size_t cost = frame.size() + kFrameBookkeeping;
@@ -166,17 +166,16 @@ void QLXPCConnection::enqueue(std::string frame) {
   if (writes_.size() == 1) writeNext();
 }
 
-void QLXPCConnection::writeNext() {
+void QLSocketConnection::writeNext() {
   // Each piece the peer takes counts as progress, however large the frame.
   arm(writeTimer_, limits_.writeTimeout, "the peer read nothing for " + seconds(limits_.writeTimeout));
   const std::string& front = writes_.front();
   const auto rest = asio::buffer(front.data() + writtenOfFront_, front.size() - writtenOfFront_);
-  socket_.async_write_some(rest, [self = shared_from_this()](std::error_code error, std::size_t written) {
-    self->wrote(error, written);
-  });
+  socket_.async_write_some(
+      rest, [self = shared_from_this()](std::error_code error, std::size_t written) { self->wrote(error, written); });
 }
 
-void QLXPCConnection::wrote(std::error_code error, std::size_t written) {
+void QLSocketConnection::wrote(std::error_code error, std::size_t written) {
   if (closed_) return;
   if (error) return fail("a write failed: " + error.message());
   writtenOfFront_ += written;
@@ -191,7 +190,7 @@ void QLXPCConnection::wrote(std::error_code error, std::size_t written) {
   if (finishing_) fail("finished");
 }
 
-void QLXPCConnection::fail(const std::string& reason) {
+void QLSocketConnection::fail(const std::string& reason) {
   if (closed_) return;
   closed_ = true;
   std::error_code ignored;
@@ -211,14 +210,14 @@ void QLXPCConnection::fail(const std::string& reason) {
   if (auto finished = std::move(onFinished_)) finished();
 }
 
-void QLXPCConnection::close() {
+void QLSocketConnection::close() {
   asio::post(socket_.get_executor(), [self = shared_from_this()] {
     self->onError_ = nullptr;
     self->fail("closed");
   });
 }
 
-void QLXPCConnection::finish(Duration limit, std::function<void()> done) {
+void QLSocketConnection::finish(Duration limit, std::function<void()> done) {
   asio::post(socket_.get_executor(), [self = shared_from_this(), limit, done = std::move(done)]() mutable {
     if (self->closed_) {
       if (done) done();

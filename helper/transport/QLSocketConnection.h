@@ -22,7 +22,7 @@
 
 namespace tarnix {
 
-class QLXPCConnection final : public wire::Sender, public std::enable_shared_from_this<QLXPCConnection> {
+class QLSocketConnection final : public wire::Sender, public std::enable_shared_from_this<QLSocketConnection> {
  public:
   using Socket = asio::local::stream_protocol::socket;
   using Duration = std::chrono::milliseconds;
@@ -30,9 +30,9 @@ class QLXPCConnection final : public wire::Sender, public std::enable_shared_fro
   // application's connection to its helper has only the frame limit).
   struct Limits {
     std::size_t maxIncomingFrame = wire::kMaxRequestFrame;
-    Duration frameTimeout{0};        // a frame must be whole this long after its first byte
-    Duration firstFrameTimeout{0};   // the first valid frame must be whole this long after start()
-    Duration writeTimeout{0};        // queued output must move this often
+    Duration frameTimeout{0};       // a frame must be whole this long after its first byte
+    Duration firstFrameTimeout{0};  // the first valid frame must be whole this long after start()
+    Duration writeTimeout{0};       // queued output must move this often
     // Output waiting beyond this (with its bookkeeping) ends the connection; one frame always fits.
     std::size_t maxQueuedBytes = 0;
   };
@@ -43,8 +43,8 @@ class QLXPCConnection final : public wire::Sender, public std::enable_shared_fro
   // stopped reading.
   using ErrorHandler = std::function<void(const std::string& reason)>;
 
-  static std::shared_ptr<QLXPCConnection> create(Socket socket, Limits limits);
-  QLXPCConnection(Socket socket, Limits limits);
+  static std::shared_ptr<QLSocketConnection> create(Socket socket, Limits limits);
+  QLSocketConnection(Socket socket, Limits limits);
 
   // Set both before start().
   void setMessageHandler(MessageHandler handler) { onMessage_ = std::move(handler); }

@@ -1,4 +1,4 @@
-#include "helper/transport/QLXPCListener.h"
+#include "helper/transport/QLSocketListener.h"
 
 #include "platform/Files.h"
 #include "platform/Log.h"
@@ -16,7 +16,8 @@ bool replaceable(const std::string& path, std::string& error) {
 
 }  // namespace
 
-std::unique_ptr<QLXPCListener> QLXPCListener::bind(asio::io_context& io, const std::string& path, std::string& error) {
+std::unique_ptr<QLSocketListener> QLSocketListener::bind(asio::io_context& io, const std::string& path,
+                                                         std::string& error) {
   // Bound and listening under a name of its own first, then renamed into place: a client that
   // finds the path can connect at once (and a stale socket is replaced in one step).
   const std::string staging = path + ".new";
@@ -36,7 +37,8 @@ std::unique_ptr<QLXPCListener> QLXPCListener::bind(asio::io_context& io, const s
     acceptor.bind(asio::local::stream_protocol::endpoint(staging), code);
   }
   if (!code) {
-    if (const int failed = platform::setModeNoFollow(staging, 0666)) code = std::error_code(failed, std::generic_category());
+    if (const int failed = platform::setModeNoFollow(staging, 0666))
+      code = std::error_code(failed, std::generic_category());
   }
   if (!code) acceptor.listen(asio::socket_base::max_listen_connections, code);
   if (!code) {
@@ -47,10 +49,10 @@ std::unique_ptr<QLXPCListener> QLXPCListener::bind(asio::io_context& io, const s
     error = "cannot listen on " + path + ": " + code.message();
     return nullptr;
   }
-  return std::make_unique<QLXPCListener>(io, std::move(acceptor));
+  return std::make_unique<QLSocketListener>(io, std::move(acceptor));
 }
 
-std::unique_ptr<QLXPCListener> QLXPCListener::adopt(asio::io_context& io, int listeningFd, std::string& error) {
+std::unique_ptr<QLSocketListener> QLSocketListener::adopt(asio::io_context& io, int listeningFd, std::string& error) {
   std::error_code code;
   Acceptor acceptor(io);
   acceptor.assign(asio::local::stream_protocol(), listeningFd, code);
@@ -58,23 +60,23 @@ std::unique_ptr<QLXPCListener> QLXPCListener::adopt(asio::io_context& io, int li
     error = "cannot use the activation socket: " + code.message();
     return nullptr;
   }
-  return std::make_unique<QLXPCListener>(io, std::move(acceptor));
+  return std::make_unique<QLSocketListener>(io, std::move(acceptor));
 }
 
-void QLXPCListener::start(Policy policy, ConnectionHandler onConnection, QLXPCConnection::Limits limits) {
+void QLSocketListener::start(Policy policy, ConnectionHandler onConnection, QLSocketConnection::Limits limits) {
   policy_ = std::move(policy);
   onConnection_ = std::move(onConnection);
   limits_ = limits;
   acceptNext();
 }
 
-void QLXPCListener::stop() {
+void QLSocketListener::stop() {
   std::error_code ignored;
   acceptor_.cancel(ignored);
 }
 
-void QLXPCListener::acceptNext() {
-  acceptor_.async_accept([this](std::error_code error, QLXPCConnection::Socket socket) {
+void QLSocketListener::acceptNext() {
+  acceptor_.async_accept([this](std::error_code error, QLSocketConnection::Socket socket) {
     if (error == asio::error::operation_aborted) return;
     if (error) {
       // Out of descriptors, say: try again shortly rather than spin.
@@ -84,7 +86,7 @@ void QLXPCListener::acceptNext() {
         if (!waited) acceptNext();
       });
     }
-    auto connection = QLXPCConnection::create(std::move(socket), limits_);
+    auto connection = QLSocketConnection::create(std::move(socket), limits_);
     const auto peer = connection->peer();
     if (policy_ && policy_(peer)) {
       onConnection_(std::move(connection));

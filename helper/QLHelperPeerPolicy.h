@@ -6,9 +6,9 @@
 
 namespace tarnix {
 
-class QLXPCPeerPolicy {
+class QLHelperPeerPolicy {
  public:
-  explicit QLXPCPeerPolicy(uid_t daemonUid) : daemonUid_(daemonUid) {}
+  explicit QLHelperPeerPolicy(uid_t daemonUid) : daemonUid_(daemonUid) {}
 
   // A daemon running as root serves every local user: what each may change is polkit's to
   // say, operation by operation. A daemon running as an ordinary user serves that user and
