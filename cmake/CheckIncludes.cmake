@@ -20,19 +20,20 @@ endif()
 set(layers
   "platform:"
   "model:platform"
-  "engine:model platform"
+  "engine/results:"
+  "engine:engine/results model platform"
   "journal:platform"
   "bootconfig/nvram:platform"
   "bootconfig:journal model platform"
-  "operations:bootconfig journal engine model platform"
-  "cli:operations bootconfig journal engine model platform"
-  "helper/protocol:engine model platform"
-  "helper/transport:helper/protocol engine model platform"
-  "helper:helper/transport helper/protocol operations bootconfig journal engine model platform"
-  "client:helper/transport helper/protocol engine model platform"
-  "app/core:client helper/transport helper/protocol engine model platform"
-  "app:app/core client helper/transport helper/protocol bootconfig journal engine model platform"
-  "ezinstaller:app app/core client helper/transport helper/protocol bootconfig journal engine model platform")
+  "operations:bootconfig journal engine engine/results model platform"
+  "cli:operations bootconfig journal engine engine/results model platform"
+  "helper/protocol:engine/results model platform"
+  "helper/transport:helper/protocol engine/results model platform"
+  "helper:helper/transport helper/protocol operations bootconfig journal engine engine/results model platform"
+  "client:helper/transport helper/protocol engine/results model platform"
+  "app/core:client helper/transport helper/protocol engine/results model platform"
+  "app:app/core client helper/transport helper/protocol bootconfig journal engine/results model platform"
+  "ezinstaller:app app/core client helper/transport helper/protocol bootconfig journal engine/results model platform")
 
 set(folders "")
 foreach(layer ${layers})
