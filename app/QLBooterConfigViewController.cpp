@@ -2,10 +2,10 @@
 
 #include <QApplication>
 
-#include "app/QLAppManager.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix {
 

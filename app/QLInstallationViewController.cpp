@@ -30,13 +30,13 @@
 #include <functional>
 #include <utility>
 
-#include "app/QLAppManager.h"
 #include "app/QLEZView.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/QLKextTableModel.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "model/QLKernelExtensionsManager.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix {
 namespace {

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "app/QLMainAbstractMaintenanceViewController.h"
 #include "model/QLKernelExtensionFolder.h"
+#include "ui/QLMainAbstractMaintenanceViewController.h"
 
 class QAction;
 class QButtonGroup;

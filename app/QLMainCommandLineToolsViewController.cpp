@@ -20,11 +20,11 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
-#include "app/QLAppManager.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLSupportFolders.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix {
 namespace {

@@ -32,8 +32,9 @@ set(layers
   "helper:helper/transport helper/protocol operations bootconfig journal engine engine/results model platform"
   "client:helper/transport helper/protocol engine/results model platform"
   "app/core:client helper/transport helper/protocol engine/results model platform"
-  "app:app/core client helper/transport helper/protocol bootconfig journal engine/results model platform"
-  "ezinstaller:app app/core client helper/transport helper/protocol bootconfig journal engine/results model platform")
+  "ui:app/core client helper/transport helper/protocol journal engine/results model platform"
+  "app:ui app/core client helper/transport helper/protocol bootconfig journal engine/results model platform"
+  "ezinstaller:ui app/core client helper/transport helper/protocol bootconfig journal engine/results model platform")
 
 set(folders "")
 foreach(layer ${layers})
@@ -67,7 +68,7 @@ endfunction()
 set(os_headers "^(unistd|fcntl|pwd|grp|dirent|signal|poll|termios|spawn)\\.h$|^(sys|linux)/")
 
 set(sources "")
-foreach(top platform model engine journal bootconfig operations cli helper client app ezinstaller)
+foreach(top platform model engine journal bootconfig operations cli helper client app ui ezinstaller)
   file(GLOB_RECURSE found RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/${top}/*.cpp" "${SOURCE_DIR}/${top}/*.h"
        "${SOURCE_DIR}/${top}/*.h.in")
   list(APPEND sources ${found})

@@ -11,8 +11,6 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/QLAppManager.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
@@ -22,6 +20,8 @@
 #include "ezinstaller/QLUserNotificationCenter.h"
 #include "model/QLKernelExtensionsManager.h"
 #include "platform/Log.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix::ezinstaller {
 namespace {

@@ -20,7 +20,6 @@
 
 #include "../../bench/GuiResponsiveness.h"
 #include "../../tests/app/AppTestSupport.h"
-#include "app/QLAppManager.h"
 #include "app/QLMaintenanceViewController.h"
 #include "app/QLPaneFactory.h"
 #include "app/core/QLLocalization.h"
@@ -29,6 +28,7 @@
 #include "engine/RZBramble.h"
 #include "helper/protocol/QLXPCTarnixHelperProxy.h"
 #include "helper/transport/QLXPCConnection.h"
+#include "ui/QLAppManager.h"
 
 using namespace tarnix;
 

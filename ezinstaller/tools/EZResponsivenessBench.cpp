@@ -14,7 +14,6 @@
 
 #include "../../bench/GuiResponsiveness.h"
 #include "../../tests/app/AppTestSupport.h"
-#include "app/QLAppManager.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "cli/SampleVolume.h"
@@ -25,6 +24,7 @@
 #include "ezinstaller/QLMainEZInstallerViewController.h"
 #include "ezinstaller/QLUserNotificationCenter.h"
 #include "model/QLOSVolumeManager.h"
+#include "ui/QLAppManager.h"
 
 using namespace tarnix;
 using namespace tarnix::ezinstaller;

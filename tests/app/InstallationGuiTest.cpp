@@ -23,10 +23,8 @@
 #include <QtTest>
 
 #include "AppTestSupport.h"
-#include "app/QLAppManager.h"
 #include "app/QLEZView.h"
 #include "app/QLInstallationViewController.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/QLKextTableModel.h"
 #include "app/QLPaneFactory.h"
 #include "app/core/QLLocalization.h"
@@ -34,6 +32,8 @@
 #include "cli/SampleVolume.h"
 #include "model/QLKernelExtensionsManager.h"
 #include "model/QLOSVolumeManager.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 using namespace tarnix;
 using test::kGenerousMs;

@@ -8,13 +8,13 @@
 #include <memory>
 #include <optional>
 
-#include "app/QLAbstractMaintenaceDelegate.h"
-#include "app/QLDetailedResultsViewController.h"
-#include "app/QLMainAbstractViewController.h"
 #include "app/core/QLDetailedRepresentableResult.h"
 #include "helper/protocol/QLXPCHelperRefusal.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
 #include "model/QLOSVolume.h"
+#include "ui/QLAbstractMaintenaceDelegate.h"
+#include "ui/QLDetailedResultsViewController.h"
+#include "ui/QLMainAbstractViewController.h"
 
 class QCoreApplication;
 class QLabel;

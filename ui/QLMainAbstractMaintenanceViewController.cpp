@@ -1,4 +1,4 @@
-#include "app/QLMainAbstractMaintenanceViewController.h"
+#include "ui/QLMainAbstractMaintenanceViewController.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,14 +13,14 @@
 #include <QVBoxLayout>
 #include <array>
 
-#include "app/QLAppManager.h"
-#include "app/QLDetailedResultsViewController.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "journal/QLJournal.h"
 #include "model/QLOSVolumeManager.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLDetailedResultsViewController.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix {
 
