@@ -1,6 +1,5 @@
 #include "ui/QLMainAbstractMaintenanceViewController.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -47,8 +46,6 @@ const char* QLMainAbstractMaintenanceViewController::rebuildingCachesKey() {
   return QLAppManager::helperRebuildsCachesNow() ? "kQLMainAbstractVCRebuildingCaches"
                                                  : "kQLMainAbstractVCMarkingCachesForRebuild";
 }
-
-QObject* QLMainAbstractMaintenanceViewController::applicationObject() { return QCoreApplication::instance(); }
 
 QLMainAbstractMaintenanceViewController::QLMainAbstractMaintenanceViewController(QWidget* parent)
     : QLMainAbstractViewController(parent) {
