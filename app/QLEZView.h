@@ -10,7 +10,7 @@ namespace tarnix {
 
 inline constexpr const char* kQLNotificationEZDidDragOperation = "local.quillon.tarnix.ez.didDragOperation";
 
-class QLEZView final : public QWidget {
+class QLEZView : public QWidget {
   Q_OBJECT
  public:
   explicit QLEZView(QWidget* parent = nullptr);

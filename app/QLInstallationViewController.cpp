@@ -1,12 +1,10 @@
 #include "app/QLInstallationViewController.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QGraphicsOpacityEffect>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,7 +13,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QProgressBar>
-#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -30,7 +27,7 @@
 #include <functional>
 #include <utility>
 
-#include "app/QLEZView.h"
+#include "app/QLEZOverlay.h"
 #include "app/QLKextTableModel.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
@@ -65,13 +62,6 @@ QString expandedHome(const std::string& directory) {
   if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/"))) path.replace(0, 1, QDir::homePath());
   return path;
 }
-
-// On the EZ overlay's dark box: a white bar on a faint groove, whatever colours the theme
-// gives progress bars, so the value reads in light and dark themes alike.
-constexpr const char* kEZIndicatorOnDarkBox =
-    "QProgressBar { border: 1px solid rgba(255, 255, 255, 170); border-radius: 4px;"
-    " background: rgba(255, 255, 255, 40); min-height: 10px; max-height: 10px; }"
-    "QProgressBar::chunk { background: white; border-radius: 3px; }";
 
 // Kext bundles are folders here: the chooser picks folders, several at once, and only those
 // named ".kext" are taken. A single folder that is no kext, typed or picked, is opened
@@ -168,31 +158,15 @@ QLInstallationViewController::QLInstallationViewController(QWidget* parent)
   preference->addStretch();
   preference->addWidget(matrixView_);
 
-  // The EZ overlay lies over the kext box: picture, then the rounded box with the kext
-  // picture, the indicator and the status text.
-  outletEZView = new QLEZView(this);
-  outletEZBackgroundBox = new QLEZBox(outletEZView);
-  outletEZKextImageView = new QLabel(outletEZBackgroundBox);
-  outletEZKextImageView->setObjectName(QStringLiteral("outletEZKextImageView"));
-  outletEZKextImageView->setPixmap(QLEZView::kextImage(QSize(112, 104)));
-  outletEZKextImageView->setAlignment(Qt::AlignCenter);
-  outletEZCircularIndicator = new QProgressBar(outletEZBackgroundBox);
-  outletEZCircularIndicator->setObjectName(QStringLiteral("outletEZCircularIndicator"));
-  outletEZCircularIndicator->setTextVisible(false);
-  outletEZCircularIndicator->setFixedWidth(180);
-  outletEZStatusField = new QLabel(outletEZBackgroundBox);
-  outletEZStatusField->setObjectName(QStringLiteral("outletEZStatusField"));
-  outletEZStatusField->setAlignment(Qt::AlignCenter);
-  outletEZStatusField->setWordWrap(true);
-  auto* ezBox = new QVBoxLayout(outletEZBackgroundBox);
-  ezBox->addStretch();
-  ezBox->addWidget(outletEZKextImageView, 0, Qt::AlignHCenter);
-  ezBox->addWidget(outletEZCircularIndicator, 0, Qt::AlignHCenter);
-  ezBox->addWidget(outletEZStatusField);
-  ezBox->addStretch();
-  auto* ezView = new QVBoxLayout(outletEZView);
-  ezView->setContentsMargins(12, 12, 12, 12);
-  ezView->addWidget(outletEZBackgroundBox);
+  // The EZ overlay lies over the kext box.
+  auto* overlay = new QLEZOverlay(this);
+  ezOverlay_ = overlay;
+  outletEZView = overlay;
+  outletEZBackgroundBox = overlay->backgroundBox();
+  outletEZKextImageView = overlay->kextImageView();
+  outletEZCircularIndicator = overlay->circularIndicator();
+  outletEZStatusField = overlay->statusField();
+  ezTimer = overlay->animationTimer();
 
   auto* area = new QGridLayout;
   area->addWidget(boxInstallKexts, 0, 0);
@@ -201,10 +175,6 @@ QLInstallationViewController::QLInstallationViewController(QWidget* parent)
   contentLayout()->addLayout(area, 1);
   contentLayout()->addWidget(boxPreference);
   setMinimumWidth(640);
-
-  ezTimer = new QTimer(this);
-  ezTimer->setInterval(kEZAnimationIntervalMs);
-  connect(ezTimer, &QTimer::timeout, this, &QLInstallationViewController::performEZAnimation);
 
   connect(outletButtonClear, &QPushButton::clicked, this, &QLInstallationViewController::clearKexts);
   connect(outletButtonSelect, &QPushButton::clicked, this, &QLInstallationViewController::selectKexts);
@@ -253,7 +223,7 @@ void QLInstallationViewController::viewDidLoad() {
   tableViewKexts->setAcceptDrops(true);
   outletEZView->setAcceptDrops(true);
   QLInterfaceHelpers::stop(outletEZCircularIndicator);
-  showEZIdleLook();
+  ezOverlay_->showIdleLook();
   renderEZView();
 }
 
@@ -287,7 +257,7 @@ void QLInstallationViewController::selectInstallationFolder(int row) {
 void QLInstallationViewController::keepUntilAVolumeIsChosen(const QStringList& paths) {
   for (const QString& path : paths)
     if (!waitingForVolume_.contains(path)) waitingForVolume_ << path;
-  stopEZAnimation();
+  ezOverlay_->stopAnimation();
   outletEZStatusField->setText(QLLocalizedString("kQLInstallationVCEZKextsWaitForAVolume"));
   QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
                                 QLLocalizedString("kQLInstallationVCEZNoTargetVolume"));
@@ -424,7 +394,7 @@ void QLInstallationViewController::cancelRun() {
   if (!enableEZMode) return;
   // Back to the waiting overlay; the dropped kexts are not kept.
   QLInterfaceHelpers::stop(outletEZCircularIndicator);
-  showEZIdleLook();
+  ezOverlay_->showIdleLook();
   renderEZView();
 }
 
@@ -535,7 +505,7 @@ void QLInstallationViewController::finishEZMode() {
       repairPermissionsResults.value_or(std::vector<QLRepairPermissionsRepresentableResult>{}));
   model_->reloadData();
   QLInterfaceHelpers::stop(outletEZCircularIndicator);
-  showEZIdleLook();
+  ezOverlay_->showIdleLook();
   QTimer::singleShot(kEZPreparingPauseMs, this, [this] {
     if (enableEZMode && !ezTimer->isActive()) ezTimer->start();
   });
@@ -545,34 +515,13 @@ void QLInstallationViewController::finishEZMode() {
   unlockInstallationControls();
 }
 
-void QLInstallationViewController::showEZIdleLook() {
-  outletEZKextImageView->show();
-  outletEZCircularIndicator->setStyleSheet(QString());
-  outletEZBackgroundBox->setFillColor(Qt::transparent);
-  outletEZView->setBackgroundBlurRadius(0);
-  QPalette palette = outletEZStatusField->palette();
-  palette.setColor(QPalette::WindowText, Qt::black);
-  outletEZStatusField->setPalette(palette);
-  QFont font = QApplication::font();
-  font.setPointSizeF(14);
-  outletEZStatusField->setFont(font);
-}
-
-void QLInstallationViewController::stopEZAnimation() {
-  ++animationGeneration_;
-  for (auto* animation : outletEZStatusField->findChildren<QPropertyAnimation*>()) animation->stop();
-  if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(outletEZStatusField->graphicsEffect()))
-    effect->setOpacity(1.0);
-  ezTimer->stop();
-}
-
 void QLInstallationViewController::renderEZView() {
   // Switched while an installation runs: the chain still needs its list and its mode.
   if (running_) {
     renderPending_ = true;
     return;
   }
-  stopEZAnimation();
+  ezOverlay_->stopAnimation();
   waitingForVolume_.clear();
   enableEZMode = QLAppManager::shared().preferences().enableEZInstallationMode();
   outletEZView->setVisible(enableEZMode);
@@ -591,24 +540,7 @@ void QLInstallationViewController::renderEZView() {
   });
 }
 
-void QLInstallationViewController::performEZAnimation() {
-  const int generation = animationGeneration_;
-  QLabel* field = outletEZStatusField;
-  const double fade = kEZFadeMs / 1000.0;
-  auto alive = [this, generation] { return generation == animationGeneration_; };
-  QLInterfaceHelpers::fadeOut(field, fade, [=] {
-    if (!alive()) return;
-    field->setText(QLLocalizedString("kQLInstallationVCEZModeEnabled"));
-    QLInterfaceHelpers::fadeIn(field, fade, [=] {
-      if (!alive()) return;
-      QLInterfaceHelpers::fadeOut(field, fade, [=] {
-        if (!alive()) return;
-        field->setText(QLLocalizedString("kQLInstallationVCDrag2Install"));
-        QLInterfaceHelpers::fadeIn(field, fade);
-      });
-    });
-  });
-}
+void QLInstallationViewController::performEZAnimation() { ezOverlay_->performAnimation(); }
 
 void QLInstallationViewController::prepareEZInstallation(const QVariant& dropped) {
   // Drops are refused while a chain runs; those made during the pause join it.
@@ -618,20 +550,10 @@ void QLInstallationViewController::prepareEZInstallation(const QVariant& dropped
   if (preparing_) return;
   preparing_ = true;
   running_ = true;
-  stopEZAnimation();
-  outletEZKextImageView->hide();
-  QLInterfaceHelpers::start(outletEZCircularIndicator);
-  outletEZView->setBackgroundBlurRadius(1.5);
+  ezOverlay_->stopAnimation();
+  ezOverlay_->showPreparingLook();
   QTimer::singleShot(kEZPreparingPauseMs, this, [this] {
-    outletEZCircularIndicator->setStyleSheet(QLatin1String(kEZIndicatorOnDarkBox));
-    QPalette palette = outletEZStatusField->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    outletEZStatusField->setPalette(palette);
-    QFont font = QApplication::font();
-    font.setPointSizeF(14);
-    font.setWeight(QFont::Bold);
-    outletEZStatusField->setFont(font);
-    outletEZBackgroundBox->setFillColor(QColor(0, 0, 0, 128));
+    ezOverlay_->showRunningLook();
     outletEZStatusField->setText(statusText("kQLInstallationVCPreparingKexts"));
 
     std::vector<std::string> paths;

@@ -21,6 +21,7 @@ class QTimer;
 namespace tarnix {
 
 class QLEZBox;
+class QLEZOverlay;
 class QLEZView;
 class QLKextTableModel;
 
@@ -29,10 +30,8 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   Q_OBJECT
  public:
   static constexpr const char* kIdentifier = "QLSBIDInstallation";
-  // The pause between an EZ drop and the start of the installation, and the animation tick.
+  // The pause between an EZ drop and the start of the installation.
   static constexpr int kEZPreparingPauseMs = 3000;
-  static constexpr int kEZAnimationIntervalMs = 3000;
-  static constexpr int kEZFadeMs = 750;
 
   // The names of the failed kexts after the backup and install keys, as the final message
   // and the EZ results carry them; empty when nothing failed.
@@ -45,7 +44,7 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   std::optional<std::vector<QLRepairPermissionsRepresentableResult>> repairPermissionsResults;
   std::optional<std::vector<QLKernelExtension>> backupFailed;
   std::optional<std::vector<QLKernelExtension>> installFailed;
-  QTimer* ezTimer = nullptr;
+  QTimer* ezTimer = nullptr;  // the overlay's animation timer
 
   QGroupBox* boxInstallKexts = nullptr;
   QLabel* outletFieldSelectKexts = nullptr;
@@ -56,6 +55,7 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   QCheckBox* outletButtonBackupKexts = nullptr;
   // Rows 0 to 2: /System/Library/Extensions/, /Library/Extensions/, /Extra/Extensions/.
   QButtonGroup* outletMatrixInstallKexts = nullptr;
+  // The EZ overlay (a QLEZOverlay) and its parts.
   QLEZView* outletEZView = nullptr;
   QProgressBar* outletEZCircularIndicator = nullptr;
   QLabel* outletEZStatusField = nullptr;
@@ -107,10 +107,7 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   void unlockInstallationControls();
   void callInstall();
   void showStepStatus(const char* key);
-  void stopEZAnimation();
   void keepUntilAVolumeIsChosen(const QStringList& paths);
-  // The overlay's idle look: kext picture, dark text, clear box, sharp picture.
-  void showEZIdleLook();
   // The sentences a finished run adds: where the backup went, and how the caches were treated.
   QString backupText() const;
   void finishNormalMode();
@@ -119,6 +116,7 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   void updateEZProgress(const QVariant& context);
 
   QLKextTableModel* model_ = nullptr;
+  QLEZOverlay* ezOverlay_ = nullptr;
   QWidget* matrixView_ = nullptr;
   bool running_ = false;
   bool renderPending_ = false;
@@ -132,8 +130,6 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   QString backupFolder_;
   bool backupRequested_ = false;
   bool nothingToBackUp_ = false;
-  // Ends the fades of an animation tick that was stopped.
-  int animationGeneration_ = 0;
 };
 
 }  // namespace tarnix
