@@ -32,8 +32,9 @@ set(layers
   "helper:helper/transport helper/protocol operations bootconfig journal engine engine/results model platform"
   "client:helper/transport helper/protocol engine/results model platform"
   "app/core:client helper/transport helper/protocol engine/results model platform"
+  "app/presenter:engine/results model platform"
   "ui:app/core client helper/transport helper/protocol journal engine/results model platform"
-  "app:ui app/core client helper/transport helper/protocol bootconfig journal engine/results model platform"
+  "app:ui app/presenter app/core client helper/transport helper/protocol bootconfig journal engine/results model platform"
   "ezinstaller:ui app/core client helper/transport helper/protocol bootconfig journal engine/results model platform")
 
 set(folders "")
