@@ -9,15 +9,15 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
-#include "app/QLAppManager.h"
-#include "app/QLInterfaceHelpers.h"
-#include "app/QLMainAbstractViewController.h"
 #include "app/QLMainWindowController.h"
 #include "app/QLPaneFactory.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLSupportFolders.h"
 #include "bootconfig/QLRootlessConfigManager.h"
 #include "platform/Processor.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
+#include "ui/QLMainAbstractViewController.h"
 
 namespace tarnix {
 namespace {

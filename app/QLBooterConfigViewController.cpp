@@ -2,25 +2,26 @@
 
 #include <QApplication>
 
-#include "app/QLAppManager.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
+#include "ui/QLMainThreadReply.h"
 
 namespace tarnix {
 
 void QLBooterConfigViewController::applyThroughHelper(std::int64_t value, std::function<void(bool)> reply) {
   QLXPCTarnixHelperProtocol* proxy = QLAppManager::shared().proxy();
   if (!proxy) return reply(false);
-  proxy->applyBooterConfigViaNVRAMWithNewBooterConfig(value, [reply = std::move(reply)](bool applied) {
-    const auto& refusal = QLXPCHelperRefusal::current();
-    if (!refusal) return reply(applied);
-    // Not a failed write: nothing was tried. Said instead of the failure.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [text = QLHelperRefusalText(*refusal)] {
-      QLInterfaceHelpers::showAlert(QApplication::activeWindow(), QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
-                                    text);
-    });
-  });
+  proxy->applyBooterConfigViaNVRAMWithNewBooterConfig(
+      value, replyOnMainThread<bool>(QCoreApplication::instance(),
+                                     [reply = std::move(reply)](bool applied, std::optional<QLXPCHelperRefusal> refusal) {
+                                       if (!refusal) return reply(applied);
+                                       // Not a failed write: nothing was tried. Said instead of the failure.
+                                       QLInterfaceHelpers::showAlert(QApplication::activeWindow(),
+                                                                     QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
+                                                                     QLHelperRefusalText(*refusal));
+                                     }));
 }
 
 QLBooterConfigViewController::QLBooterConfigViewController(std::optional<QLRootlessPaneContext> context,

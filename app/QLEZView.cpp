@@ -5,13 +5,12 @@
 #include <QGraphicsBlurEffect>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
-#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSvgRenderer>
-#include <QUrl>
 
 #include "app/core/QLNotificationCenter.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix {
 namespace {
@@ -37,14 +36,6 @@ QPixmap blurred(const QPixmap& source, qreal radius) {
 QLEZView::QLEZView(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("outletEZView"));
   setMinimumSize(320, 200);
-}
-
-QStringList QLEZView::localPaths(const QMimeData* data) {
-  QStringList paths;
-  if (!data) return paths;
-  for (const QUrl& url : data->urls())
-    if (url.isLocalFile()) paths << url.toLocalFile();
-  return paths;
 }
 
 QPixmap QLEZView::kextImage(const QSize& size) {
@@ -89,7 +80,7 @@ void QLEZView::paintEvent(QPaintEvent*) {
 }
 
 void QLEZView::dragEnterEvent(QDragEnterEvent* event) {
-  if (!acceptDrops() || localPaths(event->mimeData()).isEmpty()) return event->ignore();
+  if (!acceptDrops() || QLInterfaceHelpers::localPaths(event->mimeData()).isEmpty()) return event->ignore();
   event->setDropAction(Qt::CopyAction);
   event->accept();
 }
@@ -102,7 +93,7 @@ void QLEZView::dragMoveEvent(QDragMoveEvent* event) {
 void QLEZView::dropEvent(QDropEvent* event) {
   // Events sent straight to the widget skip the platform's acceptDrops check.
   if (!acceptDrops()) return event->ignore();
-  const QStringList paths = localPaths(event->mimeData());
+  const QStringList paths = QLInterfaceHelpers::localPaths(event->mimeData());
   event->setDropAction(Qt::CopyAction);
   event->accept();
   QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationEZDidDragOperation), paths);

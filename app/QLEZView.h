@@ -4,16 +4,13 @@
 #include <QColor>
 #include <QFrame>
 #include <QPixmap>
-#include <QStringList>
 #include <QWidget>
-
-class QMimeData;
 
 namespace tarnix {
 
 inline constexpr const char* kQLNotificationEZDidDragOperation = "local.quillon.tarnix.ez.didDragOperation";
 
-class QLEZView final : public QWidget {
+class QLEZView : public QWidget {
   Q_OBJECT
  public:
   explicit QLEZView(QWidget* parent = nullptr);
@@ -21,9 +18,6 @@ class QLEZView final : public QWidget {
   // The picture drawn behind everything else; the kext picture is the "kext" element of the
   // same document, drawn by the overlay's image view.
   static QPixmap kextImage(const QSize& size);
-
-  // The local files a drag carries, in its order; other URLs are passed over.
-  static QStringList localPaths(const QMimeData* data);
 
   // Blurs the picture only, not the widgets laid over it (0: sharp).
   void setBackgroundBlurRadius(qreal radius);

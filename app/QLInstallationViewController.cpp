@@ -1,12 +1,10 @@
 #include "app/QLInstallationViewController.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QGraphicsOpacityEffect>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,7 +13,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QProgressBar>
-#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -25,39 +22,30 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <utility>
 
-#include "app/QLAppManager.h"
-#include "app/QLEZView.h"
-#include "app/QLInterfaceHelpers.h"
+#include "app/QLEZOverlay.h"
 #include "app/QLKextTableModel.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "model/QLKernelExtensionsManager.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix {
 namespace {
 
 constexpr const char* kDidConnectToHelper = "local.quillon.xpc.manager.didConnectToHelper";
 constexpr const char* kDidReceiveHelperContext = "local.quillon.xpc.manager.didReceiveHelperContext";
-constexpr int kSLERow = 0;
-constexpr int kLERow = 1;
-constexpr int kExtraRow = 2;
+constexpr int kSLERow = QLInstallationPresenter::kSLERow;
+constexpr int kLERow = QLInstallationPresenter::kLERow;
+constexpr int kExtraRow = QLInstallationPresenter::kExtraRow;
 
 QLKernelExtensionsManager& kexts() { return QLKernelExtensionsManager::shared(); }
 
-QString statusText(const char* key) {
+QString statusText(std::string_view key) {
   return QLLocalizedString("kQLMainAbstractMaintenanceVCStatus", "Status: ") + QLLocalizedString(key);
-}
-
-QString renderedNames(const std::optional<std::vector<QLKernelExtension>>& list) {
-  QStringList names;
-  if (list)
-    for (const auto& kext : *list) names << QString::fromStdString(kext.name());
-  return names.join(QLatin1Char(' '));
 }
 
 QString expandedHome(const std::string& directory) {
@@ -65,13 +53,6 @@ QString expandedHome(const std::string& directory) {
   if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/"))) path.replace(0, 1, QDir::homePath());
   return path;
 }
-
-// On the EZ overlay's dark box: a white bar on a faint groove, whatever colours the theme
-// gives progress bars, so the value reads in light and dark themes alike.
-constexpr const char* kEZIndicatorOnDarkBox =
-    "QProgressBar { border: 1px solid rgba(255, 255, 255, 170); border-radius: 4px;"
-    " background: rgba(255, 255, 255, 40); min-height: 10px; max-height: 10px; }"
-    "QProgressBar::chunk { background: white; border-radius: 3px; }";
 
 // Kext bundles are folders here: the chooser picks folders, several at once, and only those
 // named ".kext" are taken. A single folder that is no kext, typed or picked, is opened
@@ -94,18 +75,18 @@ class QLKextChooser final : public QFileDialog {
 
 }  // namespace
 
-QString QLInstallationViewController::failureText(const std::optional<std::vector<QLKernelExtension>>& backupFailed,
-                                                  const std::optional<std::vector<QLKernelExtension>>& installFailed) {
-  QString text;
-  const QString backup = renderedNames(backupFailed);
-  const QString install = renderedNames(installFailed);
-  if (!backup.isEmpty()) text += QLLocalizedString("kQLInstallationVCFailedToBackupKexts") + backup + QLatin1Char('\n');
-  if (!install.isEmpty()) text += QLLocalizedString("kQLInstallationVCFailedToInstallKexts") + install;
-  return text;
+QString QLInstallationViewController::localized(const QLInstallationText& text) {
+  QString out;
+  for (const auto& piece : text.pieces) {
+    if (piece.key.empty()) out += QString::fromStdString(piece.text);
+    else if (piece.text.empty()) out += QLLocalizedString(piece.key);
+    else out += QLLocalizedString(piece.key).arg(QString::fromStdString(piece.text));
+  }
+  return out;
 }
 
 QLInstallationViewController::QLInstallationViewController(QWidget* parent)
-    : QLMainAbstractMaintenanceViewController(parent) {
+    : QLMainAbstractMaintenanceViewController(parent), presenter_(*this, kexts()) {
   setObjectName(QLatin1String(kIdentifier));
 
   boxInstallKexts = new QGroupBox(this);
@@ -168,31 +149,15 @@ QLInstallationViewController::QLInstallationViewController(QWidget* parent)
   preference->addStretch();
   preference->addWidget(matrixView_);
 
-  // The EZ overlay lies over the kext box: picture, then the rounded box with the kext
-  // picture, the indicator and the status text.
-  outletEZView = new QLEZView(this);
-  outletEZBackgroundBox = new QLEZBox(outletEZView);
-  outletEZKextImageView = new QLabel(outletEZBackgroundBox);
-  outletEZKextImageView->setObjectName(QStringLiteral("outletEZKextImageView"));
-  outletEZKextImageView->setPixmap(QLEZView::kextImage(QSize(112, 104)));
-  outletEZKextImageView->setAlignment(Qt::AlignCenter);
-  outletEZCircularIndicator = new QProgressBar(outletEZBackgroundBox);
-  outletEZCircularIndicator->setObjectName(QStringLiteral("outletEZCircularIndicator"));
-  outletEZCircularIndicator->setTextVisible(false);
-  outletEZCircularIndicator->setFixedWidth(180);
-  outletEZStatusField = new QLabel(outletEZBackgroundBox);
-  outletEZStatusField->setObjectName(QStringLiteral("outletEZStatusField"));
-  outletEZStatusField->setAlignment(Qt::AlignCenter);
-  outletEZStatusField->setWordWrap(true);
-  auto* ezBox = new QVBoxLayout(outletEZBackgroundBox);
-  ezBox->addStretch();
-  ezBox->addWidget(outletEZKextImageView, 0, Qt::AlignHCenter);
-  ezBox->addWidget(outletEZCircularIndicator, 0, Qt::AlignHCenter);
-  ezBox->addWidget(outletEZStatusField);
-  ezBox->addStretch();
-  auto* ezView = new QVBoxLayout(outletEZView);
-  ezView->setContentsMargins(12, 12, 12, 12);
-  ezView->addWidget(outletEZBackgroundBox);
+  // The EZ overlay lies over the kext box.
+  auto* overlay = new QLEZOverlay(this);
+  ezOverlay_ = overlay;
+  outletEZView = overlay;
+  outletEZBackgroundBox = overlay->backgroundBox();
+  outletEZKextImageView = overlay->kextImageView();
+  outletEZCircularIndicator = overlay->circularIndicator();
+  outletEZStatusField = overlay->statusField();
+  ezTimer = overlay->animationTimer();
 
   auto* area = new QGridLayout;
   area->addWidget(boxInstallKexts, 0, 0);
@@ -201,10 +166,6 @@ QLInstallationViewController::QLInstallationViewController(QWidget* parent)
   contentLayout()->addLayout(area, 1);
   contentLayout()->addWidget(boxPreference);
   setMinimumWidth(640);
-
-  ezTimer = new QTimer(this);
-  ezTimer->setInterval(kEZAnimationIntervalMs);
-  connect(ezTimer, &QTimer::timeout, this, &QLInstallationViewController::performEZAnimation);
 
   connect(outletButtonClear, &QPushButton::clicked, this, &QLInstallationViewController::clearKexts);
   connect(outletButtonSelect, &QPushButton::clicked, this, &QLInstallationViewController::selectKexts);
@@ -253,7 +214,7 @@ void QLInstallationViewController::viewDidLoad() {
   tableViewKexts->setAcceptDrops(true);
   outletEZView->setAcceptDrops(true);
   QLInterfaceHelpers::stop(outletEZCircularIndicator);
-  showEZIdleLook();
+  ezOverlay_->showIdleLook();
   renderEZView();
 }
 
@@ -271,33 +232,10 @@ void QLInstallationViewController::updateExtraCellStatus(const QVariant& hasExtr
 }
 
 void QLInstallationViewController::selectInstallationFolder(int row) {
-  switch (row) {
-    case kSLERow: kexts().installationFolder = QLKernelExtensionFolder::SystemLibraryExtensions; return;
-    case kLERow: kexts().installationFolder = QLKernelExtensionFolder::LibraryExtensions; return;
-    case kExtraRow: kexts().installationFolder = QLKernelExtensionFolder::ExtraExtensions; return;
-    default:
-      std::printf("QLInstallationVC::selectInstallationFolder: You should never reach at here.\n");
-      std::fflush(stdout);
-      std::abort();
-  }
+  kexts().installationFolder = QLInstallationPresenter::folderOfRow(row);
 }
 
-// Without a volume nothing can be installed: the user hears so at once, and the kexts wait
-// for the volume rather than being dropped again.
-void QLInstallationViewController::keepUntilAVolumeIsChosen(const QStringList& paths) {
-  for (const QString& path : paths)
-    if (!waitingForVolume_.contains(path)) waitingForVolume_ << path;
-  stopEZAnimation();
-  outletEZStatusField->setText(QLLocalizedString("kQLInstallationVCEZKextsWaitForAVolume"));
-  QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
-                                QLLocalizedString("kQLInstallationVCEZNoTargetVolume"));
-}
-
-void QLInstallationViewController::targetVolumeDidChange() {
-  if (waitingForVolume_.isEmpty() || !enableEZMode || running_) return;
-  const QStringList waiting = std::exchange(waitingForVolume_, {});
-  prepareEZInstallation(waiting);
-}
+void QLInstallationViewController::targetVolumeDidChange() { presenter_.targetVolumeDidChange(); }
 
 void QLInstallationViewController::reset() {
   QLMainAbstractMaintenanceViewController::reset();
@@ -339,7 +277,7 @@ void QLInstallationViewController::clearKexts() {
 }
 
 void QLInstallationViewController::removeSelectedKexts() {
-  if (running_) return;
+  if (presenter_.isInstalling()) return;
   QList<int> rows;
   for (const QModelIndex& index : tableViewKexts->selectionModel()->selectedRows()) rows << index.row();
   std::sort(rows.begin(), rows.end(), std::greater<>());
@@ -358,231 +296,119 @@ void QLInstallationViewController::lockInstallationControls() {
   QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidExecute), false);
 }
 
-void QLInstallationViewController::unlockInstallationControls() {
+void QLInstallationViewController::unlockInstallationControls(bool ezMode) {
   tableViewKexts->setAcceptDrops(true);
   outletEZView->setAcceptDrops(true);
   outletActionRemoveKexts->setEnabled(true);
   for (QWidget* control : {static_cast<QWidget*>(outletButtonClear), static_cast<QWidget*>(outletButtonBackupKexts),
                            matrixView_, static_cast<QWidget*>(resetButton), static_cast<QWidget*>(imageButton)})
     control->setEnabled(true);
-  outletButtonSelect->setEnabled(!enableEZMode);
-  executeButton->setEnabled(!enableEZMode);
+  outletButtonSelect->setEnabled(!ezMode);
+  executeButton->setEnabled(!ezMode);
   QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidExecute), true);
-  if (renderPending_ && !running_) {
-    renderPending_ = false;
-    renderEZView();
-  }
 }
 
-void QLInstallationViewController::execute() {
-  if (running_) return;
-  auto& manager = kexts();
-  if (!canCallHelper()) return cancelRun();
-  const bool backup = outletButtonBackupKexts->isChecked();
-  QString destination;
-  if (backup) {
-    // The stored folder URL is decoded whole: a name with an escape other than "%20" is
-    // still the folder the user chose.
-    const auto url = QLAppManager::shared().preferences().preferredKextsBackupFolderURL();
-    if (url) destination = QUrl(QString::fromStdString(*url)).toLocalFile();
-    if (destination.isEmpty()) {
-      QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
-                                    QLLocalizedString("kQLInstallationVCNoBackupFolder"));
-      return cancelRun();
-    }
-    // The helper puts the dated folder right after this text.
-    if (!destination.endsWith(QLatin1Char('/'))) destination += QLatin1Char('/');
-  }
+void QLInstallationViewController::execute() { presenter_.execute(); }
 
-  lockInstallationControls();
-  running_ = true;
-  backupFailed.reset();
-  installFailed.reset();
-  repairPermissionsResults.reset();
-  backupRequested_ = backup;
-  backupFolder_.clear();
-  nothingToBackUp_ = false;
-  if (!enableEZMode) QLInterfaceHelpers::start(circularIndicator);
-  if (!backup) return callInstall();
+bool QLInstallationViewController::canCallHelper() { return QLMainAbstractMaintenanceViewController::canCallHelper(); }
 
-  manager.kextsTBB = manager.kextsToBackUp(targetVolume->mountPoint);
-  nothingToBackUp_ = manager.kextsTBB.empty();
-  // The helper names the dated folder it makes after its own clock: the folder that is new
-  // after the reply is the one it wrote.
-  backupDestination_ = destination;
-  backupEntriesBefore_ = QDir(destination).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-  willBackupKexts();
+bool QLInstallationViewController::ezModePreference() const {
+  return QLAppManager::shared().preferences().enableEZInstallationMode();
+}
+
+bool QLInstallationViewController::hasTargetVolume() const { return targetVolume.has_value(); }
+
+std::string QLInstallationViewController::targetMountPoint() const {
+  return targetVolume ? targetVolume->mountPoint : std::string();
+}
+
+bool QLInstallationViewController::helperConnected() const { return proxy() != nullptr; }
+
+bool QLInstallationViewController::backupRequested() const { return outletButtonBackupKexts->isChecked(); }
+
+std::string QLInstallationViewController::backupFolderPath() const {
+  // The stored folder URL is decoded whole: a name with an escape other than "%20" is still
+  // the folder the user chose.
+  const auto url = QLAppManager::shared().preferences().preferredKextsBackupFolderURL();
+  return url ? QUrl(QString::fromStdString(*url)).toLocalFile().toStdString() : std::string();
+}
+
+std::vector<std::string> QLInstallationViewController::foldersIn(const std::string& folder) const {
+  std::vector<std::string> names;
+  for (const QString& name : QDir(QString::fromStdString(folder)).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+    names.push_back(name.toStdString());
+  return names;
+}
+
+bool QLInstallationViewController::helperRebuildsCachesNow() const { return QLAppManager::helperRebuildsCachesNow(); }
+
+void QLInstallationViewController::backUp(const std::vector<QLKernelExtension>& kexts, QLKernelExtensionFolder folder,
+                                          const std::string& destination) {
   proxy()->backupWithKernelExtensions(
-      manager.kextsTBB, std::string(rawValue(manager.installationFolder)), *targetVolume, destination.toStdString(),
+      kexts, std::string(rawValue(folder)), *targetVolume, destination,
       replyOnMain<std::vector<QLKernelExtension>>(
           [this](std::vector<QLKernelExtension> failed) { didBackupKexts(std::move(failed)); }));
 }
 
-void QLInstallationViewController::cancelRun() {
-  running_ = false;
-  QLInterfaceHelpers::stop(circularIndicator);
-  if (!enableEZMode) return;
-  // Back to the waiting overlay; the dropped kexts are not kept.
-  QLInterfaceHelpers::stop(outletEZCircularIndicator);
-  showEZIdleLook();
-  renderEZView();
-}
-
-void QLInstallationViewController::didRefuse(const QLXPCHelperRefusal& refusal) {
-  // Whichever step was refused, the rest of the run is not attempted.
-  cancelRun();
-  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractMaintenanceVCReady"));
-  unlockInstallationControls();
-  showRefusal(refusal);
-}
-
-void QLInstallationViewController::callInstall() {
-  auto& manager = kexts();
-  willInstallKexts();
-  if (!proxy()) return didInstallKexts(manager.kextsTBI);  // the helper went away: nothing was installed
+void QLInstallationViewController::install(const std::vector<QLKernelExtension>& kexts,
+                                           QLKernelExtensionFolder folder) {
   proxy()->installWithKernelExtensions(
-      manager.kextsTBI, std::string(rawValue(manager.installationFolder)), *targetVolume,
+      kexts, std::string(rawValue(folder)), *targetVolume,
       replyOnMain<std::vector<QLKernelExtension>>(
           [this](std::vector<QLKernelExtension> failed) { didInstallKexts(std::move(failed)); }));
 }
 
-void QLInstallationViewController::showStepStatus(const char* key) {
-  if (enableEZMode) outletEZStatusField->setText(statusText(key));
+void QLInstallationViewController::repairDiskPermissions() { callRepairDiskPermissions(); }
+
+void QLInstallationViewController::rebuildCaches() { callRebuidCaches(); }
+
+void QLInstallationViewController::startProgress() { QLInterfaceHelpers::start(circularIndicator); }
+
+void QLInstallationViewController::stopProgress() { QLInterfaceHelpers::stop(circularIndicator); }
+
+void QLInstallationViewController::showStep(std::string_view key, bool ezMode) {
+  if (ezMode) outletEZStatusField->setText(statusText(key));
   else updateStatusWithLocalizedString(QLLocalizedString(key));
 }
 
-void QLInstallationViewController::willBackupKexts() { showStepStatus("kQLMainAbstractBackingUpKexts"); }
-
-void QLInstallationViewController::didBackupKexts(std::vector<QLKernelExtension> failed) {
-  backupFailed = std::move(failed);
-  QStringList added = QDir(backupDestination_).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-  for (const QString& before : backupEntriesBefore_) added.removeAll(before);
-  if (added.size() == 1) backupFolder_ = backupDestination_ + added.first();
-  callInstall();
-}
-
-QString QLInstallationViewController::backupText() const {
-  if (!backupRequested_) return {};
-  if (!backupFolder_.isEmpty()) return QLLocalizedString("kQLInstallationVCBackedUpTo").arg(backupFolder_);
-  // None of the kexts was in the folder yet: there was nothing to back up.
-  if (nothingToBackUp_) return QLLocalizedString("kQLInstallationVCNothingToBackUp");
-  return {};
-}
-
-void QLInstallationViewController::willInstallKexts() { showStepStatus("kQLMainAbstractInstallingKexts"); }
-
-void QLInstallationViewController::didInstallKexts(std::vector<QLKernelExtension> failed) {
-  installFailed = std::move(failed);
-  if (!enableEZMode) return finishNormalMode();
-  if (!proxy()) {
-    repairPermissionsResults.emplace();
-    return finishEZMode();
-  }
-  callRepairDiskPermissions();
-}
-
-void QLInstallationViewController::willRepairDiskPermissions() {
-  showStepStatus("kQLMainAbstractRepairingPermissions");
-  QLInterfaceHelpers::setDeterminate(outletEZCircularIndicator, 0);
-}
-
-void QLInstallationViewController::didRepairDiskPermissionsWithResults(
-    std::vector<QLRepairPermissionsRepresentableResult> results) {
-  repairPermissionsResults = std::move(results);
-  if (!proxy()) return finishEZMode();
-  callRebuidCaches();
-}
-
-void QLInstallationViewController::willRebuildCaches() {
-  showStepStatus(rebuildingCachesKey());
-  QLInterfaceHelpers::start(outletEZCircularIndicator);
-}
-
-void QLInstallationViewController::didRebuildCaches() { finishEZMode(); }
-
-void QLInstallationViewController::updateEZProgress(const QVariant& context) {
-  if (!enableEZMode) return;
-  const QVariantMap values = context.toMap();
-  if (!values.contains(QStringLiteral("progress"))) return;
-  QLInterfaceHelpers::setDeterminate(outletEZCircularIndicator, values.value(QStringLiteral("progress")).toDouble());
-}
-
-void QLInstallationViewController::finishNormalMode() {
-  QString text = QLLocalizedString("kQLMaintenanceVCSelectedOperationsFinished");
-  if (const QString backup = backupText(); !backup.isEmpty()) text += QLatin1Char(' ') + backup;
-  if (const QString failures = failureText(backupFailed, installFailed); !failures.isEmpty())
-    text += QStringLiteral("\n\n") + failures;
-  QLInterfaceHelpers::stop(circularIndicator);
-  QLInterfaceHelpers::showMessage(this, QLLocalizedString("kQLMainAbstractVCFinished"), text);
+void QLInstallationViewController::showReady() {
   updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractMaintenanceVCReady"));
-  running_ = false;
-  unlockInstallationControls();
 }
 
-void QLInstallationViewController::finishEZMode() {
-  auto& manager = kexts();
-  manager.kextsTBI.clear();
-  manager.kextsTBB.clear();
-  const QString failures = failureText(backupFailed, installFailed);
-  QString description = failures;
-  if (failures.isEmpty())
-    description = QLLocalizedString(QLAppManager::helperRebuildsCachesNow()
-                                        ? "kQLInstallationVCSelectedKextsInstalledOperationsAllFinished"
-                                        : "kQLInstallationVCSelectedKextsInstalledCachesMarkedForRebuild");
-  if (const QString backup = backupText(); !backup.isEmpty()) description += QLatin1Char('\n') + backup;
-  result = std::make_shared<QLDetailedRepresentableResult>(
-      QStringLiteral("QLUIMain"), QLLocalizedString("kQLMainAbstractVCFinished"), withJournalLocation(description),
-      repairPermissionsResults.value_or(std::vector<QLRepairPermissionsRepresentableResult>{}));
+void QLInstallationViewController::showAlert(std::string_view key) {
+  QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"), QLLocalizedString(key));
+}
+
+void QLInstallationViewController::reloadKexts() { model_->reloadData(); }
+
+void QLInstallationViewController::showFinished(const QLInstallationText& text) {
+  QLInterfaceHelpers::showMessage(this, QLLocalizedString("kQLMainAbstractVCFinished"), localized(text));
+}
+
+void QLInstallationViewController::presentResults(const QLInstallationText& description,
+                                                  std::vector<QLRepairPermissionsRepresentableResult> results) {
+  result = std::make_shared<QLDetailedRepresentableResult>(QStringLiteral("QLUIMain"),
+                                                           QLLocalizedString("kQLMainAbstractVCFinished"),
+                                                           withJournalLocation(localized(description)), std::move(results));
   model_->reloadData();
   QLInterfaceHelpers::stop(outletEZCircularIndicator);
-  showEZIdleLook();
+  ezOverlay_->showIdleLook();
   QTimer::singleShot(kEZPreparingPauseMs, this, [this] {
-    if (enableEZMode && !ezTimer->isActive()) ezTimer->start();
+    if (presenter_.enableEZMode && !ezTimer->isActive()) ezTimer->start();
   });
   performSegue(QStringLiteral("QLSBSegueIDInstallation2DetailedResults"));
-  updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractMaintenanceVCReady"));
-  running_ = false;
-  unlockInstallationControls();
 }
 
-void QLInstallationViewController::showEZIdleLook() {
-  outletEZKextImageView->show();
-  outletEZCircularIndicator->setStyleSheet(QString());
-  outletEZBackgroundBox->setFillColor(Qt::transparent);
-  outletEZView->setBackgroundBlurRadius(0);
-  QPalette palette = outletEZStatusField->palette();
-  palette.setColor(QPalette::WindowText, Qt::black);
-  outletEZStatusField->setPalette(palette);
-  QFont font = QApplication::font();
-  font.setPointSizeF(14);
-  outletEZStatusField->setFont(font);
-}
-
-void QLInstallationViewController::stopEZAnimation() {
-  ++animationGeneration_;
-  for (auto* animation : outletEZStatusField->findChildren<QPropertyAnimation*>()) animation->stop();
-  if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(outletEZStatusField->graphicsEffect()))
-    effect->setOpacity(1.0);
-  ezTimer->stop();
-}
-
-void QLInstallationViewController::renderEZView() {
-  // Switched while an installation runs: the chain still needs its list and its mode.
-  if (running_) {
-    renderPending_ = true;
-    return;
-  }
-  stopEZAnimation();
-  waitingForVolume_.clear();
-  enableEZMode = QLAppManager::shared().preferences().enableEZInstallationMode();
-  outletEZView->setVisible(enableEZMode);
-  boxInstallKexts->setVisible(!enableEZMode);
-  outletEZKextImageView->setVisible(enableEZMode);
-  outletEZStatusField->setVisible(enableEZMode);
+void QLInstallationViewController::showEZMode(bool ezMode) {
+  ezOverlay_->stopAnimation();
+  outletEZView->setVisible(ezMode);
+  boxInstallKexts->setVisible(!ezMode);
+  outletEZKextImageView->setVisible(ezMode);
+  outletEZStatusField->setVisible(ezMode);
   QLInterfaceHelpers::stop(outletEZCircularIndicator);
-  executeButton->setEnabled(!enableEZMode);
-  outletButtonSelect->setEnabled(!enableEZMode);
-  if (!enableEZMode) return;
+  executeButton->setEnabled(!ezMode);
+  outletButtonSelect->setEnabled(!ezMode);
+  if (!ezMode) return;
   outletEZStatusField->setText(QLLocalizedString("kQLInstallationVCEZModeEnabledSuccessfully"));
   if (!ezTimer->isActive()) ezTimer->start();
   QTimer::singleShot(0, this, [this] {
@@ -591,58 +417,80 @@ void QLInstallationViewController::renderEZView() {
   });
 }
 
-void QLInstallationViewController::performEZAnimation() {
-  const int generation = animationGeneration_;
-  QLabel* field = outletEZStatusField;
-  const double fade = kEZFadeMs / 1000.0;
-  auto alive = [this, generation] { return generation == animationGeneration_; };
-  QLInterfaceHelpers::fadeOut(field, fade, [=] {
-    if (!alive()) return;
-    field->setText(QLLocalizedString("kQLInstallationVCEZModeEnabled"));
-    QLInterfaceHelpers::fadeIn(field, fade, [=] {
-      if (!alive()) return;
-      QLInterfaceHelpers::fadeOut(field, fade, [=] {
-        if (!alive()) return;
-        field->setText(QLLocalizedString("kQLInstallationVCDrag2Install"));
-        QLInterfaceHelpers::fadeIn(field, fade);
-      });
-    });
-  });
+void QLInstallationViewController::showEZIdle() {
+  QLInterfaceHelpers::stop(outletEZCircularIndicator);
+  ezOverlay_->showIdleLook();
 }
 
-void QLInstallationViewController::prepareEZInstallation(const QVariant& dropped) {
-  // Drops are refused while a chain runs; those made during the pause join it.
-  if (running_ && !preparing_) return;
-  if (!targetVolume) return keepUntilAVolumeIsChosen(dropped.toStringList());
-  pendingDrops_ += dropped.toStringList();
-  if (preparing_) return;
-  preparing_ = true;
-  running_ = true;
-  stopEZAnimation();
-  outletEZKextImageView->hide();
-  QLInterfaceHelpers::start(outletEZCircularIndicator);
-  outletEZView->setBackgroundBlurRadius(1.5);
-  QTimer::singleShot(kEZPreparingPauseMs, this, [this] {
-    outletEZCircularIndicator->setStyleSheet(QLatin1String(kEZIndicatorOnDarkBox));
-    QPalette palette = outletEZStatusField->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    outletEZStatusField->setPalette(palette);
-    QFont font = QApplication::font();
-    font.setPointSizeF(14);
-    font.setWeight(QFont::Bold);
-    outletEZStatusField->setFont(font);
-    outletEZBackgroundBox->setFillColor(QColor(0, 0, 0, 128));
-    outletEZStatusField->setText(statusText("kQLInstallationVCPreparingKexts"));
+void QLInstallationViewController::showEZPreparing() {
+  ezOverlay_->stopAnimation();
+  ezOverlay_->showPreparingLook();
+}
 
-    std::vector<std::string> paths;
-    for (const QString& path : pendingDrops_) paths.push_back(QLKextTableModel::kextPath(path));
-    pendingDrops_.clear();
-    kexts().addKextsFromPaths(paths);
-    model_->reloadData();
-    preparing_ = false;
-    running_ = false;
-    execute();
-  });
+void QLInstallationViewController::showEZRunning() {
+  ezOverlay_->showRunningLook();
+  outletEZStatusField->setText(statusText("kQLInstallationVCPreparingKexts"));
+}
+
+void QLInstallationViewController::showEZWaitingForAVolume() {
+  ezOverlay_->stopAnimation();
+  outletEZStatusField->setText(QLLocalizedString("kQLInstallationVCEZKextsWaitForAVolume"));
+}
+
+void QLInstallationViewController::afterPreparingPause(std::function<void()> task) {
+  QTimer::singleShot(kEZPreparingPauseMs, this, std::move(task));
+}
+
+void QLInstallationViewController::didRefuse(const QLXPCHelperRefusal& refusal) {
+  // Whichever step was refused, the rest of the run is not attempted.
+  presenter_.didRefuse();
+  showRefusal(refusal);
+}
+
+void QLInstallationViewController::willBackupKexts() {}
+
+void QLInstallationViewController::didBackupKexts(std::vector<QLKernelExtension> failed) {
+  presenter_.didBackupKexts(std::move(failed));
+}
+
+void QLInstallationViewController::willInstallKexts() {}
+
+void QLInstallationViewController::didInstallKexts(std::vector<QLKernelExtension> failed) {
+  presenter_.didInstallKexts(std::move(failed));
+}
+
+void QLInstallationViewController::willRepairDiskPermissions() {
+  showStep("kQLMainAbstractRepairingPermissions", presenter_.enableEZMode);
+  QLInterfaceHelpers::setDeterminate(outletEZCircularIndicator, 0);
+}
+
+void QLInstallationViewController::didRepairDiskPermissionsWithResults(
+    std::vector<QLRepairPermissionsRepresentableResult> results) {
+  presenter_.didRepairDiskPermissionsWithResults(std::move(results));
+}
+
+void QLInstallationViewController::willRebuildCaches() {
+  showStep(rebuildingCachesKey(), presenter_.enableEZMode);
+  QLInterfaceHelpers::start(outletEZCircularIndicator);
+}
+
+void QLInstallationViewController::didRebuildCaches() { presenter_.didRebuildCaches(); }
+
+void QLInstallationViewController::updateEZProgress(const QVariant& context) {
+  if (!presenter_.enableEZMode) return;
+  const QVariantMap values = context.toMap();
+  if (!values.contains(QStringLiteral("progress"))) return;
+  QLInterfaceHelpers::setDeterminate(outletEZCircularIndicator, values.value(QStringLiteral("progress")).toDouble());
+}
+
+void QLInstallationViewController::renderEZView() { presenter_.renderEZView(); }
+
+void QLInstallationViewController::performEZAnimation() { ezOverlay_->performAnimation(); }
+
+void QLInstallationViewController::prepareEZInstallation(const QVariant& dropped) {
+  std::vector<std::string> paths;
+  for (const QString& path : dropped.toStringList()) paths.push_back(path.toStdString());
+  presenter_.prepareEZInstallation(paths);
 }
 
 }  // namespace tarnix

@@ -7,8 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "app/QLMainAbstractMaintenanceViewController.h"
+#include "app/presenter/QLInstallationPresenter.h"
 #include "model/QLKernelExtensionFolder.h"
+#include "ui/QLMainAbstractMaintenanceViewController.h"
 
 class QAction;
 class QButtonGroup;
@@ -21,31 +22,28 @@ class QTimer;
 namespace tarnix {
 
 class QLEZBox;
+class QLEZOverlay;
 class QLEZView;
 class QLKextTableModel;
 
+// The widgets and the helper's calls; what happens when is its presenter's.
 class QLInstallationViewController final : public QLMainAbstractMaintenanceViewController,
-                                           public QLAbstractMaintenaceDelegate {
+                                           public QLAbstractMaintenaceDelegate,
+                                           public QLInstallationPaneView {
   Q_OBJECT
  public:
   static constexpr const char* kIdentifier = "QLSBIDInstallation";
-  // The pause between an EZ drop and the start of the installation, and the animation tick.
+  // The pause between an EZ drop and the start of the installation.
   static constexpr int kEZPreparingPauseMs = 3000;
-  static constexpr int kEZAnimationIntervalMs = 3000;
-  static constexpr int kEZFadeMs = 750;
 
-  // The names of the failed kexts after the backup and install keys, as the final message
-  // and the EZ results carry them; empty when nothing failed.
-  static QString failureText(const std::optional<std::vector<QLKernelExtension>>& backupFailed,
-                             const std::optional<std::vector<QLKernelExtension>>& installFailed);
+  // The text through the string table.
+  static QString localized(const QLInstallationText& text);
 
   explicit QLInstallationViewController(QWidget* parent = nullptr);
 
-  bool enableEZMode = false;
-  std::optional<std::vector<QLRepairPermissionsRepresentableResult>> repairPermissionsResults;
-  std::optional<std::vector<QLKernelExtension>> backupFailed;
-  std::optional<std::vector<QLKernelExtension>> installFailed;
-  QTimer* ezTimer = nullptr;
+  // The mode, the run's state and its results.
+  QLInstallationPresenter& presenter() { return presenter_; }
+  QTimer* ezTimer = nullptr;  // the overlay's animation timer
 
   QGroupBox* boxInstallKexts = nullptr;
   QLabel* outletFieldSelectKexts = nullptr;
@@ -56,6 +54,7 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   QCheckBox* outletButtonBackupKexts = nullptr;
   // Rows 0 to 2: /System/Library/Extensions/, /Library/Extensions/, /Extra/Extensions/.
   QButtonGroup* outletMatrixInstallKexts = nullptr;
+  // The EZ overlay (a QLEZOverlay) and its parts.
   QLEZView* outletEZView = nullptr;
   QProgressBar* outletEZCircularIndicator = nullptr;
   QLabel* outletEZStatusField = nullptr;
@@ -66,12 +65,6 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
 
   QLKextTableModel* kextTableModel() const { return model_; }
   QRadioButton* matrixRow(int row) const;
-  // Whether an installation chain (or the pause before it) is under way.
-  bool isInstalling() const { return running_; }
-  // Dropped in EZ mode before a volume was chosen; installed once one is.
-  const QStringList& kextsWaitingForAVolume() const { return waitingForVolume_; }
-  // The dated folder the last run's backup wrote, when it wrote one.
-  const QString& lastBackupFolder() const { return backupFolder_; }
 
  public slots:
   void execute() override;
@@ -102,38 +95,46 @@ class QLInstallationViewController final : public QLMainAbstractMaintenanceViewC
   void targetVolumeDidChange() override;
   void didRefuse(const QLXPCHelperRefusal& refusal) override;
 
+  // QLInstallationPaneView
+  bool ezModePreference() const override;
+  bool canCallHelper() override;
+  bool hasTargetVolume() const override;
+  std::string targetMountPoint() const override;
+  bool helperConnected() const override;
+  bool backupRequested() const override;
+  std::string backupFolderPath() const override;
+  std::vector<std::string> foldersIn(const std::string& folder) const override;
+  bool helperRebuildsCachesNow() const override;
+  void backUp(const std::vector<QLKernelExtension>& kexts, QLKernelExtensionFolder folder,
+              const std::string& destination) override;
+  void install(const std::vector<QLKernelExtension>& kexts, QLKernelExtensionFolder folder) override;
+  void repairDiskPermissions() override;
+  void rebuildCaches() override;
+  void lockInstallationControls() override;
+  void unlockInstallationControls(bool ezMode) override;
+  void startProgress() override;
+  void stopProgress() override;
+  void showStep(std::string_view key, bool ezMode) override;
+  void showReady() override;
+  void showAlert(std::string_view key) override;
+  void reloadKexts() override;
+  void showFinished(const QLInstallationText& text) override;
+  void presentResults(const QLInstallationText& description,
+                      std::vector<QLRepairPermissionsRepresentableResult> results) override;
+  void showEZMode(bool ezMode) override;
+  void showEZIdle() override;
+  void showEZPreparing() override;
+  void showEZRunning() override;
+  void showEZWaitingForAVolume() override;
+  void afterPreparingPause(std::function<void()> task) override;
+
  private:
-  void lockInstallationControls();
-  void unlockInstallationControls();
-  void callInstall();
-  void showStepStatus(const char* key);
-  void stopEZAnimation();
-  void keepUntilAVolumeIsChosen(const QStringList& paths);
-  // The overlay's idle look: kext picture, dark text, clear box, sharp picture.
-  void showEZIdleLook();
-  // The sentences a finished run adds: where the backup went, and how the caches were treated.
-  QString backupText() const;
-  void finishNormalMode();
-  void finishEZMode();
-  void cancelRun();
   void updateEZProgress(const QVariant& context);
 
   QLKextTableModel* model_ = nullptr;
+  QLEZOverlay* ezOverlay_ = nullptr;
   QWidget* matrixView_ = nullptr;
-  bool running_ = false;
-  bool renderPending_ = false;
-  // Paths of the drops that arrived during the preparing pause; installed in one run.
-  QStringList pendingDrops_;
-  bool preparing_ = false;
-  QStringList waitingForVolume_;
-  // The backup folder's entries before the backup, to tell the dated folder it adds.
-  QString backupDestination_;
-  QStringList backupEntriesBefore_;
-  QString backupFolder_;
-  bool backupRequested_ = false;
-  bool nothingToBackUp_ = false;
-  // Ends the fades of an animation tick that was stopped.
-  int animationGeneration_ = 0;
+  QLInstallationPresenter presenter_;
 };
 
 }  // namespace tarnix

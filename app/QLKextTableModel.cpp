@@ -4,14 +4,13 @@
 #include <QUrl>
 
 #include "app/core/QLLocalization.h"
+#include "app/presenter/QLInstallationPresenter.h"
 #include "model/QLKernelExtensionsManager.h"
 
 namespace tarnix {
 
 std::string QLKextTableModel::kextPath(QString path) {
-  // One spelling per bundle, so a kext dropped twice (with and without "/") is listed once.
-  while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
-  return path.toStdString();
+  return QLInstallationPresenter::kextPath(path.toStdString());
 }
 
 const QStringList& QLKextTableModel::columnIdentifiers() {

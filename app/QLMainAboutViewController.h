@@ -1,6 +1,6 @@
 #pragma once
 // The About pane: version, maker, compatibility, a close button and the maker's web page.
-#include "app/QLMainAbstractViewController.h"
+#include "ui/QLMainAbstractViewController.h"
 
 class QPushButton;
 

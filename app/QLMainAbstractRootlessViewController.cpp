@@ -14,10 +14,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/QLAppManager.h"
 #include "app/QLBootloaderFileChooser.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLLocalization.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix {
 namespace {

@@ -8,9 +8,9 @@
 #include <memory>
 #include <optional>
 
-#include "app/QLMainAbstractViewController.h"
 #include "bootconfig/QLMainAbstractRootlessPresenter.h"
 #include "bootconfig/QLRootlessPaneView.h"
+#include "ui/QLMainAbstractViewController.h"
 
 class QCheckBox;
 class QGroupBox;

@@ -20,11 +20,12 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
-#include "app/QLAppManager.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLSupportFolders.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
+#include "ui/QLMainThreadReply.h"
 
 namespace tarnix {
 namespace {
@@ -49,18 +50,11 @@ void runInBackground(std::function<void()> work) { QThreadPool::globalInstance()
 
 template <typename F>
 QLReply<bool> QLMainCommandLineToolsViewController::onMain(F then) {
-  QPointer<QLMainCommandLineToolsViewController> self(this);
-  return [self, then = std::move(then)](bool value) mutable {
-    auto refusal = QLXPCHelperRefusal::current();  // told while the reply block runs
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [self, then, value, refusal = std::move(refusal)]() mutable {
-          if (!self) return;
-          self->refusal_ = std::move(refusal);
-          then(value);
-        },
-        Qt::QueuedConnection);
-  };
+  return replyOnMainThread<bool>(this, [this, then = std::move(then)](bool value,
+                                                                      std::optional<QLXPCHelperRefusal> refusal) mutable {
+    refusal_ = std::move(refusal);
+    then(value);
+  });
 }
 
 QLMainCommandLineToolsViewController::QLMainCommandLineToolsViewController(QWidget* parent)

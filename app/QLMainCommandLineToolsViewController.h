@@ -7,10 +7,10 @@
 #include <QString>
 #include <optional>
 
-#include "app/QLMainAbstractViewController.h"
 #include "app/core/QLCommandLineTool.h"
 #include "helper/protocol/QLXPCHelperRefusal.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
+#include "ui/QLMainAbstractViewController.h"
 
 class QGroupBox;
 

@@ -14,14 +14,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/QLAppManager.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLInterfaceText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "model/QLCPU.h"
 #include "platform/Files.h"
 #include "platform/Processor.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix {
 

@@ -3,7 +3,7 @@
 // the repair thread budget, and resetting everything.
 #include <optional>
 
-#include "app/QLMainAbstractViewController.h"
+#include "ui/QLMainAbstractViewController.h"
 
 class QCheckBox;
 class QComboBox;

@@ -12,12 +12,12 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "app/QLAppManager.h"
-#include "app/QLInterfaceHelpers.h"
-#include "app/QLMainAbstractViewController.h"
 #include "app/QLPaneFactory.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
+#include "ui/QLMainAbstractViewController.h"
 
 namespace tarnix {
 namespace {

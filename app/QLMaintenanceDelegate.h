@@ -1,5 +1,5 @@
 #pragma once
-#include "app/QLAbstractMaintenaceDelegate.h"
+#include "ui/QLAbstractMaintenaceDelegate.h"
 
 namespace tarnix {
 

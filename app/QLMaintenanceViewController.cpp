@@ -11,10 +11,10 @@
 #include <array>
 #include <utility>
 
-#include "app/QLAppManager.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLLocalization.h"
 #include "model/QLKernelExtensionFolder.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix {
 namespace {

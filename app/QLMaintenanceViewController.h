@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/QLMainAbstractMaintenanceViewController.h"
 #include "app/QLMaintenanceDelegate.h"
+#include "ui/QLMainAbstractMaintenanceViewController.h"
 
 class QCheckBox;
 class QGroupBox;

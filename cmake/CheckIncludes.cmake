@@ -20,19 +20,22 @@ endif()
 set(layers
   "platform:"
   "model:platform"
-  "engine:model platform"
+  "engine/results:"
+  "engine:engine/results model platform"
   "journal:platform"
   "bootconfig/nvram:platform"
   "bootconfig:journal model platform"
-  "operations:bootconfig journal engine model platform"
-  "cli:operations bootconfig journal engine model platform"
-  "helper/protocol:engine model platform"
-  "helper/transport:helper/protocol engine model platform"
-  "helper:helper/transport helper/protocol operations bootconfig journal engine model platform"
-  "client:helper/transport helper/protocol engine model platform"
-  "app/core:client helper/transport helper/protocol engine model platform"
-  "app:app/core client helper/transport helper/protocol bootconfig journal engine model platform"
-  "ezinstaller:app app/core client helper/transport helper/protocol bootconfig journal engine model platform")
+  "operations:bootconfig journal engine engine/results model platform"
+  "cli:operations bootconfig journal engine engine/results model platform"
+  "helper/protocol:engine/results model platform"
+  "helper/transport:helper/protocol engine/results model platform"
+  "helper:helper/transport helper/protocol operations bootconfig journal engine engine/results model platform"
+  "client:helper/transport helper/protocol engine/results model platform"
+  "app/core:client helper/transport helper/protocol engine/results model platform"
+  "app/presenter:engine/results model platform"
+  "ui:app/core client helper/transport helper/protocol journal engine/results model platform"
+  "app:ui app/presenter app/core client helper/transport helper/protocol bootconfig journal engine/results model platform"
+  "ezinstaller:ui app/core client helper/transport helper/protocol bootconfig journal engine/results model platform")
 
 set(folders "")
 foreach(layer ${layers})
@@ -66,7 +69,7 @@ endfunction()
 set(os_headers "^(unistd|fcntl|pwd|grp|dirent|signal|poll|termios|spawn)\\.h$|^(sys|linux)/")
 
 set(sources "")
-foreach(top platform model engine journal bootconfig operations cli helper client app ezinstaller)
+foreach(top platform model engine journal bootconfig operations cli helper client app ui ezinstaller)
   file(GLOB_RECURSE found RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/${top}/*.cpp" "${SOURCE_DIR}/${top}/*.h"
        "${SOURCE_DIR}/${top}/*.h.in")
   list(APPEND sources ${found})

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/QLRepairPermissionsTypes.h"
+#include "engine/results/QLRepairPermissionsTypes.h"
 #include "engine/RZChangeObserver.h"
 #include "engine/RZRecordTable.h"
 #include "platform/VolumeTree.h"

@@ -66,4 +66,13 @@ void QLRepairPermissionsResult::appendDescription(std::string& out) const {
   out.append("\n Status: ").append(text(mismatch_.status));
 }
 
+std::optional<QLRepairPermissionsRepresentableResult> representable(const QLRepairPermissionsResult& result) {
+  if (!result.newAttribute()) return std::nullopt;
+  // The applications translate the three English texts themselves, so the English travels.
+  return QLRepairPermissionsRepresentableResult(
+      result.identifier(), result.fileSystemResource().path(),
+      std::string(englishText(result.attributeMismatchedType())), result.currentAttribute(),
+      result.correctAttribute(), *result.newAttribute(), std::string(text(result.attributeStatus())));
+}
+
 }  // namespace tarnix

@@ -7,7 +7,8 @@
 #include <string>
 
 #include "engine/QLFileSystemResource.h"
-#include "engine/QLRepairPermissionsTypes.h"
+#include "engine/results/QLRepairPermissionsRepresentableResult.h"
+#include "engine/results/QLRepairPermissionsTypes.h"
 
 namespace tarnix {
 
@@ -54,5 +55,10 @@ class QLRepairPermissionsResult {
   RZAttributeMismatch mismatch_;
   QLRepairPermissionsJobType jobType_;
 };
+
+// The form that crosses to the applications. Only repair results, which always carry the
+// applied value, can be represented: the archive has no way to mark it missing. Nothing for a
+// verification result.
+std::optional<QLRepairPermissionsRepresentableResult> representable(const QLRepairPermissionsResult& result);
 
 }  // namespace tarnix

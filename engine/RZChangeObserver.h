@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "engine/QLRepairPermissionsTypes.h"
+#include "engine/results/QLRepairPermissionsTypes.h"
 
 namespace tarnix {
 

@@ -7,8 +7,6 @@
 #include <QMessageBox>
 #include <cstdio>
 
-#include "app/QLAppManager.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLApplicationLock.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
@@ -19,6 +17,8 @@
 #include "ezinstaller/QLSmartTableManager.h"
 #include "model/QLOSVolumeManager.h"
 #include "platform/Log.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix::ezinstaller {
 namespace {

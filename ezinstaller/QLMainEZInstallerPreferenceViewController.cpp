@@ -16,13 +16,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/QLInterfaceHelpers.h"
-#include "app/QLMainAbstractMaintenanceViewController.h"
 #include "app/core/QLLocalization.h"
 #include "ezinstaller/QLEZInstallerPreferences.h"
 #include "ezinstaller/QLMainEZInstallerWindowController.h"
 #include "ezinstaller/QLSmartTableManager.h"
 #include "model/QLKernelExtensionsManager.h"
+#include "ui/QLInterfaceHelpers.h"
+#include "ui/QLMainAbstractMaintenanceViewController.h"
 
 namespace tarnix::ezinstaller {
 namespace {

@@ -2,7 +2,7 @@
 // The installer's preferences, shown when it is opened without files: the installation
 // folder, the appearance, and the macOS volume to install into when the running system is
 // not one.
-#include "app/QLMainAbstractViewController.h"
+#include "ui/QLMainAbstractViewController.h"
 
 class QComboBox;
 class QGroupBox;

@@ -1,45 +1,28 @@
 #include "ezinstaller/QLMainEZInstallerViewController.h"
 
-#include <QGraphicsEffect>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QResizeEvent>
 #include <QThreadPool>
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/QLAppManager.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "ezinstaller/AppDelegate.h"
+#include "ezinstaller/QLEZInstallerBackdrop.h"
 #include "ezinstaller/QLEZInstallerPreferences.h"
 #include "ezinstaller/QLSmartTableManager.h"
 #include "ezinstaller/QLUserNotificationCenter.h"
 #include "model/QLKernelExtensionsManager.h"
 #include "platform/Log.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix::ezinstaller {
 namespace {
-
-// Draws what it covers with its colours inverted: the indicator stays visible on the dark
-// background.
-class QLInvertEffect final : public QGraphicsEffect {
- public:
-  using QGraphicsEffect::QGraphicsEffect;
-
- protected:
-  void draw(QPainter* painter) override {
-    QPoint offset;
-    QImage image = sourcePixmap(Qt::LogicalCoordinates, &offset).toImage();
-    image.invertPixels(QImage::InvertRgb);
-    painter->drawImage(offset, image);
-  }
-};
 
 QStringList newPaths(const QStringList& paths, const QSet<QString>& handled) {
   QStringList fresh;
@@ -65,10 +48,7 @@ QLMainEZInstallerViewController::QLMainEZInstallerViewController(QWidget* parent
     : QLMainAbstractMaintenanceViewController(parent) {
   setObjectName(QLatin1String("QLSBIDMainEZInstaller"));
   setProperty("title", QStringLiteral("QLSBTitleIDMainEZInstaller"));
-  outletVisualEffectView = new QWidget(this);
-  outletVisualEffectView->setObjectName(QStringLiteral("outletVisualEffectView"));
-  outletVisualEffectView->setAutoFillBackground(true);
-  outletVisualEffectView->lower();
+  outletVisualEffectView = new QLEZInstallerBackdrop(this);
   // A drop has no volume to choose and nothing to execute: only its progress shows.
   for (QWidget* unused : {static_cast<QWidget*>(imageButton), static_cast<QWidget*>(mainTitle),
                           static_cast<QWidget*>(volumeInfoField), static_cast<QWidget*>(resetButton),
@@ -100,20 +80,7 @@ void QLMainEZInstallerViewController::viewDidLoad() {
 void QLMainEZInstallerViewController::showEvent(QShowEvent* event) {
   QLMainAbstractMaintenanceViewController::showEvent(event);
   const bool dark = QLEZInstallerPreferences::shared().appearanceMode() == QLMainEZInstallerAppearanceMode::DarkMode;
-  QPalette background = outletVisualEffectView->palette();
-  background.setColor(QPalette::Window, dark ? QColor(0, 0, 0, 210) : QColor(255, 255, 255, 200));
-  outletVisualEffectView->setPalette(background);
-  for (QLabel* text : {statusField, pathField}) {
-    QPalette palette = text->palette();
-    palette.setColor(QPalette::WindowText, dark ? Qt::white : QColor(0x20, 0x20, 0x20));
-    text->setPalette(palette);
-  }
-  circularIndicator->setGraphicsEffect(dark ? new QLInvertEffect(circularIndicator) : nullptr);
-}
-
-void QLMainEZInstallerViewController::resizeEvent(QResizeEvent* event) {
-  QLMainAbstractMaintenanceViewController::resizeEvent(event);
-  outletVisualEffectView->setGeometry(rect());
+  outletVisualEffectView->applyAppearance(dark, {statusField, pathField}, circularIndicator);
 }
 
 void QLMainEZInstallerViewController::runWithANotification(const QVariant& object) {

@@ -7,10 +7,12 @@
 #include <optional>
 #include <vector>
 
-#include "app/QLMainAbstractMaintenanceViewController.h"
 #include "model/QLKernelExtensionFolder.h"
+#include "ui/QLMainAbstractMaintenanceViewController.h"
 
 namespace tarnix::ezinstaller {
+
+class QLEZInstallerBackdrop;
 
 class QLMainEZInstallerViewController final : public QLMainAbstractMaintenanceViewController,
                                               public QLAbstractMaintenaceDelegate {
@@ -23,7 +25,7 @@ class QLMainEZInstallerViewController final : public QLMainAbstractMaintenanceVi
   // The file names, each followed by one blank, without the last blank.
   static QString renderedNames(const std::vector<QLKernelExtension>& kexts);
 
-  QWidget* outletVisualEffectView = nullptr;
+  QLEZInstallerBackdrop* outletVisualEffectView = nullptr;
   int index = 0;
   QStringList files;
 
@@ -47,7 +49,6 @@ class QLMainEZInstallerViewController final : public QLMainAbstractMaintenanceVi
  protected:
   void viewDidLoad() override;
   void showEvent(QShowEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
   // The run ends at once; the notification says why.
   void didRefuse(const QLXPCHelperRefusal& refusal) override;
 

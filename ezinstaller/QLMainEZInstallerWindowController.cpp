@@ -6,12 +6,12 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 
-#include "app/QLAppManager.h"
-#include "app/QLEZView.h"
 #include "app/core/QLNotificationCenter.h"
 #include "ezinstaller/AppDelegate.h"
 #include "ezinstaller/QLMainEZInstallerPreferenceViewController.h"
 #include "ezinstaller/QLMainEZInstallerViewController.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix::ezinstaller {
 
@@ -69,7 +69,7 @@ QString QLMainEZInstallerWindowController::contentViewControllerTitle() const {
 
 
 void QLMainEZInstallerWindowController::dragEnterEvent(QDragEnterEvent* event) {
-  if (QLEZView::localPaths(event->mimeData()).isEmpty()) return event->ignore();
+  if (QLInterfaceHelpers::localPaths(event->mimeData()).isEmpty()) return event->ignore();
   event->setDropAction(Qt::CopyAction);
   event->accept();
 }
@@ -80,7 +80,7 @@ void QLMainEZInstallerWindowController::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void QLMainEZInstallerWindowController::dropEvent(QDropEvent* event) {
-  QStringList paths = QLEZView::localPaths(event->mimeData());
+  QStringList paths = QLInterfaceHelpers::localPaths(event->mimeData());
   if (paths.isEmpty()) return event->ignore();
   for (QString& path : paths) path = QDir::cleanPath(path);  // as paths given on the command line
   event->setDropAction(Qt::CopyAction);

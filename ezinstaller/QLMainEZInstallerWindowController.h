@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QVariant>
 
-#include "app/QLMainAbstractViewController.h"
+#include "ui/QLMainAbstractViewController.h"
 
 namespace tarnix::ezinstaller {
 

@@ -111,7 +111,7 @@ class RepresentableSink final : public RZResultSink {
 
   void didProduceResults(std::span<QLRepairPermissionsResult> results) override {
     for (const auto& result : results) {
-      auto converted = QLRepairPermissionsRepresentableResult::fromResult(result);
+      auto converted = representable(result);
       if (!converted) continue;
       auto& path = converted->fileSystemResourcePath;
       if (path.compare(0, held_.size(), held_) == 0) path = shown_ + path.substr(held_.size());

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bootconfig/QLRootlessConfig.h"
-#include "engine/QLRepairPermissionsRepresentableResult.h"
+#include "engine/results/QLRepairPermissionsRepresentableResult.h"
 #include "engine/RZBrambleDelegate.h"
 #include "engine/RZChangeObserver.h"
 #include "journal/QLJournal.h"

@@ -4,7 +4,7 @@
 #include <QString>
 #include <vector>
 
-#include "engine/QLRepairPermissionsRepresentableResult.h"
+#include "engine/results/QLRepairPermissionsRepresentableResult.h"
 
 namespace tarnix {
 

@@ -5,7 +5,7 @@
 #include <QTranslator>
 #include <string>
 
-#include "engine/QLRepairPermissionsTypes.h"
+#include "engine/results/QLRepairPermissionsTypes.h"
 
 namespace tarnix {
 namespace {

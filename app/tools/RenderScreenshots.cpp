@@ -14,12 +14,10 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/QLAppManager.h"
 #include "app/QLBootloaderFileChooser.h"
 #include "app/QLEZView.h"
-#include "app/QLDetailedResultsViewController.h"
-#include "app/QLMainWindowController.h"
 #include "app/QLMainAbstractRootlessViewController.h"
+#include "app/QLMainWindowController.h"
 #include "app/QLMaintenanceViewController.h"
 #include "app/QLPaneFactory.h"
 #include "app/QLSIPConfigViewController.h"
@@ -28,6 +26,8 @@
 #include "bootconfig/QLRootlessLocalization.h"
 #include "model/QLKernelExtensionsManager.h"
 #include "model/QLOSVolumeManager.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLDetailedResultsViewController.h"
 
 using namespace tarnix;
 

@@ -12,8 +12,8 @@
 #include <QtTest>
 #include <cstdio>
 
+#include "../../bench/GuiResponsiveness.h"
 #include "../../tests/app/AppTestSupport.h"
-#include "app/QLAppManager.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "cli/SampleVolume.h"
@@ -24,6 +24,7 @@
 #include "ezinstaller/QLMainEZInstallerViewController.h"
 #include "ezinstaller/QLUserNotificationCenter.h"
 #include "model/QLOSVolumeManager.h"
+#include "ui/QLAppManager.h"
 
 using namespace tarnix;
 using namespace tarnix::ezinstaller;
@@ -70,46 +71,31 @@ int main(int argc, char** argv) {
   QLMainEZInstallerViewController pane;
   pane.loadView();
   pane.show();
-  QElapsedTimer clock;
-  qint64 lastTick = 0, longestStall = 0, lastMove = 0, longestStill = 0;
-  int moves = 0, contexts = 0;
-  QTimer tick;
-  tick.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&tick, &QTimer::timeout, [&] {
-    const qint64 now = clock.elapsed();
-    longestStall = std::max(longestStall, now - lastTick);
-    lastTick = now;
-  });
+  int contexts = 0;
   bool repairing = false;
-  QObject::connect(pane.circularIndicator, &QProgressBar::valueChanged, [&](int) {
-    const qint64 now = clock.elapsed();
-    if (repairing) longestStill = std::max(longestStill, now - lastMove);
-    lastMove = now;
-    ++moves;
-  });
+  bench::GuiResponsiveness watch(pane.circularIndicator, [&] { return repairing; });
   QLNotificationCenter::defaultCenter().observe(&pane, QStringLiteral("local.quillon.xpc.manager.didReceiveHelperContext"),
                                                 [&](const QVariant&) {
                                                   ++contexts;
                                                   repairing = true;
                                                 });
   const QString finished = QLLocalizedString("kQLMainEZInstallerVCFinished");
-  clock.start();
-  tick.start(5);
+  watch.start();
   // A drop with no kext in it: the run is the repair and the caches.
   QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidCollectAllFiles),
                                              QStringList{daemon.path("volume/ReadMe.txt")});
   const bool done = QTest::qWaitFor([&] { return pane.statusField->text().endsWith(finished); }, 30 * 60 * 1000);
-  const qint64 total = clock.elapsed();
-  tick.stop();
+  const qint64 total = watch.elapsed();
+  watch.stop();
   if (!done) {
     std::fprintf(stderr, "the run did not finish: %s\n", qPrintable(pane.statusField->text()));
     return 1;
   }
   std::printf("drop to finished: %lld ms (%.2f x the engine's repair)\n", static_cast<long long>(total),
               static_cast<double>(total) / static_cast<double>(std::max<qint64>(engineMs, 1)));
-  std::printf("longest GUI stall: %lld ms (goal < 50)\n", static_cast<long long>(longestStall));
+  std::printf("longest GUI stall: %lld ms (goal < 50)\n", static_cast<long long>(watch.longestStall()));
   std::printf("helper contexts: %d\n", contexts);
-  std::printf("indicator moves: %d, longest still while repairing: %lld ms (goal < 1500)\n", moves,
-              static_cast<long long>(longestStill));
-  return longestStall < 50 && longestStill < 1500 ? 0 : 3;
+  std::printf("indicator moves: %d, longest still while repairing: %lld ms (goal < 1500)\n", watch.moves(),
+              static_cast<long long>(watch.longestStill()));
+  return watch.longestStall() < 50 && watch.longestStill() < 1500 ? 0 : 3;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/QLRepairPermissionsRepresentableResult.h"
+#include "engine/results/QLRepairPermissionsRepresentableResult.h"
 #include "helper/protocol/QLXPCHelperContext.h"
 #include "model/QLKernelExtension.h"
 #include "model/QLOSVersion.h"

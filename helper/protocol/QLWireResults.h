@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "engine/QLRepairPermissionsRepresentableResult.h"
+#include "engine/results/QLRepairPermissionsRepresentableResult.h"
 #include "helper/protocol/QLWireMessage.h"
 
 namespace tarnix::wire {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/QLRepairPermissionsRepresentableResult.h"
+#include "engine/results/QLRepairPermissionsRepresentableResult.h"
 #include "helper/protocol/QLXPCHelperProtocol.h"
 #include "model/QLKernelExtension.h"
 #include "model/QLOSVolume.h"

@@ -20,10 +20,8 @@
 
 #include "AppTestSupport.h"
 #include "app/AppDelegate.h"
-#include "app/QLAppManager.h"
 #include "app/QLEZView.h"
 #include "app/QLInstallationViewController.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/QLMainPreferenceViewController.h"
 #include "app/QLMainWindowController.h"
 #include "app/QLMaintenanceViewController.h"
@@ -36,6 +34,8 @@
 #include "model/QLOSVolumeManager.h"
 #include "platform/FakeFirmwareVariables.h"
 #include "platform/HelperPlatformTable.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 using namespace tarnix;
 using test::kGenerousMs;

@@ -14,7 +14,6 @@
 #include <filesystem>
 
 #include "AppTestSupport.h"
-#include "app/QLAppManager.h"
 #include "app/QLBooterConfigViewController.h"
 #include "app/QLBootloaderFileChooser.h"
 #include "app/QLPaneFactory.h"
@@ -24,6 +23,7 @@
 #include "platform/FakeFirmwareVariables.h"
 #include "platform/Files.h"
 #include "platform/PropertyList.h"
+#include "ui/QLAppManager.h"
 
 using namespace tarnix;
 using test::kGenerousMs;

@@ -16,11 +16,11 @@
 #include "AppTestSupport.h"
 #include "SigningSupport.h"
 #include "ZipSupport.h"
-#include "app/QLAppManager.h"
 #include "app/QLMainCommandLineToolsViewController.h"
 #include "app/QLPaneFactory.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLSupportFolders.h"
+#include "ui/QLAppManager.h"
 
 using namespace tarnix;
 using test::kGenerousMs;

@@ -23,10 +23,8 @@
 #include <QtTest>
 
 #include "AppTestSupport.h"
-#include "app/QLAppManager.h"
 #include "app/QLEZView.h"
 #include "app/QLInstallationViewController.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/QLKextTableModel.h"
 #include "app/QLPaneFactory.h"
 #include "app/core/QLLocalization.h"
@@ -34,6 +32,8 @@
 #include "cli/SampleVolume.h"
 #include "model/QLKernelExtensionsManager.h"
 #include "model/QLOSVolumeManager.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLInterfaceHelpers.h"
 
 using namespace tarnix;
 using test::kGenerousMs;
@@ -247,33 +247,6 @@ class InstallationGuiTest : public QObject {
     QLAppManager::shared().setProxy(nullptr);
   }
 
-  void failureTextNamesEachListOnce_data() {
-    QTest::addColumn<QStringList>("backup");
-    QTest::addColumn<QStringList>("install");
-    QTest::addColumn<QString>("expected");
-    const QString backupKey = QLLocalizedString("kQLInstallationVCFailedToBackupKexts");
-    const QString installKey = QLLocalizedString("kQLInstallationVCFailedToInstallKexts");
-    QTest::newRow("nothing failed") << QStringList{} << QStringList{} << QString();
-    QTest::newRow("two installs") << QStringList{} << QStringList{"/a/A.kext", "/b/B.kext"}
-                                  << installKey + "A.kext B.kext";
-    QTest::newRow("one backup") << QStringList{"/a/X.kext"} << QStringList{} << backupKey + "X.kext\n";
-    QTest::newRow("both") << QStringList{"/a/X.kext"} << QStringList{"/a/A.kext"}
-                          << backupKey + "X.kext\n" + installKey + "A.kext";
-  }
-  void failureTextNamesEachListOnce() {
-    QFETCH(QStringList, backup);
-    QFETCH(QStringList, install);
-    QFETCH(QString, expected);
-    auto list = [](const QStringList& paths) {
-      std::vector<QLKernelExtension> kexts;
-      for (const QString& path : paths) kexts.push_back(QLKernelExtension::fromPath(path.toStdString()));
-      return kexts;
-    };
-    QCOMPARE(QLInstallationViewController::failureText(list(backup), list(install)), expected);
-    if (backup.isEmpty() && install.isEmpty())
-      QCOMPARE(QLInstallationViewController::failureText(std::nullopt, std::nullopt), QString());
-  }
-
   void normalInstallBacksUpTheReplacedKextAndInstallsBothAsRoot() {
     KextProxy recorder(QLAppManager::shared().proxy());
     QLAppManager::shared().setProxy(&recorder);
@@ -432,7 +405,7 @@ class InstallationGuiTest : public QObject {
     QVERIFY(QDir().mkpath(source + "/Folder"));
     QLAppManager::shared().preferences().setEnableEZInstallationMode(true);
     auto pane = makePane();
-    QVERIFY(pane->enableEZMode);
+    QVERIFY(pane->presenter().enableEZMode);
     QVERIFY(pane->outletEZView->isVisible());
     QVERIFY(!pane->executeButton->isEnabled());
     QVERIFY(pane->chooseVolumeAtPath(volume_));
@@ -551,15 +524,15 @@ class InstallationGuiTest : public QObject {
     QCOMPARE(visibleMessageBoxes().size(), 1);
     QCOMPARE(visibleMessageBoxes().first()->informativeText(), QLLocalizedString("kQLInstallationVCEZNoTargetVolume"));
     QCOMPARE(pane->outletEZStatusField->text(), QLLocalizedString("kQLInstallationVCEZKextsWaitForAVolume"));
-    QCOMPARE(pane->kextsWaitingForAVolume(), QStringList{source + "/Waiting.kext"});
-    QVERIFY(!pane->isInstalling());
+    QCOMPARE(pane->presenter().kextsWaitingForAVolume(), std::vector<std::string>{(source + "/Waiting.kext").toStdString()});
+    QVERIFY(!pane->presenter().isInstalling());
     closeMessageBoxes();
 
     QVERIFY(pane->chooseVolumeAtPath(volume_));
     QTRY_VERIFY_WITH_TIMEOUT(pane->presentedResults(), kGenerousMs);
     QVERIFY(recorder.requests().contains("install Waiting.kext /Library/Extensions/"));
     QVERIFY(rootOwned0755(volume_ + "/Library/Extensions/Waiting.kext").isEmpty());
-    QVERIFY(pane->kextsWaitingForAVolume().isEmpty());
+    QVERIFY(pane->presenter().kextsWaitingForAVolume().empty());
   }
 
   void theExtraRowFollowsTheVolume() {
@@ -639,7 +612,7 @@ class InstallationGuiTest : public QObject {
     QCOMPARE(visibleMessageBoxes().first()->informativeText(), QLLocalizedString(key.toStdString()));
     QVERIFY(recorder.requests().isEmpty());
     QVERIFY(pane->executeButton->isEnabled());
-    QVERIFY(!pane->isInstalling());
+    QVERIFY(!pane->presenter().isInstalling());
   }
 
   void aRunLocksTheControlsAndKeepsItsListUntilItEnds() {
@@ -662,14 +635,14 @@ class InstallationGuiTest : public QObject {
 
     // Switching to EZ mode meanwhile waits for the run: the helper's next call needs the list.
     setEZMode(true);
-    QVERIFY(!pane->enableEZMode);
+    QVERIFY(!pane->presenter().enableEZMode);
     QCOMPARE(QLKernelExtensionsManager::shared().kextsTBI.size(), std::size_t{1});
     holder.release();  // backup: the install follows with the same list
     QTRY_COMPARE(holder.requests().size(), 2);
     QVERIFY(holder.requests().last().startsWith("install A.kext "));
     holder.release();
     QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, kGenerousMs);
-    QVERIFY(pane->enableEZMode);
+    QVERIFY(pane->presenter().enableEZMode);
     QVERIFY(pane->outletEZView->isVisible());
     QVERIFY(pane->tableViewKexts->acceptDrops() && pane->outletEZView->acceptDrops());
     QVERIFY(pane->outletButtonClear->isEnabled() && pane->resetButton->isEnabled());

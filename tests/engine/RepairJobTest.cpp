@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "VolumeBuilder.h"
-#include "engine/QLRepairPermissionsRepresentableResult.h"
+#include "engine/QLRepairPermissionsResult.h"
 #include "engine/RZBramble.h"
 #include "model/QLOSVolume.h"
 #include "platform/Fakes.h"
@@ -60,7 +60,7 @@ TEST_F(RepairJobTest, VerifyRepairVerify) {
   const auto fixed = repair.run();
   ASSERT_EQ(fixed.size(), 1u);
   EXPECT_EQ(fixed[0].attributeStatus(), QLFileSystemResourceAttributeStatus::fixed);
-  const auto represented = QLRepairPermissionsRepresentableResult::fromResult(fixed[0]);
+  const auto represented = representable(fixed[0]);
   ASSERT_TRUE(represented);
   EXPECT_EQ(represented->identifier, fixed[0].identifier());
   EXPECT_EQ(represented->fileSystemResourcePath, dir / "usr/bin/tool");
@@ -68,7 +68,7 @@ TEST_F(RepairJobTest, VerifyRepairVerify) {
   EXPECT_EQ(std::tie(represented->currentAttribute, represented->correctAttribute, represented->newAttribute),
             std::make_tuple(std::int64_t{600}, std::int64_t{755}, std::int64_t{755}));
   EXPECT_EQ(represented->attributeStatusString, "Fixed");
-  EXPECT_FALSE(QLRepairPermissionsRepresentableResult::fromResult(found[0]));
+  EXPECT_FALSE(representable(found[0]));
 
   RZBramble again(QLRepairPermissionsJobType::verifyPermissions, *volume, nullptr, 2, false, 1.0);
   EXPECT_TRUE(again.run().empty());

@@ -14,7 +14,6 @@
 
 #include "AppTestSupport.h"
 #include "EZInstallerTestSupport.h"
-#include "app/QLAppManager.h"
 #include "app/core/QLApplicationLock.h"
 #include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
@@ -31,6 +30,7 @@
 #include "model/QLCPU.h"
 #include "model/QLKernelExtensionsManager.h"
 #include "model/QLOSVolumeManager.h"
+#include "ui/QLAppManager.h"
 
 using namespace tarnix;
 using namespace tarnix::ezinstaller;

@@ -1,4 +1,4 @@
-#include "engine/QLRepairPermissionsTypes.h"
+#include "engine/results/QLRepairPermissionsTypes.h"
 
 #include <atomic>
 

@@ -1,19 +1,16 @@
 #pragma once
 // The form of a repair result that crosses to the applications: plain strings and numbers.
+// The engine makes it (representable() beside its own result); the wire, the client and the
+// applications carry it without the engine.
+#include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
-
-#include "engine/QLRepairPermissionsResult.h"
 
 namespace tarnix {
 
 class QLRepairPermissionsRepresentableResult {
  public:
-  // Only repair results, which always carry the applied value, can be represented: the
-  // archive has no way to mark it missing. Nothing for a verification result.
-  static std::optional<QLRepairPermissionsRepresentableResult> fromResult(const QLRepairPermissionsResult& result);
-  // From decoded archive values.
+  // From the engine's result, or from decoded archive values.
   QLRepairPermissionsRepresentableResult(std::string identifier, std::string fileSystemResourcePath,
                                          std::string attributeMismatchedTypeString, std::int64_t currentAttribute,
                                          std::int64_t correctAttribute, std::int64_t newAttribute,

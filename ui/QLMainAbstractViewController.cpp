@@ -1,4 +1,4 @@
-#include "app/QLMainAbstractViewController.h"
+#include "ui/QLMainAbstractViewController.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,7 +7,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/QLInterfaceHelpers.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix {
 

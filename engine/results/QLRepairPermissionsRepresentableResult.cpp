@@ -1,8 +1,7 @@
-#include "engine/QLRepairPermissionsRepresentableResult.h"
+#include "engine/results/QLRepairPermissionsRepresentableResult.h"
 
 #include <functional>
-
-#include "engine/QLFileSystemResource.h"
+#include <utility>
 
 namespace tarnix {
 
@@ -16,16 +15,6 @@ QLRepairPermissionsRepresentableResult::QLRepairPermissionsRepresentableResult(
       correctAttribute(correct),
       newAttribute(applied),
       attributeStatusString(std::move(status)) {}
-
-std::optional<QLRepairPermissionsRepresentableResult> QLRepairPermissionsRepresentableResult::fromResult(
-    const QLRepairPermissionsResult& result) {
-  if (!result.newAttribute()) return std::nullopt;
-  // The applications translate the three English texts themselves, so the English travels.
-  return QLRepairPermissionsRepresentableResult(
-      result.identifier(), result.fileSystemResource().path(),
-      std::string(englishText(result.attributeMismatchedType())), result.currentAttribute(),
-      result.correctAttribute(), *result.newAttribute(), std::string(text(result.attributeStatus())));
-}
 
 std::size_t QLRepairPermissionsRepresentableResult::hashValue() const { return std::hash<std::string>{}(identifier); }
 

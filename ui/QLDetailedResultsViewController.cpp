@@ -1,4 +1,4 @@
-#include "app/QLDetailedResultsViewController.h"
+#include "ui/QLDetailedResultsViewController.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

@@ -1,11 +1,13 @@
-#include "app/QLInterfaceHelpers.h"
+#include "ui/QLInterfaceHelpers.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPropertyAnimation>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 
@@ -103,6 +105,14 @@ void fadeIn(QWidget* view, double seconds, std::function<void()> completion) {
 }
 void fadeOut(QWidget* view, double seconds, std::function<void()> completion) {
   fade(view, seconds, 0.0, std::move(completion));
+}
+
+QStringList localPaths(const QMimeData* data) {
+  QStringList paths;
+  if (!data) return paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  return paths;
 }
 
 }  // namespace tarnix::QLInterfaceHelpers

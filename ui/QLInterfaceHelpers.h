@@ -1,9 +1,12 @@
 #pragma once
-// The small interface helpers every pane uses: alerts, the progress indicator, fades.
+// The small interface helpers every pane uses: alerts, the progress indicator, fades, the
+// files of a drag.
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QMessageBox;
+class QMimeData;
 class QProgressBar;
 class QWidget;
 
@@ -30,5 +33,8 @@ void setDeterminate(QProgressBar* indicator, double value);
 // Animates the widget's opacity to 1 (in) or 0 (out) over `seconds` (1 s when not above 0).
 void fadeIn(QWidget* view, double seconds, std::function<void()> completion = {});
 void fadeOut(QWidget* view, double seconds, std::function<void()> completion = {});
+
+// The local files a drag carries, in its order; other URLs are passed over.
+QStringList localPaths(const QMimeData* data);
 
 }  // namespace tarnix::QLInterfaceHelpers

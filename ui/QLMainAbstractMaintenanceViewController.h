@@ -8,15 +8,15 @@
 #include <memory>
 #include <optional>
 
-#include "app/QLAbstractMaintenaceDelegate.h"
-#include "app/QLDetailedResultsViewController.h"
-#include "app/QLMainAbstractViewController.h"
 #include "app/core/QLDetailedRepresentableResult.h"
 #include "helper/protocol/QLXPCHelperRefusal.h"
 #include "helper/protocol/QLXPCTarnixHelperProtocol.h"
 #include "model/QLOSVolume.h"
+#include "ui/QLAbstractMaintenaceDelegate.h"
+#include "ui/QLDetailedResultsViewController.h"
+#include "ui/QLMainAbstractViewController.h"
+#include "ui/QLMainThreadReply.h"
 
-class QCoreApplication;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
@@ -97,21 +97,14 @@ class QLMainAbstractMaintenanceViewController : public QLMainAbstractViewControl
   // goes to didRefuse instead, once for the calls made together.
   template <typename T, typename F>
   QLReply<T> replyOnMain(F then) {
-    QPointer<QLMainAbstractMaintenanceViewController> self(this);
     refusalShown_ = false;
-    return [self, then = std::move(then)](T value) mutable {
-      auto refusal = QLXPCHelperRefusal::current();  // told while the reply block runs
-      QMetaObject::invokeMethod(
-          applicationObject(),
-          [self, then, value = std::move(value), refusal = std::move(refusal)]() mutable {
-            if (!self) return;
-            if (!refusal) return then(std::move(value));
-            if (self->refusalShown_) return;
-            self->refusalShown_ = true;
-            self->didRefuse(*refusal);
-          },
-          Qt::QueuedConnection);
-    };
+    return replyOnMainThread<T>(
+        this, [this, then = std::move(then)](T value, std::optional<QLXPCHelperRefusal> refusal) mutable {
+          if (!refusal) return then(std::move(value));
+          if (refusalShown_) return;
+          refusalShown_ = true;
+          didRefuse(*refusal);
+        });
   }
   // The helper refused the operation under way and changed nothing: the pane stops, says
   // why (not authorized, or what is wrong with the volume) and unlocks.
@@ -120,7 +113,6 @@ class QLMainAbstractMaintenanceViewController : public QLMainAbstractViewControl
   void showRefusal(const QLXPCHelperRefusal& refusal);
 
  private:
-  static QObject* applicationObject();
   bool refusalShown_ = false;
   QVBoxLayout* contentLayout_ = nullptr;
   QPointer<QLDetailedResultsViewController> presentedResults_;

@@ -3,7 +3,7 @@
 // thread: replies are moved there before they reach the delegate.
 #include <vector>
 
-#include "engine/QLRepairPermissionsRepresentableResult.h"
+#include "engine/results/QLRepairPermissionsRepresentableResult.h"
 #include "model/QLKernelExtension.h"
 
 namespace tarnix {

@@ -1,6 +1,5 @@
-#include "app/QLMainAbstractMaintenanceViewController.h"
+#include "ui/QLMainAbstractMaintenanceViewController.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -13,14 +12,14 @@
 #include <QVBoxLayout>
 #include <array>
 
-#include "app/QLAppManager.h"
-#include "app/QLDetailedResultsViewController.h"
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLHelperRefusalText.h"
 #include "app/core/QLLocalization.h"
 #include "app/core/QLNotificationCenter.h"
 #include "journal/QLJournal.h"
 #include "model/QLOSVolumeManager.h"
+#include "ui/QLAppManager.h"
+#include "ui/QLDetailedResultsViewController.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix {
 
@@ -47,8 +46,6 @@ const char* QLMainAbstractMaintenanceViewController::rebuildingCachesKey() {
   return QLAppManager::helperRebuildsCachesNow() ? "kQLMainAbstractVCRebuildingCaches"
                                                  : "kQLMainAbstractVCMarkingCachesForRebuild";
 }
-
-QObject* QLMainAbstractMaintenanceViewController::applicationObject() { return QCoreApplication::instance(); }
 
 QLMainAbstractMaintenanceViewController::QLMainAbstractMaintenanceViewController(QWidget* parent)
     : QLMainAbstractViewController(parent) {

@@ -1,10 +1,9 @@
-#include "app/QLAppManager.h"
+#include "ui/QLAppManager.h"
 
 #include <QCoreApplication>
 #include <QString>
 #include <cstdio>
 
-#include "app/QLInterfaceHelpers.h"
 #include "app/core/QLLocalization.h"
 #include "client/QLXPCHelperManagerError.h"
 #include "model/QLCPU.h"
@@ -13,6 +12,7 @@
 #include "platform/HelperPlatformTable.h"
 #include "platform/Log.h"
 #include "platform/Processor.h"
+#include "ui/QLInterfaceHelpers.h"
 
 namespace tarnix {
 
