@@ -28,12 +28,12 @@ struct MenuItem {
   const char* key;
 };
 constexpr MenuItem kMenuItems[] = {
-    {100, 101, "kQLAppMainAboutTarnix"},  {100, 102, "kQLAppMainCheckForUpdates"},
-    {100, 103, "kQLAppMainPreferences"},  {100, 104, "kQLAppMainHideTarnix"},
-    {100, 105, "kQLAppMainHideOthers"},   {100, 106, "kQLAppMainShowAll"},
-    {100, 107, "kQLAppMainQuitTarnix"},   {200, 201, "kQLAppMainShowToolbar"},
-    {200, 202, "kQLAppMainCustomize"},    {300, 301, "kQLAppMainMinimize"},
-    {300, 302, "kQLAppMainZoom"},         {300, 303, "kQLAppMainBringAllToFront"},
+    {100, 101, "kQLAppMainAboutTarnix"}, {100, 102, "kQLAppMainCheckForUpdates"},
+    {100, 103, "kQLAppMainPreferences"}, {100, 104, "kQLAppMainHideTarnix"},
+    {100, 105, "kQLAppMainHideOthers"},  {100, 106, "kQLAppMainShowAll"},
+    {100, 107, "kQLAppMainQuitTarnix"},  {200, 201, "kQLAppMainShowToolbar"},
+    {200, 202, "kQLAppMainCustomize"},   {300, 301, "kQLAppMainMinimize"},
+    {300, 302, "kQLAppMainZoom"},        {300, 303, "kQLAppMainBringAllToFront"},
 };
 
 QAction* findTagged(const QList<QAction*>& actions, int tag) {
@@ -55,7 +55,8 @@ AppDelegate::~AppDelegate() {
 
 QString AppDelegate::sipWarningMessage(const QLSIPConfig& config) {
   QString message;
-  if (!config.b0SIPAllowUntrustedKexts()) message += QLLocalizedString("kQLAppMainFoundSIPB0Disabled") + QLatin1Char('\n');
+  if (!config.b0SIPAllowUntrustedKexts())
+    message += QLLocalizedString("kQLAppMainFoundSIPB0Disabled") + QLatin1Char('\n');
   if (!config.b1SIPAllowUnrestrictedFileSystem())
     message += QLLocalizedString("kQLAppMainFoundSIPB1Disabled") + QLatin1Char('\n');
   if (!message.isEmpty()) message.chop(1);
@@ -139,7 +140,7 @@ bool AppDelegate::applicationWillFinishLaunching() {
   buildMainMenu();
   localizeMainMenu();
   QLAppManager::shared().preferences().registerDefaults(QLSupportFolders::supportFolder().toStdString(),
-                                                       platform::onlineProcessorCount());
+                                                        platform::onlineProcessorCount());
   if (QLApplicationLock::isHeld(QLatin1String(kQLEZInstallerIdentifier))) {
     QLInterfaceHelpers::showAlert(nullptr, QLLocalizedString("kQLAppMainEZIsRunning"),
                                   QLLocalizedString("kQLAppMainEZIsRunningDescription"));
@@ -151,8 +152,7 @@ bool AppDelegate::applicationWillFinishLaunching() {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-  if (!QLSupportFolders::create())
-    std::printf("QLAppMain::FatalError: Unable to create the default support folder.\n");
+  if (!QLSupportFolders::create()) std::printf("QLAppMain::FatalError: Unable to create the default support folder.\n");
 
   QLAppManager::shared().restoreLastTargetVolume();
   auto* window = new QLMainWindowController;

@@ -1,7 +1,7 @@
 #pragma once
 // The application's launch and quit sequences and its menu.
-#include <QObject>
 #include <QMenuBar>
+#include <QObject>
 #include <QPointer>
 
 #include "app/core/QLApplicationLock.h"

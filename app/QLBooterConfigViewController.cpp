@@ -14,18 +14,19 @@ void QLBooterConfigViewController::applyThroughHelper(std::int64_t value, std::f
   QLXPCTarnixHelperProtocol* proxy = QLAppManager::shared().proxy();
   if (!proxy) return reply(false);
   proxy->applyBooterConfigViaNVRAMWithNewBooterConfig(
-      value, replyOnMainThread<bool>(QCoreApplication::instance(),
-                                     [reply = std::move(reply)](bool applied, std::optional<QLXPCHelperRefusal> refusal) {
-                                       if (!refusal) return reply(applied);
-                                       // Not a failed write: nothing was tried. Said instead of the failure.
-                                       QLInterfaceHelpers::showAlert(QApplication::activeWindow(),
-                                                                     QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
-                                                                     QLHelperRefusalText(*refusal));
-                                     }));
+      value,
+      replyOnMainThread<bool>(QCoreApplication::instance(),
+                              [reply = std::move(reply)](bool applied, std::optional<QLXPCHelperRefusal> refusal) {
+                                if (!refusal) return reply(applied);
+                                // Not a failed write: nothing was tried. Said instead of the failure.
+                                QLInterfaceHelpers::showAlert(QApplication::activeWindow(),
+                                                              QLLocalizedString("kQLMainAbstractVCAnErrorOccured"),
+                                                              QLHelperRefusalText(*refusal));
+                              }));
 }
 
 QLBooterConfigViewController::QLBooterConfigViewController(std::optional<QLRootlessPaneContext> context,
-                                                     QWidget* parent)
+                                                           QWidget* parent)
     : QLBooterConfigViewController(Resolved{}, context ? withRunners(std::move(*context)) : defaultContext(), parent) {}
 
 QLBooterConfigViewController::QLBooterConfigViewController(Resolved, QLRootlessPaneContext context, QWidget* parent)

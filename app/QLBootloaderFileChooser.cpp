@@ -27,7 +27,8 @@ QString localized(const QLLocalizedText& text) {
 // The name and picture of the bootloader whose place a file was found in.
 std::pair<QLLocalizedKey, QString> describe(QLBootloaderConfigType type) {
   switch (type) {
-    case QLBootloaderConfigType::opencore: return {kQLBootloaderConfigOpenCore, QStringLiteral(":/images/QLUIOpenCore.svg")};
+    case QLBootloaderConfigType::opencore:
+      return {kQLBootloaderConfigOpenCore, QStringLiteral(":/images/QLUIOpenCore.svg")};
     case QLBootloaderConfigType::clover: return {kQLBootloaderConfigClover, QStringLiteral(":/images/QLUIClover.svg")};
     case QLBootloaderConfigType::chameleon:
       return {kQLBootloaderConfigChameleon, QStringLiteral(":/images/QLUIChameleon.svg")};
@@ -154,14 +155,14 @@ void QLBootloaderFileChooser::showResult(const QLBootloaderConfigSearchResult& r
   outletListFound->clear();
   for (const auto& candidate : result.found) {
     const auto [name, picture] = describe(candidate.type);
-    auto* item = new QListWidgetItem(QIcon(picture), localized(name) + QStringLiteral("   ") +
-                                                         QString::fromStdString(candidate.path));
+    auto* item = new QListWidgetItem(QIcon(picture),
+                                     localized(name) + QStringLiteral("   ") + QString::fromStdString(candidate.path));
     item->setData(Qt::UserRole, QString::fromStdString(candidate.path));
     outletListFound->addItem(item);
   }
   if (outletListFound->count() > 0) outletListFound->setCurrentRow(0);
-  outletFieldStatus->setText(localized(result.found.empty() ? kQLBootloaderFileChooserNothingFound
-                                                            : kQLBootloaderFileChooserFound));
+  outletFieldStatus->setText(
+      localized(result.found.empty() ? kQLBootloaderFileChooserNothingFound : kQLBootloaderFileChooserFound));
   QStringList hints;
   for (const QLLocalizedText& hint : QLBootloaderConfigSearch::hints(result)) hints << localized(hint);
   outletFieldHints->setText(hints.join(QStringLiteral("\n\n")));

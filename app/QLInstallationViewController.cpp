@@ -78,9 +78,12 @@ class QLKextChooser final : public QFileDialog {
 QString QLInstallationViewController::localized(const QLInstallationText& text) {
   QString out;
   for (const auto& piece : text.pieces) {
-    if (piece.key.empty()) out += QString::fromStdString(piece.text);
-    else if (piece.text.empty()) out += QLLocalizedString(piece.key);
-    else out += QLLocalizedString(piece.key).arg(QString::fromStdString(piece.text));
+    if (piece.key.empty())
+      out += QString::fromStdString(piece.text);
+    else if (piece.text.empty())
+      out += QLLocalizedString(piece.key);
+    else
+      out += QLLocalizedString(piece.key).arg(QString::fromStdString(piece.text));
   }
   return out;
 }
@@ -288,10 +291,10 @@ void QLInstallationViewController::lockInstallationControls() {
   tableViewKexts->setAcceptDrops(false);
   outletEZView->setAcceptDrops(false);
   outletActionRemoveKexts->setEnabled(false);
-  for (QWidget* control : {static_cast<QWidget*>(outletButtonClear), static_cast<QWidget*>(outletButtonSelect),
-                           static_cast<QWidget*>(outletButtonBackupKexts), matrixView_,
-                           static_cast<QWidget*>(executeButton), static_cast<QWidget*>(resetButton),
-                           static_cast<QWidget*>(imageButton)})
+  for (QWidget* control :
+       {static_cast<QWidget*>(outletButtonClear), static_cast<QWidget*>(outletButtonSelect),
+        static_cast<QWidget*>(outletButtonBackupKexts), matrixView_, static_cast<QWidget*>(executeButton),
+        static_cast<QWidget*>(resetButton), static_cast<QWidget*>(imageButton)})
     control->setEnabled(false);
   QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidExecute), false);
 }
@@ -367,8 +370,10 @@ void QLInstallationViewController::startProgress() { QLInterfaceHelpers::start(c
 void QLInstallationViewController::stopProgress() { QLInterfaceHelpers::stop(circularIndicator); }
 
 void QLInstallationViewController::showStep(std::string_view key, bool ezMode) {
-  if (ezMode) outletEZStatusField->setText(statusText(key));
-  else updateStatusWithLocalizedString(QLLocalizedString(key));
+  if (ezMode)
+    outletEZStatusField->setText(statusText(key));
+  else
+    updateStatusWithLocalizedString(QLLocalizedString(key));
 }
 
 void QLInstallationViewController::showReady() {
@@ -387,9 +392,9 @@ void QLInstallationViewController::showFinished(const QLInstallationText& text) 
 
 void QLInstallationViewController::presentResults(const QLInstallationText& description,
                                                   std::vector<QLRepairPermissionsRepresentableResult> results) {
-  result = std::make_shared<QLDetailedRepresentableResult>(QStringLiteral("QLUIMain"),
-                                                           QLLocalizedString("kQLMainAbstractVCFinished"),
-                                                           withJournalLocation(localized(description)), std::move(results));
+  result = std::make_shared<QLDetailedRepresentableResult>(
+      QStringLiteral("QLUIMain"), QLLocalizedString("kQLMainAbstractVCFinished"),
+      withJournalLocation(localized(description)), std::move(results));
   model_->reloadData();
   QLInterfaceHelpers::stop(outletEZCircularIndicator);
   ezOverlay_->showIdleLook();

@@ -9,9 +9,7 @@
 
 namespace tarnix {
 
-std::string QLKextTableModel::kextPath(QString path) {
-  return QLInstallationPresenter::kextPath(path.toStdString());
-}
+std::string QLKextTableModel::kextPath(QString path) { return QLInstallationPresenter::kextPath(path.toStdString()); }
 
 const QStringList& QLKextTableModel::columnIdentifiers() {
   static const QStringList identifiers{QStringLiteral("QLIDKextName"), QStringLiteral("QLIDKextPath"),
@@ -55,8 +53,7 @@ int QLKextTableModel::rowCount(const QModelIndex& parent) const {
 int QLKextTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
 QVariant QLKextTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= rowCount() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
-    return {};
+  if (!index.isValid() || index.row() >= rowCount() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
   const Row& row = rows_[static_cast<std::size_t>(index.row())];
   switch (index.column()) {
     case QLIDKextName: return row.name;

@@ -74,9 +74,8 @@ QLMainAbstractRootlessViewController::QLMainAbstractRootlessViewController(QWidg
     flags->addWidget(box, bit % 5, bit / 5);
     outletButtonRootlessFlags[static_cast<std::size_t>(bit)] = box;
     // Only the user's clicks edit the value; rendering the boxes does not.
-    connect(box, &QCheckBox::clicked, this, [this, box](bool on) {
-      presenter().actionButtonRootlessFlag(box->property("tag").toInt(), on);
-    });
+    connect(box, &QCheckBox::clicked, this,
+            [this, box](bool on) { presenter().actionButtonRootlessFlag(box->property("tag").toInt(), on); });
   }
 
   QHBoxLayout* top = headerLayout();
@@ -146,8 +145,8 @@ void QLMainAbstractRootlessViewController::showFlags(const std::array<QLRootless
 }
 
 void QLMainAbstractRootlessViewController::showValueLine(const QLRootlessValueLine& line) {
-  outletFieldRootlessValue->setText(QString::fromStdString(
-      line.text([](std::string_view key) { return QLLocalizedString(key).toStdString(); })));
+  outletFieldRootlessValue->setText(
+      QString::fromStdString(line.text([](std::string_view key) { return QLLocalizedString(key).toStdString(); })));
 }
 
 void QLMainAbstractRootlessViewController::setApplyViaConfigEnabled(bool enabled) {
@@ -161,9 +160,10 @@ void QLMainAbstractRootlessViewController::showBootloaderConfig(const std::strin
 
 void QLMainAbstractRootlessViewController::showBootloaderWord(const std::optional<QLBootloaderWordLine>& line) {
   outletFieldBootloaderWord->setVisible(line.has_value());
-  outletFieldBootloaderWord->setText(
-      line ? QString::fromStdString(line->text([](std::string_view key) { return QLLocalizedString(key).toStdString(); }))
-           : QString());
+  outletFieldBootloaderWord->setText(line ? QString::fromStdString(line->text([](std::string_view key) {
+    return QLLocalizedString(key).toStdString();
+  }))
+                                          : QString());
 }
 
 void QLMainAbstractRootlessViewController::startProgress() { QLInterfaceHelpers::start(circularIndicator); }

@@ -50,11 +50,11 @@ void runInBackground(std::function<void()> work) { QThreadPool::globalInstance()
 
 template <typename F>
 QLReply<bool> QLMainCommandLineToolsViewController::onMain(F then) {
-  return replyOnMainThread<bool>(this, [this, then = std::move(then)](bool value,
-                                                                      std::optional<QLXPCHelperRefusal> refusal) mutable {
-    refusal_ = std::move(refusal);
-    then(value);
-  });
+  return replyOnMainThread<bool>(
+      this, [this, then = std::move(then)](bool value, std::optional<QLXPCHelperRefusal> refusal) mutable {
+        refusal_ = std::move(refusal);
+        then(value);
+      });
 }
 
 QLMainCommandLineToolsViewController::QLMainCommandLineToolsViewController(QWidget* parent)
@@ -139,7 +139,8 @@ void QLMainCommandLineToolsViewController::renderLocalizedOutlets() {
   pathField->setText(localPath);
   outletBoxIntegratedCommandLineToolStatus->setTitle(
       QLLocalizedString("kQLMainCommandLineToolsVCIntegratedCommandLineToolStatus"));
-  outletBoxLocalCommandLineToolStatus->setTitle(QLLocalizedString("kQLMainCommandLineToolsVCLocalCommandLineToolStatus"));
+  outletBoxLocalCommandLineToolStatus->setTitle(
+      QLLocalizedString("kQLMainCommandLineToolsVCLocalCommandLineToolStatus"));
   outletBoxRemoteCommandLineToolStatus->setTitle(
       QLLocalizedString("kQLMainCommandLineToolsVCRemoteCommandLineToolStatus"));
   outletButtonInstall->setText(QLLocalizedString("kQLMainCommandLineToolsVCInstall"));
@@ -261,7 +262,8 @@ void QLMainCommandLineToolsViewController::finish() {
 }
 
 void QLMainCommandLineToolsViewController::alert(const QString& contents) {
-  presentedMessage_ = QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"), contents);
+  presentedMessage_ =
+      QLInterfaceHelpers::showAlert(this, QLLocalizedString("kQLMainAbstractVCAnErrorOccured"), contents);
 }
 
 void QLMainCommandLineToolsViewController::failed(const char* key) {

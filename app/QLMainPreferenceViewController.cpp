@@ -26,8 +26,7 @@
 namespace tarnix {
 
 QLMainPreferenceViewController::QLMainPreferenceViewController(std::optional<int> processorCount, QWidget* parent)
-    : QLMainAbstractViewController(parent),
-      processorCount_(processorCount.value_or(platform::onlineProcessorCount())) {
+    : QLMainAbstractViewController(parent), processorCount_(processorCount.value_or(platform::onlineProcessorCount())) {
   setObjectName(QLatin1String(kIdentifier));
   imageButton->hide();
   mainTitle->hide();
@@ -60,17 +59,18 @@ QLMainPreferenceViewController::QLMainPreferenceViewController(std::optional<int
   reset->addWidget(outletButtonResetPreferences);
   reset->addStretch();
   auto* layout = new QVBoxLayout(this);
-  for (QWidget* box : {static_cast<QWidget*>(outletBoxKextsBackupFolder), static_cast<QWidget*>(outletBoxEZInstallation),
-                       static_cast<QWidget*>(outletBoxSIPWarning),
-                       static_cast<QWidget*>(outletBoxRepairPermissionsPreferences),
-                       static_cast<QWidget*>(outletBoxResetPreferences)})
+  for (QWidget* box :
+       {static_cast<QWidget*>(outletBoxKextsBackupFolder), static_cast<QWidget*>(outletBoxEZInstallation),
+        static_cast<QWidget*>(outletBoxSIPWarning), static_cast<QWidget*>(outletBoxRepairPermissionsPreferences),
+        static_cast<QWidget*>(outletBoxResetPreferences)})
     layout->addWidget(box);
   layout->addWidget(circularIndicator);
   setMinimumWidth(520);
 
   connect(outletButtonSelectKextsBackupFolder, &QPushButton::clicked, this,
           &QLMainPreferenceViewController::selectKextsBackupFolder);
-  connect(outletButtonEnableEZMode, &QCheckBox::clicked, this, &QLMainPreferenceViewController::actionButtonEnableEZMode);
+  connect(outletButtonEnableEZMode, &QCheckBox::clicked, this,
+          &QLMainPreferenceViewController::actionButtonEnableEZMode);
   connect(outletButtonSIPWarning, &QCheckBox::clicked, this,
           &QLMainPreferenceViewController::actionButtonSilenceSIPWarning);
   connect(outletButtonResetPreferences, &QPushButton::clicked, this,
@@ -167,20 +167,22 @@ void QLMainPreferenceViewController::actionButtonRepairPermissionsMaximumThreads
 
 void QLMainPreferenceViewController::actionButtonResetPreferences() {
   auto* box = new QMessageBox(QMessageBox::Critical, QLInterfaceHelpers::windowTitle(),
-                              QLLocalizedString("kQLMainPreferenceVCAreYouSureToResetAllPreferences"), QMessageBox::NoButton,
-                              this);
+                              QLLocalizedString("kQLMainPreferenceVCAreYouSureToResetAllPreferences"),
+                              QMessageBox::NoButton, this);
   box->setObjectName(QStringLiteral("resetConfirmation"));
   box->setInformativeText(QLLocalizedString("kQLMainPreferenceVCResetToFactoryDefaults"));
-  QPushButton* resetButton = box->addButton(QLLocalizedString("kQLMainPreferenceVCReset"), QMessageBox::DestructiveRole);
+  QPushButton* resetButton =
+      box->addButton(QLLocalizedString("kQLMainPreferenceVCReset"), QMessageBox::DestructiveRole);
   box->addButton(QLLocalizedString("kQLMainPreferenceVCCancel"), QMessageBox::RejectRole);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setWindowModality(Qt::WindowModal);
   connect(box, &QMessageBox::finished, this, [this, box, resetButton](int) {
     if (box->clickedButton() != resetButton) return;
     QLAppManager::shared().preferences().resetAll();
-    QLInterfaceHelpers::showMessage(this, QLLocalizedString("kQLMainPreferenceVCFinishedToResetAllPreferences"),
-                                    QLLocalizedString("kQLMainPreferenceVCAllPreferencesHaveBeenResetToFactoryDefaults"),
-                                    [] { QLAppManager::shared().terminate(); });
+    QLInterfaceHelpers::showMessage(
+        this, QLLocalizedString("kQLMainPreferenceVCFinishedToResetAllPreferences"),
+        QLLocalizedString("kQLMainPreferenceVCAllPreferencesHaveBeenResetToFactoryDefaults"),
+        [] { QLAppManager::shared().terminate(); });
   });
   box->open();
 }

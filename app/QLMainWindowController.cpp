@@ -27,7 +27,8 @@ QString iconFor(const QString& identifier) {
   if (identifier == QLatin1String(QLPaneFactory::kQLSBIDMaintenance)) return QStringLiteral(":/images/QLUIMain.svg");
   if (identifier == QLatin1String(QLPaneFactory::kQLSBIDInstallation))
     return QStringLiteral(":/images/QLUIToolbarKext.svg");
-  if (identifier == QLatin1String(QLPaneFactory::kQLSBIDSIPConfig)) return QStringLiteral(":/images/QLUIToolbarSIP.svg");
+  if (identifier == QLatin1String(QLPaneFactory::kQLSBIDSIPConfig))
+    return QStringLiteral(":/images/QLUIToolbarSIP.svg");
   if (identifier == QLatin1String(QLPaneFactory::kQLSBIDBooterConfig))
     return QStringLiteral(":/images/QLUIToolbarBooter.svg");
   return QStringLiteral(":/images/QLUIToolbarTerminal.svg");

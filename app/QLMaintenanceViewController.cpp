@@ -4,10 +4,10 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QLocale>
 #include <array>
 #include <utility>
 
@@ -116,8 +116,10 @@ void QLMaintenanceViewController::reset() {
 }
 
 void QLMaintenanceViewController::setOption(std::uint64_t option, bool on) {
-  if (on) maintenanceOptions |= option;
-  else maintenanceOptions &= ~option;
+  if (on)
+    maintenanceOptions |= option;
+  else
+    maintenanceOptions &= ~option;
   if (option == QLMaintenanceOptionRepairDiskPermissions) setChoicesEnabled(executeButton->isEnabled());
 }
 
@@ -236,16 +238,17 @@ void QLMaintenanceViewController::finishWithResults(std::vector<QLRepairPermissi
   finishCommon();
   std::size_t fixed = 0, failed = 0;
   for (const auto& entry : results) {
-    if (entry.attributeStatusString == "Fixed") ++fixed;
-    else if (entry.attributeStatusString == "Failed") ++failed;
+    if (entry.attributeStatusString == "Fixed")
+      ++fixed;
+    else if (entry.attributeStatusString == "Failed")
+      ++failed;
   }
-  const QString counts = QLLocalizedString("kQLMaintenanceVCFixedAndFailed", "%1 items fixed, %2 failed.")
-                             .arg(QLocale().toString(static_cast<qulonglong>(fixed)),
-                                  QLocale().toString(static_cast<qulonglong>(failed)));
-  result = std::make_shared<QLDetailedRepresentableResult>(QStringLiteral("QLUIMain"),
-                                                           QLLocalizedString("kQLMainAbstractVCFinished"),
-                                                           withJournalLocation(finishedText() + QLatin1Char(' ') + counts),
-                                                           std::move(results));
+  const QString counts =
+      QLLocalizedString("kQLMaintenanceVCFixedAndFailed", "%1 items fixed, %2 failed.")
+          .arg(QLocale().toString(static_cast<qulonglong>(fixed)), QLocale().toString(static_cast<qulonglong>(failed)));
+  result = std::make_shared<QLDetailedRepresentableResult>(
+      QStringLiteral("QLUIMain"), QLLocalizedString("kQLMainAbstractVCFinished"),
+      withJournalLocation(finishedText() + QLatin1Char(' ') + counts), std::move(results));
   performSegue(QStringLiteral("QLSBSegueIDMaintenance2DetailedResults"));
 }
 

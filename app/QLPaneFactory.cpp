@@ -1,7 +1,7 @@
 #include "app/QLPaneFactory.h"
 
-#include "app/QLInstallationViewController.h"
 #include "app/QLBooterConfigViewController.h"
+#include "app/QLInstallationViewController.h"
 #include "app/QLMainAboutViewController.h"
 #include "app/QLMainCommandLineToolsViewController.h"
 #include "app/QLMainPreferenceViewController.h"
@@ -28,13 +28,20 @@ const char* labelKey(const QString& identifier) {
 
 QLMainAbstractViewController* instantiate(const QString& identifier) {
   QLMainAbstractViewController* pane = nullptr;
-  if (identifier == QLatin1String(kQLSBIDMaintenance)) pane = new QLMaintenanceViewController;
-  else if (identifier == QLatin1String(kQLSBIDInstallation)) pane = new QLInstallationViewController;
-  else if (identifier == QLatin1String(kQLSBIDSIPConfig)) pane = new QLSIPConfigViewController;
-  else if (identifier == QLatin1String(kQLSBIDBooterConfig)) pane = new QLBooterConfigViewController;
-  else if (identifier == QLatin1String(kQLSBIDCommandLineTools)) pane = new QLMainCommandLineToolsViewController;
-  else if (identifier == QLatin1String(kQLSBIDPreferences)) pane = new QLMainPreferenceViewController;
-  else if (identifier == QLatin1String(kQLSBIDAbout)) pane = new QLMainAboutViewController;
+  if (identifier == QLatin1String(kQLSBIDMaintenance))
+    pane = new QLMaintenanceViewController;
+  else if (identifier == QLatin1String(kQLSBIDInstallation))
+    pane = new QLInstallationViewController;
+  else if (identifier == QLatin1String(kQLSBIDSIPConfig))
+    pane = new QLSIPConfigViewController;
+  else if (identifier == QLatin1String(kQLSBIDBooterConfig))
+    pane = new QLBooterConfigViewController;
+  else if (identifier == QLatin1String(kQLSBIDCommandLineTools))
+    pane = new QLMainCommandLineToolsViewController;
+  else if (identifier == QLatin1String(kQLSBIDPreferences))
+    pane = new QLMainPreferenceViewController;
+  else if (identifier == QLatin1String(kQLSBIDAbout))
+    pane = new QLMainAboutViewController;
   if (pane) pane->loadView();
   return pane;
 }

@@ -2,8 +2,7 @@
 
 namespace tarnix {
 
-QLSIPConfigViewController::QLSIPConfigViewController(std::optional<QLRootlessPaneContext> context,
-                                                     QWidget* parent)
+QLSIPConfigViewController::QLSIPConfigViewController(std::optional<QLRootlessPaneContext> context, QWidget* parent)
     : QLSIPConfigViewController(Resolved{}, context ? withRunners(std::move(*context)) : defaultContext(), parent) {}
 
 QLSIPConfigViewController::QLSIPConfigViewController(Resolved, QLRootlessPaneContext context, QWidget* parent)

@@ -2,10 +2,10 @@
 // together. Baseline: reading the same file into memory, which the parse has to do anyway.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <chrono>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "engine/BomWriter.h"
 #include "engine/RZBomParser.h"
@@ -18,10 +18,10 @@ constexpr std::uint32_t kRecords = 1'000'000;
 // A system-shaped tree: frameworks with versioned resources and localizations, kexts with
 // plug-ins, and manual pages, until the store holds kRecords entries.
 tarnix::BomWriter millionRecords() {
-  static const char* const kLanguages[] = {"English", "French", "German", "Japanese", "Spanish", "Italian",
-                                           "Dutch", "zh_CN", "ko", "pt_BR"};
-  static const char* const kResources[] = {"Info.plist", "version.plist", "Localizable.strings",
-                                           "InfoPlist.strings", "MainMenu.nib", "Icon.icns"};
+  static const char* const kLanguages[] = {"English", "French", "German", "Japanese", "Spanish",
+                                           "Italian", "Dutch",  "zh_CN",  "ko",       "pt_BR"};
+  static const char* const kResources[] = {"Info.plist",        "version.plist", "Localizable.strings",
+                                           "InfoPlist.strings", "MainMenu.nib",  "Icon.icns"};
   tarnix::BomWriter writer;
   auto add = [&](const std::string& path, std::uint16_t mode, std::uint32_t gid = 0) {
     return writer.size() < kRecords && writer.addPath(path, mode, 0, gid, mode & 040000 ? 0 : 4096);
@@ -51,8 +51,7 @@ tarnix::BomWriter millionRecords() {
       add(lproj + "/Localizable.strings", file);
       add(lproj + "/InfoPlist.strings", file);
     }
-    if (writer.size() < kRecords)
-      writer.addPath(fw + "/" + name, 0120755, 0, 0, 0, "Versions/Current/" + name);
+    if (writer.size() < kRecords) writer.addPath(fw + "/" + name, 0120755, 0, 0, 0, "Versions/Current/" + name);
     const std::string kext = "./System/Library/Extensions/Apple" + name + "Driver.kext";
     add(kext, dir);
     add(kext + "/Contents", dir);

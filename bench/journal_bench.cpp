@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
       if (journaled)
         for (const auto& entry : std::filesystem::directory_iterator(journalFolder))
           if (entry.is_regular_file()) journalBytes = entry.file_size();
-      std::printf("run %d %s journal: %.3f s, %zu changes\n", run + 1, journaled ? "with" : "without", seconds, changes);
+      std::printf("run %d %s journal: %.3f s, %zu changes\n", run + 1, journaled ? "with" : "without", seconds,
+                  changes);
     }
   }
   std::filesystem::remove_all(work);

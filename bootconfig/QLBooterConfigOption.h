@@ -22,8 +22,8 @@ inline constexpr QLBooterConfigOption installUI{0x100};
 }  // namespace QLBooterConfigOptions
 
 // The flags' names on the command line, by bit number.
-inline constexpr std::string_view kQLBooterConfigFlagNames[] = {
-    "reboot-on-panic", "hidpi",      "black",           "csr-active-config", "csr-config-mode",
-    "csr-boot",        "black-background", "login-ui", "install-ui"};
+inline constexpr std::string_view kQLBooterConfigFlagNames[] = {"reboot-on-panic",   "hidpi",           "black",
+                                                                "csr-active-config", "csr-config-mode", "csr-boot",
+                                                                "black-background",  "login-ui",        "install-ui"};
 
 }  // namespace tarnix

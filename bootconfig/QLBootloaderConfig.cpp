@@ -33,7 +33,8 @@ bool QLBootloaderConfig::save(const platform::AtomicReplaceHooks& hooks, QLJourn
   saveError_ = 0;
   const std::string xml = platform::toXml(data_.get());
   if (xml.empty()) {
-    platform::diagnostic("QLBootloaderConfig::save()", "Error: the configuration could not be written as a property list.");
+    platform::diagnostic("QLBootloaderConfig::save()",
+                         "Error: the configuration could not be written as a property list.");
     saveError_ = EINVAL;
     return false;
   }
@@ -110,10 +111,14 @@ QLBootloaderWord QLBootloaderConfig::wordFromNode(plist_t node, std::size_t widt
       std::uint64_t number = 0;
       for (const char c : digits) {
         unsigned digit = 0;
-        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-        else return kUnreadable;
+        if (c >= '0' && c <= '9')
+          digit = static_cast<unsigned>(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+          digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+          digit = static_cast<unsigned>(c - 'A' + 10);
+        else
+          return kUnreadable;
         number = number * base + digit;
         if (number > 0xFFFFFFFFull) return kUnreadable;  // wider than any boot word
       }

@@ -39,8 +39,8 @@ class QLBootloaderConfig {
   bool save(const platform::AtomicReplaceHooks& hooks, QLJournalRun* journal = nullptr);
   // The same for any file and contents: 0 or an errno value, the dated copy in `keptCopy`
   // (empty when there was no file to keep).
-  static int saveFile(const std::string& path, std::string_view contents, QLJournalRun* journal,
-                      std::string& keptCopy, const platform::AtomicReplaceHooks& hooks = {});
+  static int saveFile(const std::string& path, std::string_view contents, QLJournalRun* journal, std::string& keptCopy,
+                      const platform::AtomicReplaceHooks& hooks = {});
   // Where the last save kept the previous file; empty before the first save, or when there was
   // no file to keep.
   const std::string& keptCopy() const { return keptCopy_; }

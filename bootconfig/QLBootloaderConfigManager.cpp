@@ -14,9 +14,9 @@ QLBootloaderConfigManager& QLBootloaderConfigManager::shared() {
   static QLBootloaderConfigManager& manager = *[] {
     auto* made = new QLBootloaderConfigManager;
     made->setJournal([](std::string operation, std::string target) {
-      return std::make_unique<QLJournalRun>(std::vector<QLJournalPlace>{systemJournal()},
-                                            QLJournalHeader{{}, {}, std::move(operation), std::move(target), "tarnix",
-                                                            platform::currentUserId(), {}});
+      return std::make_unique<QLJournalRun>(
+          std::vector<QLJournalPlace>{systemJournal()},
+          QLJournalHeader{{}, {}, std::move(operation), std::move(target), "tarnix", platform::currentUserId(), {}});
     });
     return made;
   }();
@@ -29,8 +29,8 @@ std::shared_ptr<QLBootloaderConfig> QLBootloaderConfigManager::currentConfig() c
 }
 
 QLBootloaderConfigType QLBootloaderConfigManager::recognise(plist_t dictionary) {
-  static constexpr const char* kCloverKeys[] = {"Boot",    "ACPI",     "KernelAndKextsPatches", "SMBIOS",
-                                                "Devices", "Graphics", "GUI"};
+  static constexpr const char* kCloverKeys[] = {"Boot",     "ACPI", "KernelAndKextsPatches", "SMBIOS", "Devices",
+                                                "Graphics", "GUI"};
   static constexpr const char* kChameleonKeys[] = {"Kernel Flags", "UseKernelCache", "Timeout"};
   if (!platform::isDictionary(dictionary)) return QLBootloaderConfigType::unsupported;
   // OpenCore's files have sections of Clover's names too ("ACPI", "Kernel"); only OpenCore has

@@ -21,8 +21,6 @@ QLBootloaderWord QLChameleonConfig::readSIPWord(plist_t dictionary) const {
   return wordFromNode(plist_dict_get_item(dictionary, kCsrActiveConfig), 4);
 }
 
-QLBootloaderWord QLChameleonConfig::readBooterWord(plist_t) const {
-  return {QLBootloaderWord::State::notSupported};
-}
+QLBootloaderWord QLChameleonConfig::readBooterWord(plist_t) const { return {QLBootloaderWord::State::notSupported}; }
 
 }  // namespace tarnix

@@ -142,7 +142,8 @@ void QLMainAbstractRootlessPresenter::applyViaConfig() {
     else if (error == EINVAL)
       why = QLLocalizedText{kQLMainAbstractRootlessVCFileInTheWay, {}};
     else
-      why = QLLocalizedText{kQLMainAbstractRootlessVCFileNotWritten, {lastComponent(config->path()), std::strerror(error)}};
+      why = QLLocalizedText{kQLMainAbstractRootlessVCFileNotWritten,
+                            {lastComponent(config->path()), std::strerror(error)}};
     return present(alert(kind().failedToSaveViaConfig, std::move(why)));
   }
   std::optional<QLLocalizedText> kept;
@@ -160,16 +161,16 @@ QLBootloaderOpenPanel QLMainAbstractRootlessPresenter::selectBooterConfiguration
 
 std::function<void(QLMainAbstractRootlessPresenter::PaneTask)> QLMainAbstractRootlessPresenter::mainThreadPoster()
     const {
-  return [alive = std::weak_ptr<QLMainAbstractRootlessPresenter*>(alive_),
-          runOnMain = context_.runOnMain](PaneTask task) {
-    QLTask run = [alive, task = std::move(task)] {
-      if (auto self = alive.lock()) task(**self);
-    };
-    if (runOnMain)
-      runOnMain(std::move(run));
-    else
-      run();
-  };
+  return
+      [alive = std::weak_ptr<QLMainAbstractRootlessPresenter*>(alive_), runOnMain = context_.runOnMain](PaneTask task) {
+        QLTask run = [alive, task = std::move(task)] {
+          if (auto self = alive.lock()) task(**self);
+        };
+        if (runOnMain)
+          runOnMain(std::move(run));
+        else
+          run();
+      };
 }
 
 void QLMainAbstractRootlessPresenter::didChooseBooterConfiguration(std::optional<std::string> path) {

@@ -11,15 +11,11 @@ namespace tarnix {
 QLLocalizedText QLNVRAMWriteFailureReason(int error) {
   switch (error) {
     case ENOTSUP:
-    case ENOSYS:
-      return {kQLMainAbstractRootlessVCNVRAMUnsupported, {}};
+    case ENOSYS: return {kQLMainAbstractRootlessVCNVRAMUnsupported, {}};
     case EACCES:
-    case EPERM:
-      return {kQLMainAbstractRootlessVCNVRAMNotPermitted, {}};
-    case EROFS:
-      return {kQLMainAbstractRootlessVCNVRAMReadOnly, {}};
-    default:
-      return {kQLMainAbstractRootlessVCNVRAMFailed, {std::strerror(error)}};
+    case EPERM: return {kQLMainAbstractRootlessVCNVRAMNotPermitted, {}};
+    case EROFS: return {kQLMainAbstractRootlessVCNVRAMReadOnly, {}};
+    default: return {kQLMainAbstractRootlessVCNVRAMFailed, {std::strerror(error)}};
   }
 }
 

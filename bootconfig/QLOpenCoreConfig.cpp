@@ -81,7 +81,8 @@ bool QLOpenCoreConfig::applyVariable(const char* name, std::size_t width, const 
     return false;
   plist_t add = plist_dict_get_item(nvram, kAdd);
   plist_t remove = plist_dict_get_item(nvram, kDelete);
-  const std::string addKey = (add ? guidKey(add, kAppleBootVariablesGuid) : std::nullopt).value_or(kAppleBootVariablesGuid);
+  const std::string addKey =
+      (add ? guidKey(add, kAppleBootVariablesGuid) : std::nullopt).value_or(kAppleBootVariablesGuid);
   const std::string deleteKey =
       (remove ? guidKey(remove, kAppleBootVariablesGuid) : std::nullopt).value_or(kAppleBootVariablesGuid);
   if ((add && !missingOr(add, addKey, PLIST_DICT)) || (remove && !missingOr(remove, deleteKey, PLIST_ARRAY)))

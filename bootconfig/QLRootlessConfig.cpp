@@ -53,8 +53,10 @@ std::optional<std::vector<std::uint8_t>> QLRootlessConfig::nvramBytes() const {
   if (width == 0) return std::nullopt;
   const std::int64_t value = *decimalValue_;
   // Either reading of the field (signed or unsigned) is accepted; anything wider would be cut.
-  const std::int64_t lowest = width == 4 ? std::numeric_limits<std::int32_t>::min() : std::numeric_limits<std::int16_t>::min();
-  const std::int64_t highest = width == 4 ? std::numeric_limits<std::uint32_t>::max() : std::numeric_limits<std::uint16_t>::max();
+  const std::int64_t lowest =
+      width == 4 ? std::numeric_limits<std::int32_t>::min() : std::numeric_limits<std::int16_t>::min();
+  const std::int64_t highest =
+      width == 4 ? std::numeric_limits<std::uint32_t>::max() : std::numeric_limits<std::uint16_t>::max();
   if (value < lowest || value > highest) return std::nullopt;
   std::vector<std::uint8_t> bytes(width);
   const auto bits = static_cast<std::uint64_t>(value);

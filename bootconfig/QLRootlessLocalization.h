@@ -65,8 +65,7 @@ inline constexpr QLLocalizedKey kQLBootloaderFileChooserTitle{"kQLBootloaderFile
                                                               "Bootloader Configuration"};
 inline constexpr QLLocalizedKey kQLBootloaderFileChooserFound{
     "kQLBootloaderFileChooserFound", "Configuration files on the mounted EFI partitions and macOS volumes:"};
-inline constexpr QLLocalizedKey kQLBootloaderFileChooserSearching{"kQLBootloaderFileChooserSearching",
-                                                                  "Searching…"};
+inline constexpr QLLocalizedKey kQLBootloaderFileChooserSearching{"kQLBootloaderFileChooserSearching", "Searching…"};
 inline constexpr QLLocalizedKey kQLBootloaderFileChooserNothingFound{
     "kQLBootloaderFileChooserNothingFound", "No configuration file was found. Browse for it, or mount its partition."};
 inline constexpr QLLocalizedKey kQLBootloaderFileChooserBrowse{"kQLBootloaderFileChooserBrowse", "Browse…"};
@@ -109,8 +108,7 @@ inline constexpr QLLocalizedKey kQLSIPConfigVCNewSIPConfigFailedToSaveViaBootloa
 inline constexpr QLLocalizedKey kQLBooterConfigVCBooterConfigStatusFull{"kQLBooterConfigVCBooterConfigStatusFull",
                                                                         "Booter Configuration (bootercfg)"};
 inline constexpr QLLocalizedKey kQLBooterConfigVCNewBooterConfigNotExist{
-    "kQLBooterConfigVCNewBooterConfigNotExist",
-    "There is no new booter configuration. Tick the flags you want first."};
+    "kQLBooterConfigVCNewBooterConfigNotExist", "There is no new booter configuration. Tick the flags you want first."};
 inline constexpr QLLocalizedKey kQLBooterConfigVCBooterConfigAppliedViaNVRAM{
     "kQLBooterConfigVCBooterConfigAppliedViaNVRAM",
     "The new booter configuration has been written to NVRAM. Restart to use it."};

@@ -20,7 +20,8 @@ std::string QLRootlessValueLine::text(const std::function<std::string(std::strin
 
 std::string QLRootlessValueLine::text() const {
   return text([](std::string_view key) {
-    if (key == kQLMainAbstractRootlessVCCurrentValue.key) return std::string(kQLMainAbstractRootlessVCCurrentValue.english);
+    if (key == kQLMainAbstractRootlessVCCurrentValue.key)
+      return std::string(kQLMainAbstractRootlessVCCurrentValue.english);
     return std::string(kQLMainAbstractRootlessVCNewValue.english);
   });
 }
@@ -49,9 +50,9 @@ std::string QLBootloaderWordLine::text(const std::function<std::string(std::stri
 
 std::string QLBootloaderWordLine::text() const {
   return text([](std::string_view key) {
-    for (const QLLocalizedKey& known : {kQLMainAbstractRootlessVCConfigWordNotSet,
-                                        kQLMainAbstractRootlessVCConfigWordUnreadable,
-                                        kQLMainAbstractRootlessVCConfigWordNotSupported})
+    for (const QLLocalizedKey& known :
+         {kQLMainAbstractRootlessVCConfigWordNotSet, kQLMainAbstractRootlessVCConfigWordUnreadable,
+          kQLMainAbstractRootlessVCConfigWordNotSupported})
       if (known.key == key) return std::string(known.english);
     return std::string(key);
   });

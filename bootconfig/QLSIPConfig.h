@@ -1,6 +1,6 @@
 #pragma once
-#include "bootconfig/QLSIPConfigOption.h"
 #include "bootconfig/QLRootlessConfig.h"
+#include "bootconfig/QLSIPConfigOption.h"
 
 namespace tarnix {
 

@@ -23,8 +23,8 @@ inline constexpr QLSIPConfigOption placeholderBaseSystem{0x100};
 
 // The flags' names on the command line, by bit number.
 inline constexpr std::string_view kQLSIPConfigFlagNames[] = {
-    "allow-untrusted-kexts",      "allow-unrestricted-fs",    "allow-task-for-pid",
-    "allow-kernel-debugger",      "allow-apple-internal",     "allow-unrestricted-dtrace",
-    "allow-unrestricted-nvram",   "allow-device-configuration", "allow-any-recovery-os"};
+    "allow-untrusted-kexts",    "allow-unrestricted-fs",      "allow-task-for-pid",
+    "allow-kernel-debugger",    "allow-apple-internal",       "allow-unrestricted-dtrace",
+    "allow-unrestricted-nvram", "allow-device-configuration", "allow-any-recovery-os"};
 
 }  // namespace tarnix

@@ -38,7 +38,7 @@ constexpr const char* kHelp =
     "Flags:\n";
 
 struct Kind {
-  const char* command;  // "sip"
+  const char* command;   // "sip"
   const char* variable;  // "csr-active-config"
   const std::string_view* names;
   const std::array<QLLocalizedKey, 9>* labels;
@@ -116,7 +116,7 @@ void showWord(const Kind& kind, const std::string& source, const QLBootloaderWor
               const nlohmann::json& extra) {
   if (json) {
     nlohmann::json object{{"word", kind.variable}, {"source", source}, {"state", stateName(word.state)},
-                          {"value", nullptr}, {"hex", nullptr}, {"flags", nlohmann::json::array()}};
+                          {"value", nullptr},      {"hex", nullptr},   {"flags", nlohmann::json::array()}};
     if (word.state == QLBootloaderWord::State::value) {
       object["value"] = word.value;
       object["hex"] = QLHexString(word.value);
@@ -129,7 +129,8 @@ void showWord(const Kind& kind, const std::string& source, const QLBootloaderWor
   if (word.state == QLBootloaderWord::State::value) printFlags(kind, word.value);
 }
 
-std::optional<std::shared_ptr<QLBootloaderConfig>> loadConfig(QLBootloaderConfigManager& manager, const std::string& file) {
+std::optional<std::shared_ptr<QLBootloaderConfig>> loadConfig(QLBootloaderConfigManager& manager,
+                                                              const std::string& file) {
   bool loaded = false;
   {
     const QuietDiagnostics quiet;  // the line below says it
@@ -143,7 +144,8 @@ std::optional<std::shared_ptr<QLBootloaderConfig>> loadConfig(QLBootloaderConfig
 }
 
 int show(const Kind& kind, const ParsedArguments& parsed) {
-  if (parsed.positional.size() != 2) return usageError(std::string(kind.command) + " show takes no VALUE", kind.command);
+  if (parsed.positional.size() != 2)
+    return usageError(std::string(kind.command) + " show takes no VALUE", kind.command);
   const bool json = parsed.has("--json");
   if (const auto file = parsed.value("--config")) {
     QLBootloaderConfigManager manager;
@@ -158,8 +160,7 @@ int show(const Kind& kind, const ParsedArguments& parsed) {
   if (json) {
     QLBootloaderWord word{current->decimalValue() ? QLBootloaderWord::State::value : QLBootloaderWord::State::notSet,
                           current->decimalValue().value_or(0)};
-    showWord(kind, "nvram", word, true,
-             {{"source", "nvram"}, {"path", nullptr}, {"available", variables.supported()}});
+    showWord(kind, "nvram", word, true, {{"source", "nvram"}, {"path", nullptr}, {"available", variables.supported()}});
   } else {
     std::printf("%s in NVRAM: %s\n", kind.variable, QLRootlessValueLine::make(*current, nullptr).text().c_str());
     if (!variables.supported())
@@ -235,10 +236,12 @@ int set(const Kind& kind, const ParsedArguments& parsed) {
   word->setDecimalValue(value);
   // The journal names the file by its absolute path, whatever folder bramble ran in.
   std::optional<std::string> file = parsed.value("--config");
-  if (file && !(file = platform::absolutePath(*file))) return usageError("cannot tell where the --config file is", command);
-  QLJournalRun journal(std::move(places), journalHeader(file ? "save-config" : "write-nvram", file ? *file : kind.variable));
-  nlohmann::json result{{"word", kind.variable}, {"value", value}, {"hex", QLHexString(value)},
-                        {"flags", flagsJson(kind, value)}};
+  if (file && !(file = platform::absolutePath(*file)))
+    return usageError("cannot tell where the --config file is", command);
+  QLJournalRun journal(std::move(places),
+                       journalHeader(file ? "save-config" : "write-nvram", file ? *file : kind.variable));
+  nlohmann::json result{
+      {"word", kind.variable}, {"value", value}, {"hex", QLHexString(value)}, {"flags", flagsJson(kind, value)}};
   bool done = false;
   std::string said;
   if (file) {
@@ -253,7 +256,9 @@ int set(const Kind& kind, const ParsedArguments& parsed) {
     int error = 0;
     done = (manager.*kind.apply)(*word, &error, &journal);
     const std::string kept = (*config)->keptCopy();
-    result.update({{"target", "file"}, {"path", *file}, {"bootloader", bootloaderName((*config)->type())},
+    result.update({{"target", "file"},
+                   {"path", *file},
+                   {"bootloader", bootloaderName((*config)->type())},
                    {"before", before.state == QLBootloaderWord::State::value ? nlohmann::json(before.value) : nullptr},
                    {"kept", kept.empty() ? nlohmann::json(nullptr) : nlohmann::json(kept)}});
     if (done)
@@ -263,13 +268,14 @@ int set(const Kind& kind, const ParsedArguments& parsed) {
     else
       said = "Failed: " + *file + " could not be saved: " +
              (error == EINVAL ? "its structure is in the way of the word; it is left as it was"
-                              : error == EIO && !journal.error().empty() ? journal.error()
-                                                                         : std::string(std::strerror(error))) +
+              : error == EIO && !journal.error().empty() ? journal.error()
+                                                         : std::string(std::strerror(error))) +
              ".";
     if (!done) result["message"] = said;
   } else {
     const auto before = kind.make(variables)->decimalValue();
-    result.update({{"target", "nvram"}, {"path", nullptr},
+    result.update({{"target", "nvram"},
+                   {"path", nullptr},
                    {"before", before ? nlohmann::json(*before) : nlohmann::json(nullptr)}});
     int status = ENOTSUP;
     if (variables.supported()) {
@@ -281,9 +287,9 @@ int set(const Kind& kind, const ParsedArguments& parsed) {
       said = "Wrote " + std::string(kind.variable) + " = " + valueText(value) + " to NVRAM (it was " +
              (before ? valueText(*before) : std::string("not set")) + "); it takes effect at the next start.";
     else
-      said = "Failed: " + std::string(kind.variable) + " could not be written to NVRAM: " +
-             (status == EIO && !journal.error().empty() ? journal.error()
-                                                        : QLNVRAMWriteFailureReason(status).english());
+      said =
+          "Failed: " + std::string(kind.variable) + " could not be written to NVRAM: " +
+          (status == EIO && !journal.error().empty() ? journal.error() : QLNVRAMWriteFailureReason(status).english());
     if (!done) result["message"] = said;
   }
   journal.finish();
@@ -308,7 +314,8 @@ int runBootWord(const std::vector<std::string>& arguments) {
   const Kind& kind = arguments[0] == "sip" ? kSIP : kBooter;
   if (wantsHelp(arguments) || arguments.size() < 2) {
     std::FILE* out = wantsHelp(arguments) ? stdout : stderr;
-    std::fprintf(out, kHelp, kind.command, kind.variable, &kind == &kSIP ? ", or Chameleon's org.chameleon.Boot.plist" : "");
+    std::fprintf(out, kHelp, kind.command, kind.variable,
+                 &kind == &kSIP ? ", or Chameleon's org.chameleon.Boot.plist" : "");
     for (int bit = 0; bit < kQLRootlessConfigFlagCount; ++bit)
       std::fprintf(out, "  %-28s %s\n", std::string(kind.names[bit]).c_str(),
                    std::string((*kind.labels)[static_cast<std::size_t>(bit)].english).c_str());

@@ -10,14 +10,14 @@
 #include "cli/SampleVolume.h"
 #include "engine/RZBomParser.h"
 #include "engine/RZBramble.h"
-#include "operations/QLHelperOperations.h"
-#include "platform/VolumeTree.h"
 #include "model/QLCPU.h"
 #include "model/QLOSVolume.h"
 #include "model/QLOSVolumeManager.h"
+#include "operations/QLHelperOperations.h"
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "platform/Terminal.h"
+#include "platform/VolumeTree.h"
 
 #ifndef TARNIX_VERSION
 #define TARNIX_VERSION "0.0.0"
@@ -111,7 +111,8 @@ constexpr const char* kVolumesHelp =
 int runCheck(const std::vector<std::string>& arguments, QLRepairPermissionsJobType jobType) {
   const char* command = jobType == QLRepairPermissionsJobType::repairPermissions ? "repair" : "verify";
   if (wantsHelp(arguments)) {
-    std::printf(kCheckHelp, command, jobType == QLRepairPermissionsJobType::repairPermissions ? kRepairText : kVerifyText);
+    std::printf(kCheckHelp, command,
+                jobType == QLRepairPermissionsJobType::repairPermissions ? kRepairText : kVerifyText);
     return kExitClean;
   }
   std::optional<std::string> volumePath;

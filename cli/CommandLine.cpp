@@ -98,8 +98,13 @@ std::optional<OpenedVolume> openVolumeArgument(const std::string& path) {
 }
 
 QLJournalHeader journalHeader(std::string operation, std::string target) {
-  return {{}, {}, std::move(operation), std::move(target), std::string("bramble ") + TARNIX_VERSION,
-          static_cast<std::int64_t>(platform::currentUserId()), {}};
+  return {{},
+          {},
+          std::move(operation),
+          std::move(target),
+          std::string("bramble ") + TARNIX_VERSION,
+          static_cast<std::int64_t>(platform::currentUserId()),
+          {}};
 }
 
 QuietDiagnostics::QuietDiagnostics() { platform::setLogSink(platform::LogSink::discard); }

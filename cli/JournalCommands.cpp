@@ -74,8 +74,8 @@ std::string stateOf(const QLJournalRunSummary& run) {
 
 // An item's owner, group and mode are put back together.
 std::string_view stepKind(const QLUndoStep& step) {
-  const bool attributes = step.kind == QLJournalKind::owner || step.kind == QLJournalKind::group ||
-                          step.kind == QLJournalKind::mode;
+  const bool attributes =
+      step.kind == QLJournalKind::owner || step.kind == QLJournalKind::group || step.kind == QLJournalKind::mode;
   return attributes ? std::string_view("item") : journalKindName(step.kind);
 }
 
@@ -108,9 +108,15 @@ int runJournal(const std::vector<std::string>& arguments) {
   }
   if (parsed->has("--json")) {
     for (const auto& run : runs)
-      printJson({{"run", run.header.run}, {"time", run.header.time}, {"operation", run.header.operation},
-                 {"target", run.header.target}, {"tool", run.header.tool}, {"uid", run.header.uid},
-                 {"changes", run.changes}, {"failed", run.end ? run.end->failed : 0}, {"complete", run.end.has_value()},
+      printJson({{"run", run.header.run},
+                 {"time", run.header.time},
+                 {"operation", run.header.operation},
+                 {"target", run.header.target},
+                 {"tool", run.header.tool},
+                 {"uid", run.header.uid},
+                 {"changes", run.changes},
+                 {"failed", run.end ? run.end->failed : 0},
+                 {"complete", run.end.has_value()},
                  {"damage", run.damage.empty() ? nlohmann::json(nullptr) : nlohmann::json(run.damage)},
                  {"undoes", run.header.undoes.empty() ? nlohmann::json(nullptr) : nlohmann::json(run.header.undoes)},
                  {"undoneBy", run.undoneBy.empty() ? nlohmann::json(nullptr) : nlohmann::json(run.undoneBy)},
@@ -178,17 +184,20 @@ int runUndo(const std::vector<std::string>& arguments) {
 
   const QLUndoOptions options{parsed->has("--dry-run"), parsed->has("--force")};
   auto header = journalHeader("undo", where->volume ? where->volume->described.mountPoint : "system");
-  const auto outcome = where->volume ? undoVolumeRun(where->volume->handle, *run, options, std::move(header))
-                                     : undoSystemRun(where->place, *run, options, platform::efiFirmwareVariables(),
-                                                     std::move(header));
+  const auto outcome =
+      where->volume ? undoVolumeRun(where->volume->handle, *run, options, std::move(header))
+                    : undoSystemRun(where->place, *run, options, platform::efiFirmwareVariables(), std::move(header));
   if (!outcome.error.empty()) {
     printError("cannot undo: " + outcome.error);
     return kExitFindings;
   }
   for (const auto& step : outcome.steps) {
     if (json) {
-      printJson({{"kind", stepKind(step)}, {"path", step.path}, {"now", step.now},
-                 {"putBack", step.putBack}, {"status", undoStatusName(step.status)},
+      printJson({{"kind", stepKind(step)},
+                 {"path", step.path},
+                 {"now", step.now},
+                 {"putBack", step.putBack},
+                 {"status", undoStatusName(step.status)},
                  {"message", step.message.empty() ? nlohmann::json(nullptr) : nlohmann::json(step.message)}});
       continue;
     }
@@ -203,14 +212,21 @@ int runUndo(const std::vector<std::string>& arguments) {
   const std::size_t conflicts = outcome.count(Status::conflict);
   const std::string& operation = run->summary.header.operation;
   if (json) {
-    printJson({{"run", runId}, {"operation", operation}, {"dryRun", options.dryRun}, {"refused", outcome.refused},
-               {"undone", options.dryRun ? 0 : done}, {"planned", options.dryRun ? done : 0},
-               {"alreadyBack", outcome.count(Status::alreadyBack)}, {"conflicts", conflicts}, {"failed", failed},
+    printJson({{"run", runId},
+               {"operation", operation},
+               {"dryRun", options.dryRun},
+               {"refused", outcome.refused},
+               {"undone", options.dryRun ? 0 : done},
+               {"planned", options.dryRun ? done : 0},
+               {"alreadyBack", outcome.count(Status::alreadyBack)},
+               {"conflicts", conflicts},
+               {"failed", failed},
                {"undoRun", outcome.undoRun.empty() ? nlohmann::json(nullptr) : nlohmann::json(outcome.undoRun)}});
   } else if (outcome.refused) {
-    std::printf("Refused: %zu of the changes of run %s (%s) were changed again since; nothing was changed. "
-                "--dry-run shows them all, --force puts them back anyway.\n",
-                conflicts, runId.c_str(), operation.c_str());
+    std::printf(
+        "Refused: %zu of the changes of run %s (%s) were changed again since; nothing was changed. "
+        "--dry-run shows them all, --force puts them back anyway.\n",
+        conflicts, runId.c_str(), operation.c_str());
   } else {
     std::printf("%s run %s (%s of %s): %zu put back%s, %zu already as before%s.\n",
                 options.dryRun ? "Would undo" : "Undid", runId.c_str(), operation.c_str(),

@@ -103,11 +103,13 @@ int listKexts(const ParsedArguments& parsed) {
       entries.push_back(std::move(entry));
     }
   }
-  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.modified > b.modified; });
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const Entry& a, const Entry& b) { return a.modified > b.modified; });
   const bool json = parsed.has("--json");
   for (const auto& entry : entries) {
     if (json) {
-      printJson({{"folder", entry.folder}, {"name", entry.name},
+      printJson({{"folder", entry.folder},
+                 {"name", entry.name},
                  {"identifier", entry.identifier.empty() ? nlohmann::json(nullptr) : nlohmann::json(entry.identifier)},
                  {"version", entry.version.empty() ? nlohmann::json(nullptr) : nlohmann::json(entry.version)},
                  {"modified", entry.modified}});
@@ -117,7 +119,8 @@ int listKexts(const ParsedArguments& parsed) {
                   entry.version.empty() ? "N/A" : entry.version.c_str());
     }
   }
-  if (entries.empty() && !json) std::fprintf(stderr, "No kexts in the kext folders of %s.\n", volume->described.mountPoint.c_str());
+  if (entries.empty() && !json)
+    std::fprintf(stderr, "No kexts in the kext folders of %s.\n", volume->described.mountPoint.c_str());
   return kExitClean;
 }
 
@@ -128,11 +131,14 @@ int installKexts(const ParsedArguments& parsed) {
   if (parsed.has("--no-backup") && parsed.value("--backup-to"))
     return usageError("--no-backup and --backup-to do not go together", "kexts");
   const auto folder = kextFolderArgument(parsed.value("--folder").value_or("/Library/Extensions/"));
-  if (!folder) return usageError("FOLDER must be /System/Library/Extensions/, /Library/Extensions/ or /Extra/Extensions/", "kexts");
+  if (!folder)
+    return usageError("FOLDER must be /System/Library/Extensions/, /Library/Extensions/ or /Extra/Extensions/",
+                      "kexts");
   std::vector<QLKernelExtension> kexts;
   for (std::size_t i = 2; i < parsed.positional.size(); ++i) {
     auto path = platform::absolutePath(parsed.positional[i]);
-    if (path) while (path->size() > 1 && path->back() == '/') path->pop_back();
+    if (path)
+      while (path->size() > 1 && path->back() == '/') path->pop_back();
     const auto kext = path ? QLKernelExtension::fromPath(*path) : QLKernelExtension::fromPath("");
     if (!path || !platform::isDirectory(*path) || !arguments::isInstallableKext(kext)) {
       printError(parsed.positional[i] + " is not a kext bundle (a folder whose name ends in .kext)");
@@ -163,22 +169,27 @@ int installKexts(const ParsedArguments& parsed) {
     std::vector<QLKernelExtension> replacing;
     for (const auto& kext : kexts)
       if (platform::attributesBeneath(volume->handle, *folder + kext.name())) replacing.push_back(kext);
-    for (const auto& failed :
-         QLHelperOperations::backupKexts(volume->handle, *folder, replacing, *absolute + "/", nullptr, journal, &backupFolder))
+    for (const auto& failed : QLHelperOperations::backupKexts(volume->handle, *folder, replacing, *absolute + "/",
+                                                              nullptr, journal, &backupFolder))
       printError("could not back up the installed " + failed.name() + " into " + backupFolder +
                  "; the journal keeps it all the same");
     if (replacing.empty()) backupFolder.clear();
   }
 
-  const auto outcomes = QLHelperOperations::installKexts(volume->handle, *folder, kexts, nullptr, journal, backupFolder);
+  const auto outcomes =
+      QLHelperOperations::installKexts(volume->handle, *folder, kexts, nullptr, journal, backupFolder);
   journal.finish();
   std::size_t failed = 0;
   for (const auto& outcome : outcomes) {
     if (!outcome.installed) ++failed;
-    const std::string backup = outcome.replaced && !backupFolder.empty() ? backupFolder + "/" + outcome.kext.name() : "";
+    const std::string backup =
+        outcome.replaced && !backupFolder.empty() ? backupFolder + "/" + outcome.kext.name() : "";
     if (json) {
-      printJson({{"kext", outcome.kext.path()}, {"name", outcome.kext.name()}, {"folder", *folder},
-                 {"installed", outcome.installed}, {"replaced", outcome.replaced},
+      printJson({{"kext", outcome.kext.path()},
+                 {"name", outcome.kext.name()},
+                 {"folder", *folder},
+                 {"installed", outcome.installed},
+                 {"replaced", outcome.replaced},
                  {"kept", outcome.kept.empty() ? nlohmann::json(nullptr) : nlohmann::json(outcome.kept)},
                  {"backup", backup.empty() ? nlohmann::json(nullptr) : nlohmann::json(backup)},
                  {"message", outcome.message.empty() ? nlohmann::json(nullptr) : nlohmann::json(outcome.message)},
@@ -186,7 +197,8 @@ int installKexts(const ParsedArguments& parsed) {
     } else if (outcome.installed) {
       std::printf("Installed %s into %s%s.\n", outcome.kext.name().c_str(), folder->c_str(),
                   outcome.replaced ? (", replacing the one there (kept in " + outcome.kept +
-                                      (backup.empty() ? "" : ", backed up to " + backup) + ")").c_str()
+                                      (backup.empty() ? "" : ", backed up to " + backup) + ")")
+                                         .c_str()
                                    : "");
     } else {
       std::printf("Failed: %s: %s.\n", outcome.kext.name().c_str(), outcome.message.c_str());
@@ -206,7 +218,9 @@ int backupKexts(const ParsedArguments& parsed) {
     return usageError("kexts backup needs --volume VOLUME, --folder FOLDER and --to DIR", "kexts");
   if (parsed.positional.size() < 3) return usageError("kexts backup needs at least one KEXT", "kexts");
   const auto folder = kextFolderArgument(*folderText);
-  if (!folder) return usageError("FOLDER must be /System/Library/Extensions/, /Library/Extensions/ or /Extra/Extensions/", "kexts");
+  if (!folder)
+    return usageError("FOLDER must be /System/Library/Extensions/, /Library/Extensions/ or /Extra/Extensions/",
+                      "kexts");
   const auto destination = platform::absolutePath(*to);
   if (!destination) return usageError("cannot tell where " + *to + " is", "kexts");
   std::vector<QLKernelExtension> kexts;
@@ -229,11 +243,14 @@ int backupKexts(const ParsedArguments& parsed) {
   for (const auto& kext : kexts) {
     const bool ok = std::find(failed.begin(), failed.end(), kext) == failed.end();
     if (json)
-      printJson({{"name", kext.name()}, {"folder", *folder}, {"backedUp", ok},
+      printJson({{"name", kext.name()},
+                 {"folder", *folder},
+                 {"backedUp", ok},
                  {"backup", ok ? nlohmann::json(made + "/" + kext.name()) : nlohmann::json(nullptr)},
                  {"run", runOf(journal)}});
     else if (ok)
-      std::printf("Backed up %s%s to %s/%s.\n", folder->c_str(), kext.name().c_str(), made.c_str(), kext.name().c_str());
+      std::printf("Backed up %s%s to %s/%s.\n", folder->c_str(), kext.name().c_str(), made.c_str(),
+                  kext.name().c_str());
     else
       std::printf("Failed: %s: not installed in %s, or %s cannot be written.\n", kext.name().c_str(), folder->c_str(),
                   made.c_str());
@@ -244,7 +261,9 @@ int backupKexts(const ParsedArguments& parsed) {
 int repairFolder(const ParsedArguments& parsed) {
   if (parsed.positional.size() != 4) return usageError("kexts repair-folder takes FOLDER and VOLUME", "kexts");
   const auto folder = kextFolderArgument(parsed.positional[2]);
-  if (!folder) return usageError("FOLDER must be /System/Library/Extensions/, /Library/Extensions/ or /Extra/Extensions/", "kexts");
+  if (!folder)
+    return usageError("FOLDER must be /System/Library/Extensions/, /Library/Extensions/ or /Extra/Extensions/",
+                      "kexts");
   const auto volume = openVolumeArgument(parsed.positional[3]);
   if (!volume) return kExitUsage;
   const std::string& mountPoint = volume->described.mountPoint;
@@ -253,15 +272,19 @@ int repairFolder(const ParsedArguments& parsed) {
   journal.finish();
   const bool json = parsed.has("--json");
   if (json)
-    printJson({{"folder", *folder}, {"volume", mountPoint}, {"repaired", repaired},
-               {"changes", journal.changes()}, {"run", runOf(journal)}});
+    printJson({{"folder", *folder},
+               {"volume", mountPoint},
+               {"repaired", repaired},
+               {"changes", journal.changes()},
+               {"run", runOf(journal)}});
   else if (repaired)
     std::printf("Repaired %s%s: owner 0:0 and mode 755 everywhere (%llu attribute changes).\n", mountPoint.c_str(),
                 folder->c_str(), static_cast<unsigned long long>(journal.changes()));
   else
-    std::printf("Failed: %s%s: some owners or modes could not be set (a link's own mode cannot be, a missing "
-                "folder has none).\n",
-                mountPoint.c_str(), folder->c_str());
+    std::printf(
+        "Failed: %s%s: some owners or modes could not be set (a link's own mode cannot be, a missing "
+        "folder has none).\n",
+        mountPoint.c_str(), folder->c_str());
   printJournal(journal, mountPoint, json);
   return repaired ? kExitClean : kExitFindings;
 }

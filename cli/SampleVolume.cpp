@@ -31,7 +31,7 @@ struct Item {
   std::string target = {};  // links
   Wrong wrong = {};
   std::optional<std::uint32_t> gid = std::nullopt;  // a group other than the default one
-  bool onDisk = true;                // false: named by a receipt, missing from the disk
+  bool onDisk = true;                               // false: named by a receipt, missing from the disk
 };
 
 struct Receipt {
@@ -46,10 +46,14 @@ constexpr std::uint32_t kStaffGid = 20;
 
 const std::vector<Receipt>& receipts() {
   static const std::vector<Receipt> list = {
-      {"com.apple.pkg.BaseSystemBinaries.plist", "com.apple.pkg.BaseSystemBinaries",
-       {"com.apple.snowleopard-repair-permissions.pkg-group", "com.apple.FindSystemFiles.pkg-group"}, true},
-      {"com.apple.pkg.Essentials.plist", "com.apple.pkg.Essentials",
-       {"com.apple.snowleopard-repair-permissions.pkg-group"}, false},
+      {"com.apple.pkg.BaseSystemBinaries.plist",
+       "com.apple.pkg.BaseSystemBinaries",
+       {"com.apple.snowleopard-repair-permissions.pkg-group", "com.apple.FindSystemFiles.pkg-group"},
+       true},
+      {"com.apple.pkg.Essentials.plist",
+       "com.apple.pkg.Essentials",
+       {"com.apple.snowleopard-repair-permissions.pkg-group"},
+       false},
       {"Legacy/com.apple.pkg.X11User.plist", "com.apple.pkg.X11User", {"com.apple.FindSystemFiles.pkg-group"}, false},
       // Not in a repair group: its (wrong) prescriptions must be ignored.
       {"com.example.driver.plist", "com.example.driver", {"com.example.pkg-group"}, true},
@@ -218,10 +222,10 @@ bool makeSampleVolume(const SampleVolumeOptions& options, SampleVolumeSummary& s
     switch (item.kind) {
       case Kind::folder: rc = platform::makeDirectories(path, 0755); break;
       case Kind::file:
-        rc = platform::writeFile(path,
-                                 item.path == "/System/Library/CoreServices/SystemVersion.plist" ? systemVersionPlist()
-                                                                                                 : std::string(),
-                                 0644);
+        rc = platform::writeFile(
+            path,
+            item.path == "/System/Library/CoreServices/SystemVersion.plist" ? systemVersionPlist() : std::string(),
+            0644);
         break;
       case Kind::link: rc = platform::makeSymlink(item.target, path); break;
     }
@@ -245,8 +249,9 @@ bool makeSampleVolume(const SampleVolumeOptions& options, SampleVolumeSummary& s
   for (auto& bom : boms) bom.addPath(".", 040755, uid, gid);
   const auto add = [&](std::size_t package, const Item& item, std::optional<std::uint32_t> permissions) {
     const std::uint32_t itemGid = asRoot && item.gid ? *item.gid : gid;
-    boms[package].addPath("." + item.path, static_cast<std::uint16_t>(typeBits(item.kind) | permissions.value_or(item.permissions)),
-                          uid, itemGid, 0, item.target);
+    boms[package].addPath("." + item.path,
+                          static_cast<std::uint16_t>(typeBits(item.kind) | permissions.value_or(item.permissions)), uid,
+                          itemGid, 0, item.target);
   };
   for (const auto& item : items) {
     std::vector<std::string> chain;

@@ -16,10 +16,10 @@ struct SampleVolumeOptions {
 };
 
 struct SampleVolumeSummary {
-  std::size_t entries = 0;       // items made on disk
-  std::size_t receipts = 0;      // receipts written, the ignored ones included
-  std::size_t wrongItems = 0;    // items given a wrong owner, group or mode
-  bool prescribesRoot = false;   // receipts prescribe 0:0 (made as root) or the caller's ids
+  std::size_t entries = 0;      // items made on disk
+  std::size_t receipts = 0;     // receipts written, the ignored ones included
+  std::size_t wrongItems = 0;   // items given a wrong owner, group or mode
+  bool prescribesRoot = false;  // receipts prescribe 0:0 (made as root) or the caller's ids
 };
 
 // Refuses a directory that exists and is not empty. False with `error` set on failure.

@@ -23,7 +23,8 @@ const char* messageKey(QLXPCHelperManagerError error) {
     case QLXPCHelperManagerError::failedToAuthenticate: return "kQLXPCHelperManagerFailedToAuthenticate";
     case QLXPCHelperManagerError::failedToInstallHelper: return "kQLXPCHelperManagerFailedToInstallHelper";
     case QLXPCHelperManagerError::failedToUninstallHelper: return "kQLXPCHelperManagerFailedToRemoveHelper";
-    case QLXPCHelperManagerError::failedToEstablishHelperConnection: return "kQLXPCHelperManagerFailedToConnectToHelper";
+    case QLXPCHelperManagerError::failedToEstablishHelperConnection:
+      return "kQLXPCHelperManagerFailedToConnectToHelper";
   }
   return "";
 }

@@ -16,7 +16,7 @@ struct QLXPCHelperManagerNotification {
 
   std::string name;
   std::optional<QLXPCHelperManagerError> errorValue;  // the error notification's object
-  std::optional<QLXPCHelperContext> context;           // the context notification's object
+  std::optional<QLXPCHelperContext> context;          // the context notification's object
 };
 
 // Called on the calling thread (installation failures) or on the connection thread.

@@ -158,8 +158,7 @@ std::string BomWriter::serialize() const {
   level.reserve(leafCount);
   for (std::size_t leaf = 0; leaf < leafCount; ++leaf) {
     const std::size_t last = std::min<std::size_t>(n, (leaf + 1) * perLeaf);
-    level.push_back({leaf == 0 ? std::uint32_t{kFirstPathsLeaf} : nextBlock++,
-                     n == 0 ? 0u : nameBlock(last - 1)});
+    level.push_back({leaf == 0 ? std::uint32_t{kFirstPathsLeaf} : nextBlock++, n == 0 ? 0u : nameBlock(last - 1)});
   }
   const std::vector<Child> leaves = level;
 
@@ -171,8 +170,9 @@ std::string BomWriter::serialize() const {
     std::size_t start = 0;
     for (std::size_t g = 0; g < groups; ++g) {
       const std::size_t take = level.size() / groups + (g < level.size() % groups ? 1 : 0);
-      Inner node{nextBlock++, {level.begin() + static_cast<std::ptrdiff_t>(start),
-                               level.begin() + static_cast<std::ptrdiff_t>(start + take)}};
+      Inner node{nextBlock++,
+                 {level.begin() + static_cast<std::ptrdiff_t>(start),
+                  level.begin() + static_cast<std::ptrdiff_t>(start + take)}};
       start += take;
       above.push_back({node.block, node.children.back().lastKey});
       inner.push_back(std::move(node));
@@ -279,9 +279,11 @@ std::string BomWriter::serialize() const {
   }
 
   // Header, variables, the blocks, then the block index with an empty free list.
-  static constexpr std::pair<std::uint32_t, std::string_view> kVariables[] = {
-      {kBomInfo, "BomInfo"}, {kPathsTree, "Paths"}, {kHLIndexTree, "HLIndex"}, {kVIndex, "VIndex"},
-      {kSize64Tree, "Size64"}};
+  static constexpr std::pair<std::uint32_t, std::string_view> kVariables[] = {{kBomInfo, "BomInfo"},
+                                                                              {kPathsTree, "Paths"},
+                                                                              {kHLIndexTree, "HLIndex"},
+                                                                              {kVIndex, "VIndex"},
+                                                                              {kSize64Tree, "Size64"}};
   std::string vars;
   put32(vars, static_cast<std::uint32_t>(std::size(kVariables)));
   for (const auto& [block, name] : kVariables) {

@@ -163,8 +163,8 @@ bool QLFileSystemResource::announceRepair(RZChangeObserver& observer) const {
   if (ownerDiffers) allowed &= observer.willChange(*this, Mismatch::ownerIDMismatched, entry.uid, record.uid);
   if (groupDiffers) allowed &= observer.willChange(*this, Mismatch::groupIDMismatched, entry.gid, record.gid);
   // The mode is set when it differs, and set again after a new owner cleared set-id bits.
-  const bool setIdAgain = (ownerDiffers || groupDiffers) && (permissions & 06000u) != 0 &&
-                          (entry.mode & 0170000u) != 0120000u;
+  const bool setIdAgain =
+      (ownerDiffers || groupDiffers) && (permissions & 06000u) != 0 && (entry.mode & 0170000u) != 0120000u;
   if (permissions != (entry.mode & 07777u) || setIdAgain)
     allowed &= observer.willChange(*this, Mismatch::posixPermissionsMismatched, permissionDigits(entry.mode & 07777u),
                                    permissionDigits(permissions));

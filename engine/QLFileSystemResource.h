@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/results/QLRepairPermissionsTypes.h"
 #include "engine/RZChangeObserver.h"
 #include "engine/RZRecordTable.h"
+#include "engine/results/QLRepairPermissionsTypes.h"
 #include "platform/VolumeTree.h"
 
 namespace tarnix {
@@ -42,9 +42,7 @@ class QLFileSystemResource {
   std::size_t hashValue() const;
   const QLResourceList& list() const { return *list_; }
   std::uint32_t index() const { return index_; }
-  bool operator==(const QLFileSystemResource& other) const {
-    return list_ == other.list_ && index_ == other.index_;
-  }
+  bool operator==(const QLFileSystemResource& other) const { return list_ == other.list_ && index_ == other.index_; }
 
   // Each answers 0 or the errno of the failure.
   int repairGroupID(platform::VolumeTree& tree) const;

@@ -87,16 +87,17 @@ void QLFileSystemResourceManager::run(bool repairing, RZResultSink& sink) {
   const auto total = static_cast<std::int64_t>(resources.size());
   auto& queue = RZSerialWorkingQueue::shared();
   const auto chunks = chunksFor(resources.size(), numThreads_);
-  OrderedHandOut handOut(chunks.size(), sink, resources_,
-                         repairing ? QLRepairPermissionsJobType::repairPermissions
-                                   : QLRepairPermissionsJobType::verifyPermissions);
+  OrderedHandOut handOut(
+      chunks.size(), sink, resources_,
+      repairing ? QLRepairPermissionsJobType::repairPermissions : QLRepairPermissionsJobType::verifyPermissions);
 
   runChunks(chunks, [&](std::size_t c, const RZChunk& chunk) {
     std::unique_ptr<platform::VolumeTree> tree;
     if (repairing) {
       tree = trees_.open(resources.mountPoint());
       if (!tree)
-        platform::diagnostic("QLFileSystemResourceManager::repair()", "Error: Failed to open " + resources.mountPoint());
+        platform::diagnostic("QLFileSystemResourceManager::repair()",
+                             "Error: Failed to open " + resources.mountPoint());
     }
     std::vector<RZAttributeMismatch> found;
     found.reserve(3 * kBatch);

@@ -53,7 +53,9 @@ std::optional<QLStandardPackage> QLStandardPackage::fromPackage(QLPackage packag
 }
 
 bool QLStandardPackage::isInRepairGroup(const std::vector<std::string>& groups) {
-  const auto has = [&](std::string_view group) { return std::find(groups.begin(), groups.end(), group) != groups.end(); };
+  const auto has = [&](std::string_view group) {
+    return std::find(groups.begin(), groups.end(), group) != groups.end();
+  };
   return has(kRepairGroupA) || has(kRepairGroupB);
 }
 

@@ -69,10 +69,10 @@ void QLRepairPermissionsResult::appendDescription(std::string& out) const {
 std::optional<QLRepairPermissionsRepresentableResult> representable(const QLRepairPermissionsResult& result) {
   if (!result.newAttribute()) return std::nullopt;
   // The applications translate the three English texts themselves, so the English travels.
-  return QLRepairPermissionsRepresentableResult(
-      result.identifier(), result.fileSystemResource().path(),
-      std::string(englishText(result.attributeMismatchedType())), result.currentAttribute(),
-      result.correctAttribute(), *result.newAttribute(), std::string(text(result.attributeStatus())));
+  return QLRepairPermissionsRepresentableResult(result.identifier(), result.fileSystemResource().path(),
+                                                std::string(englishText(result.attributeMismatchedType())),
+                                                result.currentAttribute(), result.correctAttribute(),
+                                                *result.newAttribute(), std::string(text(result.attributeStatus())));
 }
 
 }  // namespace tarnix

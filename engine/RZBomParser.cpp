@@ -236,8 +236,8 @@ int RZBomParser::parseBuffer() {
     // Paths come out of a real store no longer than a few times its size, and their chains
     // are walked only for entries whose parents came late. Beyond these the store is hostile
     // (every path is rebuilt again by whoever reads it).
-    const std::uint64_t pathBudget =
-        std::min<std::uint64_t>(std::uint64_t{store.size()} * 16 + (1u << 20), std::numeric_limits<std::uint32_t>::max());
+    const std::uint64_t pathBudget = std::min<std::uint64_t>(std::uint64_t{store.size()} * 16 + (1u << 20),
+                                                             std::numeric_limits<std::uint32_t>::max());
     std::uint64_t pathBytes = 0;
     std::uint64_t walkBudget = std::uint64_t{count_} * 32 + 65536;
     for (const auto& leaf : *leaves) {

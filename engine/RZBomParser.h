@@ -42,7 +42,7 @@ class RZBomParser {
   int finish(int code);
 
   std::string fileName_;
-  std::string buffer_;                             // the bytes, when given as a string
+  std::string buffer_;                            // the bytes, when given as a string
   std::unique_ptr<platform::MappedFile> mapped_;  // or mapped from the file, while it is read
   std::string_view data_;
   std::shared_ptr<RZRecordTable> records_ = std::make_shared<RZRecordTable>();

@@ -58,9 +58,9 @@ void AppDelegate::buildMainMenu() {
   };
   QMenu* application = mainMenu_->addMenu(QLLocalizedString("kQLEZMainMenuApplication"));
   connect(tagged(application->addAction(QString()), 0), &QAction::triggered, this, [this] {
-    QMessageBox::about(mainWindow, QStringLiteral("Tarnix EZInstaller"),
-                       QStringLiteral("Tarnix EZInstaller " TARNIX_VERSION "\n\n") +
-                           QLLocalizedString("kQLEZMainAboutDescription"));
+    QMessageBox::about(
+        mainWindow, QStringLiteral("Tarnix EZInstaller"),
+        QStringLiteral("Tarnix EZInstaller " TARNIX_VERSION "\n\n") + QLLocalizedString("kQLEZMainAboutDescription"));
   });
   // The distribution's packages update the application.
   tagged(application->addAction(QString()), 1)->setEnabled(false);
@@ -78,7 +78,8 @@ void AppDelegate::buildMainMenu() {
   application->addSeparator();
   QAction* quit = tagged(application->addAction(QString()), 6);
   quit->setShortcut(QKeySequence::Quit);
-  connect(quit, &QAction::triggered, &application_, [] { QLAppManager::shared().terminate(); }, Qt::QueuedConnection);
+  connect(
+      quit, &QAction::triggered, &application_, [] { QLAppManager::shared().terminate(); }, Qt::QueuedConnection);
 
   QMenu* view = mainMenu_->addMenu(QString());
   tagged(view->menuAction(), 7);

@@ -33,8 +33,7 @@ QLEZInstallerBackdrop::QLEZInstallerBackdrop(QWidget* pane) : QWidget(pane) {
   pane->installEventFilter(this);
 }
 
-void QLEZInstallerBackdrop::applyAppearance(bool dark, std::initializer_list<QLabel*> texts,
-                                            QProgressBar* indicator) {
+void QLEZInstallerBackdrop::applyAppearance(bool dark, std::initializer_list<QLabel*> texts, QProgressBar* indicator) {
   QPalette background = palette();
   background.setColor(QPalette::Window, dark ? QColor(0, 0, 0, 210) : QColor(255, 255, 255, 200));
   setPalette(background);

@@ -1,7 +1,7 @@
 #include "ezinstaller/QLEZInstallerPreferences.h"
 
-#include "app/core/QLSettingsPreferenceStore.h"
 #include "app/core/QLApplicationLock.h"
+#include "app/core/QLSettingsPreferenceStore.h"
 #include "platform/Files.h"
 
 namespace tarnix::ezinstaller {

@@ -88,7 +88,8 @@ QLMainEZInstallerPreferenceViewController::QLMainEZInstallerPreferenceViewContro
 void QLMainEZInstallerPreferenceViewController::viewDidLoad() {
   QLMainAbstractViewController::viewDidLoad();
   outletFieldUsage->setText(QLLocalizedString("kQLMainEZInstallerPreferenceVCUsage"));
-  outletBoxDefaultPreference->setTitle(QLLocalizedString("kQLMainEZInstallerPreferenceVCDefaultInstallationPreference"));
+  outletBoxDefaultPreference->setTitle(
+      QLLocalizedString("kQLMainEZInstallerPreferenceVCDefaultInstallationPreference"));
   outletBoxDefaultAppearance->setTitle(QLLocalizedString("kQLMainEZInstallerPreferenceVCDefaultAppearance"));
   outletFieldInstallKexts->setText(QLLocalizedString("kQLMainEZInstallerPreferenceVCInstallKextsTo"));
   outletButtonEditDefaultTable->setText(QLLocalizedString("kQLMainEZInstallerPreferenceVCEdit"));
@@ -105,7 +106,7 @@ void QLMainEZInstallerPreferenceViewController::viewDidLoad() {
     for (int item = 0; item < 4; ++item)
       if (kFolderItems[item] == *stored) outletButtonPopUpSelectInstallationFolder->setCurrentIndex(item);
   outletButtonPopUpSelectDefaultAppearance->addItems({QLLocalizedString("kQLMainEZInstallerAppearanceModeLightMode"),
-                                                     QLLocalizedString("kQLMainEZInstallerAppearanceModeDarkMode")});
+                                                      QLLocalizedString("kQLMainEZInstallerAppearanceModeDarkMode")});
   outletButtonPopUpSelectDefaultAppearance->setCurrentIndex(
       preferences.appearanceMode() == QLMainEZInstallerAppearanceMode::DarkMode ? 1 : 0);
   showTargetVolume();
@@ -114,7 +115,8 @@ void QLMainEZInstallerPreferenceViewController::viewDidLoad() {
 void QLMainEZInstallerPreferenceViewController::actionButtonSelectInstallationFolder() {
   const int item = outletButtonPopUpSelectInstallationFolder->currentIndex();
   if (item < 0 || item > 3) {
-    std::printf("QLMainEZInstallerPreferenceVC::actionButtonSelectInstallationFolder: You should never reach at here.\n");
+    std::printf(
+        "QLMainEZInstallerPreferenceVC::actionButtonSelectInstallationFolder: You should never reach at here.\n");
     std::abort();
   }
   QLKernelExtensionsManager::shared().installationFolder = kFolderItems[item];
@@ -124,7 +126,8 @@ void QLMainEZInstallerPreferenceViewController::actionButtonSelectInstallationFo
 void QLMainEZInstallerPreferenceViewController::actionButtonSelectDefaultAppearance() {
   const int item = outletButtonPopUpSelectDefaultAppearance->currentIndex();
   if (item < 0 || item > 1) {
-    std::printf("QLMainEZInstallerPreferenceVC::actionButtonSelectDefaultAppearance: You should never reach at here.\n");
+    std::printf(
+        "QLMainEZInstallerPreferenceVC::actionButtonSelectDefaultAppearance: You should never reach at here.\n");
     std::abort();
   }
   QLEZInstallerPreferences::shared().setAppearanceMode(item == 0 ? QLMainEZInstallerAppearanceMode::LightMode
@@ -160,8 +163,7 @@ void QLMainEZInstallerPreferenceViewController::showTargetVolume() {
   const auto volume = resolveTargetVolume(stored);
   if (volume) {
     outletFieldTargetVolume->setText(QString::fromStdString(volume->mountPoint) + QStringLiteral("  (") +
-                                     QString::fromStdString(volume->osVersion.getOSVersionString()) +
-                                     QLatin1Char(')'));
+                                     QString::fromStdString(volume->osVersion.getOSVersionString()) + QLatin1Char(')'));
   } else {
     outletFieldTargetVolume->setText(QLLocalizedString("kQLMainEZInstallerPreferenceVCNoTargetVolume"));
   }

@@ -50,9 +50,9 @@ QLMainEZInstallerViewController::QLMainEZInstallerViewController(QWidget* parent
   setProperty("title", QStringLiteral("QLSBTitleIDMainEZInstaller"));
   outletVisualEffectView = new QLEZInstallerBackdrop(this);
   // A drop has no volume to choose and nothing to execute: only its progress shows.
-  for (QWidget* unused : {static_cast<QWidget*>(imageButton), static_cast<QWidget*>(mainTitle),
-                          static_cast<QWidget*>(volumeInfoField), static_cast<QWidget*>(resetButton),
-                          static_cast<QWidget*>(executeButton)})
+  for (QWidget* unused :
+       {static_cast<QWidget*>(imageButton), static_cast<QWidget*>(mainTitle), static_cast<QWidget*>(volumeInfoField),
+        static_cast<QWidget*>(resetButton), static_cast<QWidget*>(executeButton)})
     unused->hide();
   setMinimumWidth(420);
 }
@@ -68,8 +68,10 @@ void QLMainEZInstallerViewController::viewDidLoad() {
   // nothing moves.
   QLHelperStarter& starter = QLAppManager::shared().helperStarter();
   auto showWaiting = [this](bool waiting) {
-    if (waiting) updateStatusWithLocalizedString(QLLocalizedString("kQLAppMainWaitingForAuthorization"));
-    else if (!running_) updateStatusWithLocalizedString(QLLocalizedString("kQLMainEZIVCPreparing"));
+    if (waiting)
+      updateStatusWithLocalizedString(QLLocalizedString("kQLAppMainWaitingForAuthorization"));
+    else if (!running_)
+      updateStatusWithLocalizedString(QLLocalizedString("kQLMainEZIVCPreparing"));
   };
   if (starter.isWaitingForAuthorization()) showWaiting(true);
   connect(&starter, &QLHelperStarter::waitingForAuthorizationChanged, this, showWaiting);
@@ -153,10 +155,10 @@ void QLMainEZInstallerViewController::install(std::vector<QLKernelExtension> kex
 
 std::optional<QLKernelExtensionFolder> QLMainEZInstallerViewController::askInstallationFolder(
     const QLKernelExtension& kext) {
-  QMessageBox box(QMessageBox::Information, QStringLiteral("Tarnix EZInstaller"),
-                  QLLocalizedString("kQLMainEZInstallerVCSelectInstallationFolderForKext") +
-                      QString::fromStdString(kext.name()),
-                  QMessageBox::NoButton, window());
+  QMessageBox box(
+      QMessageBox::Information, QStringLiteral("Tarnix EZInstaller"),
+      QLLocalizedString("kQLMainEZInstallerVCSelectInstallationFolderForKext") + QString::fromStdString(kext.name()),
+      QMessageBox::NoButton, window());
   box.setObjectName(QStringLiteral("askInstallationFolder"));
   box.setInformativeText(QLLocalizedString("kQLMainEZInstallerVCSelectInstallationFolderForKextDescription"));
   // The Extra folder is not offered here.
@@ -192,8 +194,10 @@ void QLMainEZInstallerViewController::didInstallKexts(std::vector<QLKernelExtens
     const QLKernelExtension kext = manager.kextsTBI[static_cast<std::size_t>(index++)];
     // From the event loop, not inside the reply that brought us here.
     QTimer::singleShot(0, this, [this, kext] {
-      if (const auto folder = askInstallationFolder(kext)) install({kext}, *folder);
-      else didInstallKexts({});
+      if (const auto folder = askInstallationFolder(kext))
+        install({kext}, *folder);
+      else
+        didInstallKexts({});
     });
     return;
   }
@@ -214,10 +218,8 @@ void QLMainEZInstallerViewController::willRepairDiskPermissions() {
 void QLMainEZInstallerViewController::didRepairDiskPermissionsWithResults(
     std::vector<QLRepairPermissionsRepresentableResult> results) {
   // Nothing here shows them; a whole system's results are freed off the GUI thread.
-  QThreadPool::globalInstance()->start(
-      [dropped = std::make_shared<std::vector<QLRepairPermissionsRepresentableResult>>(std::move(results))]() mutable {
-        dropped.reset();
-      });
+  QThreadPool::globalInstance()->start([dropped = std::make_shared<std::vector<QLRepairPermissionsRepresentableResult>>(
+                                            std::move(results))]() mutable { dropped.reset(); });
   if (!proxy()) return finish();
   callRebuidCaches();
 }
@@ -257,16 +259,17 @@ void QLMainEZInstallerViewController::finish() {
   // Without kextcache here the caches are only marked, and the text says so.
   const bool rebuilt = QLAppManager::helperRebuildsCachesNow();
   if (refusal_)
-    notification.informativeText = QLHelperRefusalText(
-        *refusal_, targetVolume ? QString::fromStdString(targetVolume->mountPoint) : QString());
+    notification.informativeText =
+        QLHelperRefusalText(*refusal_, targetVolume ? QString::fromStdString(targetVolume->mountPoint) : QString());
   else if (!failed.empty())
     notification.informativeText = QLLocalizedString("kQLMainEZInstallerVCFailed") + renderedNames(failed);
   else if (installed == 0)
     notification.informativeText = QLLocalizedString(rebuilt ? "kQLMainEZInstallerVCNoKextsInstalled"
                                                              : "kQLMainEZInstallerVCNoKextsInstalledCachesMarked");
   else
-    notification.informativeText = QLLocalizedString(rebuilt ? "kQLMainEZInstallerVCSelectedKextsHaveBeenInstalled"
-                                                             : "kQLMainEZInstallerVCSelectedKextsInstalledCachesMarked");
+    notification.informativeText =
+        QLLocalizedString(rebuilt ? "kQLMainEZInstallerVCSelectedKextsHaveBeenInstalled"
+                                  : "kQLMainEZInstallerVCSelectedKextsInstalledCachesMarked");
   updateStatusWithLocalizedString(QLLocalizedString("kQLMainEZInstallerVCFinished"));
   if (QLUserNotificationCenter::defaultCenter().deliver(notification) == QLUserNotificationCenter::Delivery::desktop)
     return QLAppManager::shared().terminate();

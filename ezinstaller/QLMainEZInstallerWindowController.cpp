@@ -37,8 +37,9 @@ void QLMainEZInstallerWindowController::switchViewController(const QVariant& obj
   auto* pane = new QLMainEZInstallerPreferenceViewController;
   pane->loadView();
   // Queued: the delegate may replace this pane, which must not go while its call runs.
-  connect(pane, &QLMainEZInstallerPreferenceViewController::targetVolumeChosen, this,
-          [this] { delegate_.targetVolumeDidChange(); }, Qt::QueuedConnection);
+  connect(
+      pane, &QLMainEZInstallerPreferenceViewController::targetVolumeChosen, this,
+      [this] { delegate_.targetVolumeDidChange(); }, Qt::QueuedConnection);
   setContent(pane);
 }
 
@@ -67,7 +68,6 @@ QString QLMainEZInstallerWindowController::contentViewControllerTitle() const {
   return content_ ? content_->property("title").toString() : QString();
 }
 
-
 void QLMainEZInstallerWindowController::dragEnterEvent(QDragEnterEvent* event) {
   if (QLInterfaceHelpers::localPaths(event->mimeData()).isEmpty()) return event->ignore();
   event->setDropAction(Qt::CopyAction);
@@ -93,7 +93,8 @@ void QLMainEZInstallerWindowController::closeEvent(QCloseEvent* event) {
   // Closing a running installation's window hides it; the run goes on and ends the
   // application itself.
   if (delegate_.applicationShouldTerminateAfterLastWindowClosed())
-    QMetaObject::invokeMethod(this, [] { QLAppManager::shared().terminate(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [] { QLAppManager::shared().terminate(); }, Qt::QueuedConnection);
 }
 
 }  // namespace tarnix::ezinstaller

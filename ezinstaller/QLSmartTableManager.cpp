@@ -94,8 +94,8 @@ std::optional<QLSmartTableManagerError> QLSmartTableManager::allocate() {
       platform::diagnostic(kWhere, "localVersion >= internalVersion.");
       return std::nullopt;
     }
-    platform::diagnostic(kWhere, "localVersion < internalVersion. Local: " + *localVersion + " Internl: " +
-                                     *internalVersion);
+    platform::diagnostic(kWhere,
+                         "localVersion < internalVersion. Local: " + *localVersion + " Internl: " + *internalVersion);
   }
   // Every key of the built-in dictionary goes along, not only the two that are read back.
   if (platform::replaceFileAtomically(path, platform::toXml(builtIn)) != 0) {
@@ -148,8 +148,7 @@ platform::Plist applicationInformationList() {
 }
 
 std::string ezInstallerSupportFolder() {
-  return (QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-          QStringLiteral("/Tarnix EZInstaller"))
+  return (QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Tarnix EZInstaller"))
       .toStdString();
 }
 

@@ -16,11 +16,14 @@ int main(int argc, char** argv) {
   bool optionsEnded = false;
   for (int i = 1; i < argc && !optionsEnded; ++i) {
     const char* argument = argv[i];
-    if (std::strcmp(argument, "--") == 0) optionsEnded = true;
+    if (std::strcmp(argument, "--") == 0)
+      optionsEnded = true;
     else if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
-      std::printf("Usage: tarnix-ezinstaller [FILE...]\n\nInstalls the kext bundles given (or dropped on its icon) into the target macOS\n"
-                  "volume, then repairs its permissions and rebuilds its kext caches. Without files\n"
-                  "it shows its preferences. See 'man tarnix-ezinstaller'.\n");
+      std::printf(
+          "Usage: tarnix-ezinstaller [FILE...]\n\nInstalls the kext bundles given (or dropped on its icon) into the "
+          "target macOS\n"
+          "volume, then repairs its permissions and rebuilds its kext caches. Without files\n"
+          "it shows its preferences. See 'man tarnix-ezinstaller'.\n");
       return 0;
     } else if (std::strcmp(argument, "--version") == 0) {
       std::printf("Tarnix EZInstaller %s\n", TARNIX_VERSION);
@@ -54,8 +57,10 @@ int main(int argc, char** argv) {
   ezinstaller::QLInstanceChannel channel;
   QObject::connect(&channel, &ezinstaller::QLInstanceChannel::didReceiveFiles, &delegate,
                    [&delegate](const QStringList& forwarded) {
-                     if (forwarded.isEmpty()) delegate.applicationShouldHandleReopen();
-                     else delegate.applicationOpenFiles(forwarded);
+                     if (forwarded.isEmpty())
+                       delegate.applicationShouldHandleReopen();
+                     else
+                       delegate.applicationOpenFiles(forwarded);
                    });
   channel.listen();
   if (!paths.isEmpty()) delegate.applicationOpenFiles(paths);

@@ -30,10 +30,10 @@ bool authorize(QLHelperCaller& caller, QLHelperAction action, const QLPolkitQues
       caller.refusedUpTo = caller.questionsArrived.load();
     }
   }
-  platform::diagnostic("QLXPCTarnixHelper::authorize()",
-                       std::string(authorized ? "Authorized " : "Not authorized: ") + std::string(actionId(action)) +
-                           " for uid " + std::to_string(caller.peer.uid) + " (pid " + std::to_string(caller.peer.pid) +
-                           ").");
+  platform::diagnostic("QLXPCTarnixHelper::authorize()", std::string(authorized ? "Authorized " : "Not authorized: ") +
+                                                             std::string(actionId(action)) + " for uid " +
+                                                             std::to_string(caller.peer.uid) + " (pid " +
+                                                             std::to_string(caller.peer.pid) + ").");
   return authorized;
 }
 

@@ -42,7 +42,8 @@ bool installHelper(const platform::HelperPlatformTable& table, const std::string
   const std::string target = table.helperBinary(identifier);
   if (platform::makeDirectoriesBeneath("/", table.installed(table.helperToolsFolder), 0755) != 0)
     return fail("cannot create " + table.installed(table.helperToolsFolder));
-  if (platform::pathExists(target) && platform::removeBeneath("/", target) != 0) return fail("cannot replace " + target);
+  if (platform::pathExists(target) && platform::removeBeneath("/", target) != 0)
+    return fail("cannot replace " + target);
   if (platform::copyTreeBeneath("/", binary, "/", target, platform::Ownership{0, 0}) != 0 ||
       platform::setModeNoFollow(target, 0755) != 0)
     return fail("cannot copy " + binary + " to " + target);

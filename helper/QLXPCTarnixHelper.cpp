@@ -64,7 +64,7 @@ void QLXPCTarnixHelper::updateProgress(const QLHelperCaller* caller, QLXPCHelper
 }
 
 QLJournalHeader QLXPCTarnixHelper::journalHeader(const char* operation, std::string target,
-                                                const QLHelperCaller& caller) const {
+                                                 const QLHelperCaller& caller) const {
   return {{}, {}, operation, std::move(target), "helper " + services_.version, caller.peer.uid, {}};
 }
 
@@ -177,14 +177,14 @@ void QLXPCTarnixHelper::rebuildCachesOnTargetVolume(const QLHelperCall& call, QL
     log(where, "Refused volume " + volume.mountPoint + ".");
     return replyOnMain(std::move(reply), false);
   }
-  onWorkingQueue<bool>(
-      *call.caller, where, std::move(reply), false,
-      [this, caller = call.caller, mountPoint = volume.mountPoint](QLReply<bool> done) {
-        auto admission = admit(*caller, mountPoint, QLHelperAction::repair, where);
-        if (admission.refusal) return replyOnMain(std::move(done), false, std::move(admission.refusal));
-        replyOnMain(std::move(done),
-                    QLHelperOperations::rebuildCaches(*admission.volume, services_.table, *services_.runner));
-      });
+  onWorkingQueue<bool>(*call.caller, where, std::move(reply), false,
+                       [this, caller = call.caller, mountPoint = volume.mountPoint](QLReply<bool> done) {
+                         auto admission = admit(*caller, mountPoint, QLHelperAction::repair, where);
+                         if (admission.refusal)
+                           return replyOnMain(std::move(done), false, std::move(admission.refusal));
+                         replyOnMain(std::move(done), QLHelperOperations::rebuildCaches(
+                                                          *admission.volume, services_.table, *services_.runner));
+                       });
 }
 
 void QLXPCTarnixHelper::repairWithFolder(const QLHelperCall& call, std::string folder, QLOSVolume volume,

@@ -91,8 +91,8 @@ class QLXPCTarnixHelper final : public QLXPCHelper {
   QLHelperServices services_;
   std::mutex receiversMutex_;
   std::vector<Receiver> receivers_;
-  std::size_t outstanding_ = 0;      // main loop only
-  QLHelperWorkQueue pool_;           // last: its workers end before what they use
+  std::size_t outstanding_ = 0;  // main loop only
+  QLHelperWorkQueue pool_;       // last: its workers end before what they use
 };
 
 }  // namespace tarnix

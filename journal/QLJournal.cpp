@@ -229,7 +229,9 @@ std::vector<QLJournalRunSummary> listJournalRuns(const QLJournalPlace& place, in
   for (const auto& id : ids) {
     QLJournalRunSummary summary;
     std::string why;
-    if (!readRun(place, id, summary, [](QLJournalRecord&&) { return true; }, why)) continue;
+    if (!readRun(
+            place, id, summary, [](QLJournalRecord&&) { return true; }, why))
+      continue;
     summary.file = place.shownFolder + "/" + id + std::string(kRunSuffix);
     runs.push_back(std::move(summary));
   }

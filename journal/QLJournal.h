@@ -95,11 +95,11 @@ class QLJournalRun {
 // A run as listed.
 struct QLJournalRunSummary {
   QLJournalHeader header;
-  std::uint64_t changes = 0;         // change lines read
-  std::optional<QLJournalEnd> end;   // missing: the run was cut short (a crash, a kill)
-  std::string damage;                // not empty: a line before the last could not be read
-  std::string undoneBy;              // the run that undid it, when one did
-  std::string file;                  // as the user sees it
+  std::uint64_t changes = 0;        // change lines read
+  std::optional<QLJournalEnd> end;  // missing: the run was cut short (a crash, a kill)
+  std::string damage;               // not empty: a line before the last could not be read
+  std::string undoneBy;             // the run that undid it, when one did
+  std::string file;                 // as the user sees it
 };
 
 struct QLJournalRunContents {
@@ -113,7 +113,6 @@ struct QLJournalRunContents {
 std::vector<QLJournalRunSummary> listJournalRuns(const QLJournalPlace& place, int* error = nullptr);
 // One run with its records; nothing, with `why`, when it is missing, is not a run or holds too
 // many records. A last line cut short is left out; a damaged line before it is in `damage`.
-std::optional<QLJournalRunContents> readJournalRun(const QLJournalPlace& place, std::string_view run,
-                                                   std::string& why);
+std::optional<QLJournalRunContents> readJournalRun(const QLJournalPlace& place, std::string_view run, std::string& why);
 
 }  // namespace tarnix

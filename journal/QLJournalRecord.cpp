@@ -112,9 +112,10 @@ bool valueField(const Json& object, const char* key, QLJournalKind kind, QLJourn
   }
   if (!found->is_string()) return false;
   const auto& text = found->get_ref<const std::string&>();
-  const bool ok = kind == QLJournalKind::mode    ? isOctalDigits(text)
-                  : kind == QLJournalKind::nvram ? isHexDigits(text, kLongestVariableHex) || text.empty()
-                                                 : text.size() == kDigestHexLength && isHexDigits(text, kDigestHexLength);
+  const bool ok = kind == QLJournalKind::mode ? isOctalDigits(text)
+                  : kind == QLJournalKind::nvram
+                      ? isHexDigits(text, kLongestVariableHex) || text.empty()
+                      : text.size() == kDigestHexLength && isHexDigits(text, kDigestHexLength);
   if (ok) value = text;
   return ok;
 }
@@ -323,8 +324,8 @@ std::string journalTimeNow() {
 std::string journalDigest(std::string_view bytes) {
   unsigned char digest[16];
   // libsodium's hashing needs no initialisation.
-  crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                     nullptr, 0);
+  crypto_generichash(digest, sizeof digest, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), nullptr,
+                     0);
   return toHex(std::string_view(reinterpret_cast<const char*>(digest), sizeof digest));
 }
 

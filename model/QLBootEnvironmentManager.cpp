@@ -11,8 +11,7 @@ QLBootEnvironmentManager& QLBootEnvironmentManager::shared() {
 }
 
 QLBootEnvironmentManager::QLBootEnvironmentManager() {
-  currentEnvironment_ =
-      bootEnvironmentFor(platform::pathExists("/System/Installation"), platform::isSingleUserBoot());
+  currentEnvironment_ = bootEnvironmentFor(platform::pathExists("/System/Installation"), platform::isSingleUserBoot());
 }
 
 }  // namespace tarnix

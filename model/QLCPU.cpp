@@ -4,8 +4,8 @@
 
 namespace tarnix {
 
-QLCPU::QLCPU(std::optional<std::string> brand, std::optional<std::int64_t> cores,
-             std::optional<std::int64_t> threads, std::int64_t processorCount)
+QLCPU::QLCPU(std::optional<std::string> brand, std::optional<std::int64_t> cores, std::optional<std::int64_t> threads,
+             std::int64_t processorCount)
     : name(std::move(brand)), numcore(cores), numthread(threads), maxthread_(processorCount) {}
 
 QLCPU& QLCPU::shared() {

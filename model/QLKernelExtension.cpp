@@ -42,9 +42,13 @@ platform::Plist loadDictionary(const std::string& path) {
 
 }  // namespace
 
-QLKernelExtension QLKernelExtension::initWithPathURL(std::string fileURL) { return QLKernelExtension(std::move(fileURL)); }
+QLKernelExtension QLKernelExtension::initWithPathURL(std::string fileURL) {
+  return QLKernelExtension(std::move(fileURL));
+}
 
-QLKernelExtension QLKernelExtension::fromPath(const std::string& path) { return QLKernelExtension(fileURLForPath(path)); }
+QLKernelExtension QLKernelExtension::fromPath(const std::string& path) {
+  return QLKernelExtension(fileURLForPath(path));
+}
 
 std::string fileURLForPath(const std::string& path) {
   static constexpr char kHex[] = "0123456789ABCDEF";

@@ -30,8 +30,8 @@ std::optional<std::int64_t> parseComponent(std::string_view piece) {
 }  // namespace
 
 std::optional<QLOSVersion> QLOSVersion::initWithMointPoint(const std::string& mountPoint) {
-  const auto bytes = platform::readFileBeneath(mountPoint, "/System/Library/CoreServices/SystemVersion.plist",
-                                               kPlistLimit);
+  const auto bytes =
+      platform::readFileBeneath(mountPoint, "/System/Library/CoreServices/SystemVersion.plist", kPlistLimit);
   if (!bytes) {
     platform::diagnostic(kWhere, "Error: Failed to find the info dictionary.");
     return std::nullopt;
@@ -97,9 +97,9 @@ QLOSVersion QLOSVersion::fromArchive(std::int64_t major, std::int64_t minor, std
 
 std::string QLOSVersion::getOSName() const {
   static constexpr const char* kNames[] = {
-      "Mac OS X Cheetah", "Mac OS X Puma",    "Mac OS X Jaguar",       "Mac OS X Panther", "Mac OS X Tiger",
+      "Mac OS X Cheetah", "Mac OS X Puma",         "Mac OS X Jaguar", "Mac OS X Panther",   "Mac OS X Tiger",
       "Mac OS X Leopard", "Mac OS X Snow Leopard", "Mac OS X Lion",   "OS X Mountain Lion", "OS X Mavericks",
-      "OS X Yosemite",    "OS X El Capitan", "macOS Sierra",          "macOS High Sierra"};
+      "OS X Yosemite",    "OS X El Capitan",       "macOS Sierra",    "macOS High Sierra"};
   if (minorVersion >= 0 && minorVersion < static_cast<std::int64_t>(std::size(kNames))) return kNames[minorVersion];
   return "macOS 10." + std::to_string(minorVersion) + " <TBA>";
 }

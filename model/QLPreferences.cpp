@@ -80,7 +80,9 @@ void QLPreferences::setPreferredKextsBackupFolderURL(std::string url) {
 bool QLPreferences::silenceSIPWarning() const {
   return typed<bool>(store_, kQLPreferenceSilenceSIPWarning).value_or(false);
 }
-void QLPreferences::setSilenceSIPWarning(bool silence) { store_.setValue(kQLPreferenceSilenceSIPWarning.name, silence); }
+void QLPreferences::setSilenceSIPWarning(bool silence) {
+  store_.setValue(kQLPreferenceSilenceSIPWarning.name, silence);
+}
 
 std::optional<std::int64_t> QLPreferences::repairPermissionsMaximumThreadsNumber() const {
   return typed<std::int64_t>(store_, kQLPreferenceRepairPermissionsMaximumThreadsNumber);

@@ -30,10 +30,12 @@ inline constexpr QLPreferenceKey kQLPreferenceRepairPermissionsMaximumThreadsNum
 // The mount point of the volume last chosen, taken again at the next launch while it is valid.
 inline constexpr QLPreferenceKey kQLPreferenceLastTargetVolumePath{"QLLastTargetVolumePath", QLPreferenceType::string};
 
-inline constexpr std::array<QLPreferenceKey, 6> kQLPreferenceKeys{
-    kQLPreferenceNavLastRootDirectory, kQLPreferenceEnableEZInstallationMode,
-    kQLPreferencePreferredKextsBackupFolderPath, kQLPreferenceSilenceSIPWarning,
-    kQLPreferenceRepairPermissionsMaximumThreadsNumber, kQLPreferenceLastTargetVolumePath};
+inline constexpr std::array<QLPreferenceKey, 6> kQLPreferenceKeys{kQLPreferenceNavLastRootDirectory,
+                                                                  kQLPreferenceEnableEZInstallationMode,
+                                                                  kQLPreferencePreferredKextsBackupFolderPath,
+                                                                  kQLPreferenceSilenceSIPWarning,
+                                                                  kQLPreferenceRepairPermissionsMaximumThreadsNumber,
+                                                                  kQLPreferenceLastTargetVolumePath};
 
 // Where open panels start when the file panels have not remembered a folder.
 inline constexpr std::string_view kQLDefaultOpenPanelDirectory = "~/Desktop/";

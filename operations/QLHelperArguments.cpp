@@ -16,7 +16,8 @@ std::optional<std::string> kextFolder(const std::string& folder) {
 bool isKextName(const std::string& name) {
   static constexpr std::string_view kSuffix = ".kext";
   return name.size() > kSuffix.size() && name.size() <= 255 && name.find('/') == std::string::npos &&
-         name.find('\0') == std::string::npos && name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
+         name.find('\0') == std::string::npos &&
+         name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
 }
 
 bool isInstallableKext(const QLKernelExtension& kext) {

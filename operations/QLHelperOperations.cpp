@@ -138,8 +138,8 @@ class RepresentableSink final : public RZResultSink {
 }  // namespace
 
 std::vector<QLRepairPermissionsRepresentableResult> repairPermissions(const platform::VolumeHandle& volume,
-                                                                      const QLOSVolume& described,
-                                                                      std::int64_t threads, RZBrambleDelegate* delegate,
+                                                                      const QLOSVolume& described, std::int64_t threads,
+                                                                      RZBrambleDelegate* delegate,
                                                                       QLJournalRun& journal,
                                                                       const QLResultBatches& batches) {
   // The job reads receipts by path: it is given the held folder's own path, never the one the
@@ -327,9 +327,10 @@ std::vector<QLKernelExtension> backupKexts(const platform::VolumeHandle& volume,
   for (const auto& kext : kexts) {
     const std::string copy = backupFolder + "/" + kext.name();
     // Nothing on the volume changes; the journal says where the copy went.
-    const bool ok = arguments::isKextName(kext.name()) &&
-                    journal.record({QLJournalKind::backup, folder + kext.name(), {}, {}, {}, copy}) &&
-                    platform::copyTreeBeneath(volume, folder + kext.name(), "/", copy, std::nullopt, {nullptr, caller}) == 0;
+    const bool ok =
+        arguments::isKextName(kext.name()) &&
+        journal.record({QLJournalKind::backup, folder + kext.name(), {}, {}, {}, copy}) &&
+        platform::copyTreeBeneath(volume, folder + kext.name(), "/", copy, std::nullopt, {nullptr, caller}) == 0;
     if (!ok) failed.push_back(kext);
   }
   return failed;
@@ -383,8 +384,12 @@ std::optional<std::string> encodedBooterValue(std::int64_t value) {
 
 bool recordVariableChange(std::string_view name, std::string_view value, platform::FirmwareVariables& variables,
                           QLJournalRun& journal) {
-  QLJournalChange change{QLJournalKind::nvram, std::string(platform::kAppleBootVariablesGuid) + ":" + std::string(name),
-                         {}, toHex(value), {}, {}};
+  QLJournalChange change{QLJournalKind::nvram,
+                         std::string(platform::kAppleBootVariablesGuid) + ":" + std::string(name),
+                         {},
+                         toHex(value),
+                         {},
+                         {}};
   if (const auto current = variables.read(platform::kAppleBootVariablesGuid, name))
     change.before = toHex(std::string_view(reinterpret_cast<const char*>(current->data()), current->size()));
   return journal.record(change);

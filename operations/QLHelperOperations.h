@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "bootconfig/QLRootlessConfig.h"
-#include "engine/results/QLRepairPermissionsRepresentableResult.h"
 #include "engine/RZBrambleDelegate.h"
 #include "engine/RZChangeObserver.h"
+#include "engine/results/QLRepairPermissionsRepresentableResult.h"
 #include "journal/QLJournal.h"
 #include "model/QLKernelExtension.h"
 #include "model/QLOSVolume.h"
@@ -51,8 +51,8 @@ using QLResultBatches = std::function<bool(std::vector<QLRepairPermissionsRepres
 // reporting progress to `delegate`; results name files by the volume's mount point. With
 // `batches`, the results go there as the repair produces them and none are returned.
 std::vector<QLRepairPermissionsRepresentableResult> repairPermissions(const platform::VolumeHandle& volume,
-                                                                      const QLOSVolume& described,
-                                                                      std::int64_t threads, RZBrambleDelegate* delegate,
+                                                                      const QLOSVolume& described, std::int64_t threads,
+                                                                      RZBrambleDelegate* delegate,
                                                                       QLJournalRun& journal,
                                                                       const QLResultBatches& batches = {});
 // `chown -R 0:0` and `chmod -R 755` of one kext folder ("/Library/Extensions/"), without
@@ -65,9 +65,9 @@ bool rebuildCaches(const platform::VolumeHandle& volume, const platform::HelperP
 struct QLKextInstallOutcome {
   QLKernelExtension kext;
   bool installed = false;
-  bool replaced = false;    // a kext of that name was there before
-  std::string kept;         // where the journal keeps the kext it replaced, as the user sees it
-  std::string message;      // for a kext that failed: why, and what is in place now
+  bool replaced = false;  // a kext of that name was there before
+  std::string kept;       // where the journal keeps the kext it replaced, as the user sees it
+  std::string message;    // for a kext that failed: why, and what is in place now
 };
 // Copies each kext (read with the caller's rights) into `folder` and gives it the system owner
 // and mode. The copy is made under a temporary name in `folder` and swapped into place in one

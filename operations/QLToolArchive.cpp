@@ -24,8 +24,9 @@ std::optional<std::array<unsigned char, size>> decodeBase64(std::string_view tex
     text.remove_prefix(1);
   std::array<unsigned char, size + 1> bytes{};  // one more, to see a longer text
   std::size_t length = 0;
-  if (text.empty() || sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr, &length,
-                                        nullptr, sodium_base64_VARIANT_ORIGINAL) != 0 ||
+  if (text.empty() ||
+      sodium_base642bin(bytes.data(), bytes.size(), text.data(), text.size(), nullptr, &length, nullptr,
+                        sodium_base64_VARIANT_ORIGINAL) != 0 ||
       length != size)
     return std::nullopt;
   std::array<unsigned char, size> exact{};

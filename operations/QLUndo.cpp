@@ -69,8 +69,8 @@ std::vector<Plan> plansOf(const QLJournalRunContents& run) {
     const bool attribute = change.kind == QLJournalKind::owner || change.kind == QLJournalKind::group ||
                            change.kind == QLJournalKind::mode;
     // An item's three attributes share a plan; anything else has one of its own per path.
-    const std::string key = (attribute ? std::string("item") : std::string(journalKindName(change.kind))) + ":" +
-                            change.path;
+    const std::string key =
+        (attribute ? std::string("item") : std::string(journalKindName(change.kind))) + ":" + change.path;
     auto [found, inserted] = index.try_emplace(key, plans.size());
     if (inserted) {
       plans.emplace_back();
@@ -80,8 +80,9 @@ std::vector<Plan> plansOf(const QLJournalRunContents& run) {
     Plan& plan = plans[found->second];
     plan.newest = record->seq;
     if (attribute) {
-      auto& slot = change.kind == QLJournalKind::owner ? plan.owner : change.kind == QLJournalKind::group ? plan.group
-                                                                                                      : plan.mode;
+      auto& slot = change.kind == QLJournalKind::owner   ? plan.owner
+                   : change.kind == QLJournalKind::group ? plan.group
+                                                         : plan.mode;
       const auto value = [&](const QLJournalValue& v) {
         return change.kind == QLJournalKind::mode ? octal(v) : std::get<std::int64_t>(v);
       };
@@ -131,8 +132,9 @@ QLUndoOutcome refuse(std::string why) {
 
 // The checks every undo makes before anything: a damaged journal is not acted on.
 std::optional<std::string> damaged(const QLJournalRunContents& run) {
-  if (!run.summary.damage.empty()) return "the journal of run " + run.summary.header.run + " is damaged (" +
-                                          run.summary.damage + "); nothing was changed";
+  if (!run.summary.damage.empty())
+    return "the journal of run " + run.summary.header.run + " is damaged (" + run.summary.damage +
+           "); nothing was changed";
   return std::nullopt;
 }
 
@@ -167,8 +169,12 @@ QLUndoOutcome undoPlans(const QLJournalRunContents& run, const QLJournalPlace& p
 class VolumeUndo {
  public:
   VolumeUndo(const platform::VolumeHandle& volume, const QLJournalRunContents& run, const QLUndoOptions& options)
-      : volume_(volume), run_(run), options_(options), place_(volumeJournal(volume)),
-        trees_(platform::volumeTreesOf(volume)), tree_(trees_->open("")) {}
+      : volume_(volume),
+        run_(run),
+        options_(options),
+        place_(volumeJournal(volume)),
+        trees_(platform::volumeTreesOf(volume)),
+        tree_(trees_->open("")) {}
 
   QLUndoOutcome undo(QLJournalHeader header) {
     if (auto why = damaged(run_)) return refuse(std::move(*why));
@@ -244,8 +250,7 @@ class VolumeUndo {
     step.putBack = shortText(plan.original);
     const Standing where = standing(now, plan.left, plan.original);
     step.status = statusOf(where, options_);
-    if (where == Standing::changed)
-      step.message = "it changed since the run";
+    if (where == Standing::changed) step.message = "it changed since the run";
     if (step.status == Status::alreadyBack || std::holds_alternative<std::monostate>(plan.original)) return;
     // What the run replaced must be in its store to be put back.
     if (plan.kept.empty() || !platform::attributesBeneath(volume_, keptPath(plan))) {
@@ -267,7 +272,8 @@ class VolumeUndo {
       if (gid != attributes->gid &&
           !journal.record({QLJournalKind::group, plan.path, std::int64_t{attributes->gid}, std::int64_t{gid}, {}, {}}))
         return journal.error();
-      if (const int rc = tree_->changeOwner(plan.path, uid, gid)) return "cannot set its owner: " + std::string(std::strerror(rc));
+      if (const int rc = tree_->changeOwner(plan.path, uid, gid))
+        return "cannot set its owner: " + std::string(std::strerror(rc));
     }
     // A new owner clears set-id bits: the mode is put back after it, also when the run did not
     // change the mode itself.
@@ -276,9 +282,11 @@ class VolumeUndo {
     const std::uint32_t mode = plan.mode ? static_cast<std::uint32_t>(plan.mode->first) : attributes->permissions();
     if (afterOwner->permissions() == mode) return {};
     // Recorded from the mode the item had before this undo, not the one the new owner left.
-    if (!journal.record({QLJournalKind::mode, plan.path, octalText(attributes->permissions()), octalText(mode), {}, {}}))
+    if (!journal.record(
+            {QLJournalKind::mode, plan.path, octalText(attributes->permissions()), octalText(mode), {}, {}}))
       return journal.error();
-    if (const int rc = tree_->changePermissions(plan.path, mode)) return "cannot set its mode: " + std::string(std::strerror(rc));
+    if (const int rc = tree_->changePermissions(plan.path, mode))
+      return "cannot set its mode: " + std::string(std::strerror(rc));
     return {};
   }
 
@@ -405,8 +413,7 @@ class SystemUndo {
     int rc = 0;
     if (const auto* hex = std::get_if<std::string>(&plan.original)) {
       const auto bytes = fromHex(*hex).value_or(std::string());
-      rc = variables_.write(guid, name,
-                            std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+      rc = variables_.write(guid, name, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
     } else {
       rc = variables_.remove(guid, name);
     }
@@ -435,8 +442,8 @@ class SystemUndo {
 }  // namespace
 
 std::string_view undoStatusName(QLUndoStep::Status status) {
-  static constexpr std::string_view kNames[] = {"undone",   "planned",   "already-back", "conflict",
-                                                "failed",   "elsewhere", "noted"};
+  static constexpr std::string_view kNames[] = {"undone", "planned",   "already-back", "conflict",
+                                                "failed", "elsewhere", "noted"};
   return kNames[static_cast<std::size_t>(status)];
 }
 

@@ -25,10 +25,10 @@ struct QLUndoStep {
   };
   QLJournalKind kind = QLJournalKind::owner;
   std::string path;
-  std::string now;       // the value found, as text ("501", "755", a fingerprint's first digits, "none")
-  std::string putBack;   // the value the run replaced, likewise
+  std::string now;      // the value found, as text ("501", "755", a fingerprint's first digits, "none")
+  std::string putBack;  // the value the run replaced, likewise
   Status status = Status::planned;
-  std::string message;   // why, for the statuses that need one
+  std::string message;  // why, for the statuses that need one
 };
 std::string_view undoStatusName(QLUndoStep::Status status);
 

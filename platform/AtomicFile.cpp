@@ -26,7 +26,7 @@ int writeAll(int fd, std::string_view contents) {
 
 // The file that will really be replaced: the target of a link, or the path itself.
 std::optional<std::string> resolveTarget(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
   char resolved[PATH_MAX];
   if (!::realpath(path.c_str(), resolved)) return std::nullopt;
@@ -52,7 +52,7 @@ int keepDatedCopy(const std::string& path, std::time_t when, std::string& copyPa
   if (!target) return errno != 0 ? errno : ENOENT;
   const int source = ::open(target->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (source < 0) return errno;
-  struct stat info{};
+  struct stat info {};
   std::string contents;
   int error = 0;
   if (::fstat(source, &info) != 0) {
@@ -113,7 +113,7 @@ int replaceFileAtomically(const std::string& path, std::string_view contents, st
   const std::string base = slash == std::string::npos ? *target : target->substr(slash + 1);
   if (base.empty()) return EISDIR;
 
-  struct stat old{};
+  struct stat old {};
   const bool existed = ::stat(target->c_str(), &old) == 0;
   if (existed && !S_ISREG(old.st_mode)) return EISDIR;
 

@@ -136,7 +136,7 @@ std::optional<std::string> findFileIgnoringCase(const std::string& root, std::st
       return std::nullopt;
     }
     path += "/" + *name;
-    struct stat info{};
+    struct stat info {};
     if (::fstatat(folder.get(), name->c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
     if (relative.empty()) return S_ISREG(info.st_mode) ? std::optional<std::string>(path) : std::nullopt;
     if (!S_ISDIR(info.st_mode)) return std::nullopt;

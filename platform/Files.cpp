@@ -21,9 +21,8 @@ namespace {
 
 using detail::Fd;
 
-
 std::optional<std::string> readAll(int fd, std::size_t limit, FileAttributes* attributes = nullptr) {
-  struct stat info{};
+  struct stat info {};
   if (fstat(fd, &info) != 0) return std::nullopt;
   if (attributes) *attributes = FileAttributes{info.st_uid, info.st_gid, info.st_mode};
   if (!S_ISREG(info.st_mode)) return std::nullopt;
@@ -50,7 +49,6 @@ std::optional<std::string> readAll(int fd, std::size_t limit, FileAttributes* at
   data.resize(done);
   return data;
 }
-
 
 // Name order as an HFS+ volume lists a folder: letters compared without case; names that
 // differ only in case (possible here, not there) keep a fixed order by their bytes.
@@ -88,7 +86,7 @@ void enumerateInto(int dirFd, const std::string& prefix, std::vector<std::string
     const std::string relative = prefix.empty() ? name : prefix + "/" + name;
     out.push_back(relative);
     if (type == DT_UNKNOWN) {
-      struct stat info{};
+      struct stat info {};
       if (fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) type = DT_DIR;
     }
     if (type != DT_DIR) continue;
@@ -100,7 +98,7 @@ void enumerateInto(int dirFd, const std::string& prefix, std::vector<std::string
 }  // namespace
 
 std::unique_ptr<MappedFile> mapFd(int fd, std::size_t limit) {
-  struct stat info{};
+  struct stat info {};
   if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
   const auto size = static_cast<std::uint64_t>(info.st_size);
   if (size > limit) return nullptr;
@@ -156,12 +154,12 @@ std::optional<std::string> absolutePath(const std::string& path) {
 }
 
 bool pathExists(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return ::lstat(path.c_str(), &info) == 0;
 }
 
 bool isDirectory(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
@@ -187,7 +185,7 @@ bool existsBeneath(const std::string& root, std::string_view relative) {
   Fd parentFd(detail::openBeneath(rootFd.get(), parent, O_PATH | O_DIRECTORY));
   if (parentFd.get() < 0) return false;
   if (leaf.empty()) return true;
-  struct stat info{};
+  struct stat info {};
   return fstatat(parentFd.get(), std::string(leaf).c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
@@ -250,7 +248,7 @@ int renamePath(const std::string& from, const std::string& to) {
 }
 
 bool isSocketOrMissing(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return ::lstat(path.c_str(), &info) != 0 || S_ISSOCK(info.st_mode);
 }
 

@@ -65,8 +65,8 @@ std::unique_ptr<MappedFile> mapFileInVolume(const std::string& mountPoint, const
                                             std::size_t limit = kDefaultReadLimit);
 
 // Paths relative to `folder` (no leading slash) of everything beneath it, depth first, each
-// folder in name order as HFS+ lists it (letters without case, then bytes); links are listed but never followed. Empty when the folder cannot be
-// opened. The folder itself is resolved beneath `root`.
+// folder in name order as HFS+ lists it (letters without case, then bytes); links are listed but never followed. Empty
+// when the folder cannot be opened. The folder itself is resolved beneath `root`.
 std::vector<std::string> enumerateBeneath(const std::string& root, std::string_view folder);
 
 // Building trees (sample volumes, tests). Each answers an errno value, 0 on success.

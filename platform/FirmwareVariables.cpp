@@ -79,8 +79,7 @@ class EfiFirmwareVariables final : public FirmwareVariables {
     std::uint32_t attributes = kPersistentAttributes;
     std::uint32_t existing = 0;
     if (efi_get_variable_exists(id, variable.c_str()) == 0 &&
-        efi_get_variable_attributes(id, variable.c_str(), &existing) == 0 &&
-        (existing & kPersistentAttributes) != 0)
+        efi_get_variable_attributes(id, variable.c_str(), &existing) == 0 && (existing & kPersistentAttributes) != 0)
       attributes = existing & kPersistentAttributes;
     std::vector<std::uint8_t> data(value.begin(), value.end());
     errno = 0;

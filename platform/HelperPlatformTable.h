@@ -42,8 +42,12 @@ struct HelperPlatformTable {
   // An installed path under the prefix.
   std::string installed(const std::string& path) const { return rootPrefix + path; }
   std::string helperBinary(const std::string& identifier) const { return installed(helperToolsFolder + identifier); }
-  std::string serviceUnit(const std::string& identifier) const { return installed(unitsFolder + identifier + ".service"); }
-  std::string socketUnit(const std::string& identifier) const { return installed(unitsFolder + identifier + ".socket"); }
+  std::string serviceUnit(const std::string& identifier) const {
+    return installed(unitsFolder + identifier + ".service");
+  }
+  std::string socketUnit(const std::string& identifier) const {
+    return installed(unitsFolder + identifier + ".socket");
+  }
 
   static HelperPlatformTable fromEnvironment();
   // Read from the environment once per process.

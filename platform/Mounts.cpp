@@ -12,8 +12,7 @@ std::string unescape(std::string_view field) {
   out.reserve(field.size());
   const auto octal = [](char c) { return c >= '0' && c <= '7'; };
   for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size() && octal(field[i + 1]) && octal(field[i + 2]) &&
-        octal(field[i + 3])) {
+    if (field[i] == '\\' && i + 3 < field.size() && octal(field[i + 1]) && octal(field[i + 2]) && octal(field[i + 3])) {
       out.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
       i += 3;
       continue;

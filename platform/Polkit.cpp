@@ -67,9 +67,11 @@ PolkitAnswer checkPolkitAuthorization(const PeerCredentials& peer, const std::st
   if (rc >= 0) rc = sd_bus_message_enter_container(reply.get(), 'r', "bba{ss}");
   if (rc >= 0) rc = sd_bus_message_read(reply.get(), "bb", &authorized, &challenge);
   if (rc < 0) {
-    diagnostic("QLPolkit::checkAuthorization()",
-               std::string("Error: polkit did not answer: ") +
-                   (error.message ? error.message : error.name ? error.name : "no system bus or a malformed answer") + ".");
+    diagnostic("QLPolkit::checkAuthorization()", std::string("Error: polkit did not answer: ") +
+                                                     (error.message ? error.message
+                                                      : error.name  ? error.name
+                                                                    : "no system bus or a malformed answer") +
+                                                     ".");
     sd_bus_error_free(&error);
     return PolkitAnswer::unavailable;
   }

@@ -8,9 +8,9 @@
 namespace tarnix::platform {
 
 struct ProcessorInfo {
-  std::optional<std::string> brand;       // "model name"
-  std::optional<std::int64_t> cores;      // physical cores of the machine
-  std::optional<std::int64_t> threads;    // hardware threads of the machine
+  std::optional<std::string> brand;     // "model name"
+  std::optional<std::int64_t> cores;    // physical cores of the machine
+  std::optional<std::int64_t> threads;  // hardware threads of the machine
 };
 
 // Parses the text of /proc/cpuinfo. Cores are counted over distinct (physical id, core id)

@@ -116,10 +116,16 @@ class BoundsWalk {
     }
     const std::uint64_t room = table_ - at;
     switch (type) {
-      case 0x0: case 0x1: case 0x2: case 0x3: case 0x8:  // null, booleans, numbers, dates, uids
+      case 0x0:
+      case 0x1:
+      case 0x2:
+      case 0x3:
+      case 0x8:  // null, booleans, numbers, dates, uids
         grown_[index] = {1, 0, 0, Grown::done};
         return std::nullopt;
-      case 0x4: case 0x5: case 0x6: {  // data, ASCII text, UTF-16 text
+      case 0x4:
+      case 0x5:
+      case 0x6: {  // data, ASCII text, UTF-16 text
         const std::uint64_t unit = type == 0x6 ? 2 : 1;
         if (length > room / unit) return "text or data beyond the objects";
         const std::uint64_t held = type == 0x6 ? utf8Length(data_ + at, length) : length;
@@ -127,7 +133,9 @@ class BoundsWalk {
         grown_[index] = {1, static_cast<std::uint32_t>(held), 0, Grown::done};
         return std::nullopt;
       }
-      case 0xa: case 0xc: case 0xd: {  // array, set, dictionary (keys, then values)
+      case 0xa:
+      case 0xc:
+      case 0xd: {  // array, set, dictionary (keys, then values)
         const std::uint64_t perEntry = type == 0xd ? 2 : 1;
         if (length > room / refWidth_ / perEntry) return "references beyond the objects";
         const std::uint64_t refs = length * perEntry;
@@ -139,8 +147,7 @@ class BoundsWalk {
         open_.push_back({index, at, refs});
         return std::nullopt;
       }
-      default:
-        return "an object of unknown type";
+      default: return "an object of unknown type";
     }
   }
 

@@ -60,9 +60,7 @@ int fchown(int fd, const char* name, uid_t uid, gid_t gid) {
 int fchmodat(int dir, const char* name, mode_t mode, int flags) {
   return failing(TreeCall::mode, name) ? -1 : ::fchmodat(dir, name, mode, flags);
 }
-int fchmod(int fd, const char* name, mode_t mode) {
-  return failing(TreeCall::mode, name) ? -1 : ::fchmod(fd, mode);
-}
+int fchmod(int fd, const char* name, mode_t mode) { return failing(TreeCall::mode, name) ? -1 : ::fchmod(fd, mode); }
 int unlinkat(int dir, const char* name, int flags) {
   return failing(TreeCall::remove, name) ? -1 : ::unlinkat(dir, name, flags);
 }
@@ -156,7 +154,7 @@ struct AttributeWalk {
       return;
     }
     if (!held && modeDiffers && sys::fchmod(child.get(), name, mode) != 0) outcome.modesSet = false;
-    struct stat opened{};
+    struct stat opened {};
     if (::fstat(child.get(), &opened) != 0 || opened.st_dev != device) return;  // another file system
     if (depth >= kMaxDepth) {
       outcome.ownersSet = outcome.modesSet = false;
@@ -169,7 +167,7 @@ struct AttributeWalk {
     }
     const std::size_t length = relative.size();
     for (const auto& entry : names) {
-      struct stat entryInfo{};
+      struct stat entryInfo {};
       if (sys::fstatat(child.get(), entry.c_str(), &entryInfo, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT) outcome.ownersSet = outcome.modesSet = false;
         continue;
@@ -183,14 +181,14 @@ struct AttributeWalk {
 
 // `device` is the file system the removal stays on; 0 takes the item's own.
 int removeAt(int dirFd, const char* name, int depth, dev_t device) {
-  struct stat info{};
+  struct stat info {};
   if (sys::fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) return errno;
   if (!S_ISDIR(info.st_mode)) return sys::unlinkat(dirFd, name, 0) == 0 ? 0 : errno;
   if (depth >= kMaxDepth) return ELOOP;
   {
     Fd child(sys::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (child.get() < 0) return errno;
-    struct stat opened{};
+    struct stat opened {};
     if (::fstat(child.get(), &opened) != 0) return errno;
     if (depth == 0) device = opened.st_dev;
     if (opened.st_dev != device) return EXDEV;  // something is mounted there
@@ -275,7 +273,7 @@ struct Copier {
   }
 
   int copyEntry(int fromDir, const char* name, int toDir, int depth) const {
-    struct stat info{};
+    struct stat info {};
     if (int rc = reading([&] { return sys::fstatat(fromDir, name, &info, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno; }))
       return rc;
     if (S_ISLNK(info.st_mode)) {
@@ -301,7 +299,7 @@ struct Copier {
           return source.get() < 0 ? errno : 0;
         }))
       return rc;
-    struct stat opened{};
+    struct stat opened {};
     if (::fstat(source.get(), &opened) != 0) return errno;
     return copyOpened(source.get(), opened, toDir, name, depth);
   }
@@ -322,7 +320,7 @@ TreeAttributesOutcome setTreeAttributesBeneath(const TreeRoot& root, std::string
   if (rootFd.get() < 0) return {};
   Parent parent;
   if (!openParent(rootFd.get(), relative, parent, root.resolve())) return {};
-  struct stat info{};
+  struct stat info {};
   if (sys::fstatat(parent.fd.get(), parent.leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || S_ISLNK(info.st_mode))
     return {};
   AttributeWalk walk{owner, mode & 07777u, info.st_dev, observer};
@@ -350,14 +348,14 @@ int copyTreeBeneath(const TreeRoot& fromRoot, std::string_view from, const TreeR
         return source.get() < 0 ? errno : 0;
       }))
     return rc;
-  struct stat info{};
+  struct stat info {};
   if (::fstat(source.get(), &info) != 0) return errno;
   Parent parent;
   if (int rc = as(identities.writer, [&] {
         Fd toRootFd(toRoot.open());
         if (toRootFd.get() < 0) return errno;
         if (!openParent(toRootFd.get(), to, parent, toRoot.resolve())) return errno;
-        struct stat existing{};
+        struct stat existing {};
         return sys::fstatat(parent.fd.get(), parent.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 ? EEXIST : 0;
       }))
     return rc;
@@ -424,7 +422,8 @@ int writeFileBeneath(const TreeRoot& root, std::string_view relative, std::strin
   if (rootFd.get() < 0) return errno;
   Parent parent;
   if (!openParent(rootFd.get(), relative, parent, root.resolve())) return errno;
-  Fd file(sys::openat(parent.fd.get(), parent.leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  Fd file(
+      sys::openat(parent.fd.get(), parent.leaf.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (file.get() < 0) return errno;
   int rc = sys::writeAll(file.get(), parent.leaf.c_str(), contents);
   if (rc == 0 && sys::fchmod(file.get(), parent.leaf.c_str(), mode & 07777u) != 0) rc = errno;
@@ -454,8 +453,8 @@ int renameBetween(const TreeRoot& root, std::string_view from, std::string_view 
   return renameAt2(source.fd.get(), source.leaf.c_str(), target.fd.get(), target.leaf.c_str(), flags);
 }
 
-void describeItem(int dirFd, const std::string& name, const std::string& relative, const struct stat& info,
-                  bool top, int depth, std::string& out, bool& ok) {
+void describeItem(int dirFd, const std::string& name, const std::string& relative, const struct stat& info, bool top,
+                  int depth, std::string& out, bool& ok) {
   char line[160];
   const char type = S_ISDIR(info.st_mode) ? 'd' : S_ISLNK(info.st_mode) ? 'l' : S_ISREG(info.st_mode) ? 'f' : 'o';
   std::snprintf(line, sizeof line, "\t%c\t%o\t%u\t%u\t%lld", type, static_cast<unsigned>(info.st_mode & 07777u),
@@ -487,7 +486,7 @@ void describeItem(int dirFd, const std::string& name, const std::string& relativ
   }
   std::sort(names.begin(), names.end());
   for (const auto& entry : names) {
-    struct stat entryInfo{};
+    struct stat entryInfo {};
     if (::fstatat(child.get(), entry.c_str(), &entryInfo, AT_SYMLINK_NOFOLLOW) != 0) {
       ok = false;
       continue;
@@ -528,21 +527,21 @@ bool statBeneath(const TreeRoot& root, std::string_view relative, Parent& parent
 
 std::optional<FileAttributes> attributesBeneath(const TreeRoot& root, std::string_view relative) {
   Parent parent;
-  struct stat info{};
+  struct stat info {};
   if (!statBeneath(root, relative, parent, info)) return std::nullopt;
   return FileAttributes{info.st_uid, info.st_gid, info.st_mode};
 }
 
 std::optional<std::int64_t> modificationTimeBeneath(const TreeRoot& root, std::string_view relative) {
   Parent parent;
-  struct stat info{};
+  struct stat info {};
   if (!statBeneath(root, relative, parent, info)) return std::nullopt;
   return static_cast<std::int64_t>(info.st_mtim.tv_sec);
 }
 
 std::optional<std::string> describeTreeBeneath(const TreeRoot& root, std::string_view relative) {
   Parent parent;
-  struct stat info{};
+  struct stat info {};
   if (!statBeneath(root, relative, parent, info)) return std::nullopt;
   std::string out;
   bool ok = true;
@@ -587,7 +586,7 @@ int forEachLineBeneath(const TreeRoot& root, std::string_view relative, std::siz
   if (rootFd.get() < 0) return errno;
   Fd file(detail::openBeneath(rootFd.get(), relative, O_RDONLY | O_NONBLOCK | O_NOFOLLOW, root.resolve()));
   if (file.get() < 0) return errno;
-  struct stat info{};
+  struct stat info {};
   if (::fstat(file.get(), &info) != 0) return errno;
   if (!S_ISREG(info.st_mode)) return EINVAL;
   std::string buffer;

@@ -132,6 +132,19 @@ int forEachLineBeneath(const TreeRoot& root, std::string_view relative, std::siz
 
 // The kinds of system call the operations above make on a named item, for tests to make fail
 // (FailingTreeCall in platform/Fakes.h): a full disk, a denied folder or a mount met mid-way.
-enum class TreeCall { status, open, list, makeFolder, createFile, write, makeLink, readLink, owner, mode, remove, rename };
+enum class TreeCall {
+  status,
+  open,
+  list,
+  makeFolder,
+  createFile,
+  write,
+  makeLink,
+  readLink,
+  owner,
+  mode,
+  remove,
+  rename
+};
 
 }  // namespace tarnix::platform

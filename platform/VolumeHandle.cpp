@@ -53,7 +53,7 @@ VolumeOpening refused(VolumeRefusal refusal) { return VolumeOpening{std::nullopt
 // or an install change the host itself.
 bool holdsRunningSystem(dev_t device) {
   for (const char* folder : {"/", "/usr", "/etc", "/var", "/home"}) {
-    struct stat info{};
+    struct stat info {};
     if (::stat(folder, &info) == 0 && info.st_dev == device) return true;
   }
   return false;
@@ -78,7 +78,7 @@ VolumeOpening openTrustedVolume(const std::string& path) {
   if (opened < 0) return refused(VolumeRefusal::unreachable);
   VolumeHandle volume(static_cast<int>(opened), path, true);
 
-  struct statx info{};
+  struct statx info {};
   if (::statx(volume.fd(), "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_MNT_ID, &info) != 0 ||
       !(info.stx_mask & STATX_MNT_ID) || !(info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
     return refused(VolumeRefusal::unreachable);
@@ -91,8 +91,7 @@ VolumeOpening openTrustedVolume(const std::string& path) {
   if (!mount) return refused(VolumeRefusal::foreignMount);
   // A folder of a file system bound elsewhere is not a volume of its own.
   if (mount->root != "/") return refused(VolumeRefusal::notAMountRoot);
-  if (holdsRunningSystem(makedev(info.stx_dev_major, info.stx_dev_minor)))
-    return refused(VolumeRefusal::runningSystem);
+  if (holdsRunningSystem(makedev(info.stx_dev_major, info.stx_dev_minor))) return refused(VolumeRefusal::runningSystem);
   if (!mount->onBlockDevice() || info.stx_dev_major == 0) return refused(VolumeRefusal::notBlockDevice);
   // Every mount of the file system, not only this one: a set-user-id file made here must not
   // be honoured where the same file system is mounted again.

@@ -34,11 +34,11 @@ class VolumeHandle {
 
 // Why a volume was not accepted from an untrusted caller.
 enum class VolumeRefusal {
-  unreachable,      // cannot be opened as a folder without following a link
-  notAMountRoot,    // a folder inside a file system, not the root of a mounted one
-  foreignMount,     // not a mount of the daemon's own mount namespace
-  notBlockDevice,   // no block device (loop devices count) behind the file system
-  runningSystem,    // the running system's root, or the file system of its /usr, /etc, /var or /home
+  unreachable,         // cannot be opened as a folder without following a link
+  notAMountRoot,       // a folder inside a file system, not the root of a mounted one
+  foreignMount,        // not a mount of the daemon's own mount namespace
+  notBlockDevice,      // no block device (loop devices count) behind the file system
+  runningSystem,       // the running system's root, or the file system of its /usr, /etc, /var or /home
   missingNosuidNodev,  // not mounted nosuid,nodev
 };
 

@@ -34,12 +34,12 @@ class LinuxVolumeTree final : public VolumeTree {
   LinuxVolumeTree& operator=(const LinuxVolumeTree&) = delete;
 
   std::optional<FileAttributes> attributes(std::string_view relative) override {
-    struct stat info{};
+    struct stat info {};
     std::string_view leaf;
     const int dir = locate(relative, leaf);
     if (dir == kNoItem) return std::nullopt;
-    const int rc = leaf.empty() ? ::fstat(rootFd_, &info)
-                                : ::fstatat(dir, std::string(leaf).c_str(), &info, AT_SYMLINK_NOFOLLOW);
+    const int rc =
+        leaf.empty() ? ::fstat(rootFd_, &info) : ::fstatat(dir, std::string(leaf).c_str(), &info, AT_SYMLINK_NOFOLLOW);
     if (rc != 0) return std::nullopt;
     return FileAttributes{info.st_uid, info.st_gid, info.st_mode};
   }

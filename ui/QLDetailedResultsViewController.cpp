@@ -14,8 +14,8 @@
 
 namespace tarnix {
 
-QLDetailedResultsViewController::QLDetailedResultsViewController(
-    std::shared_ptr<QLDetailedRepresentableResult> result, QWidget* parent)
+QLDetailedResultsViewController::QLDetailedResultsViewController(std::shared_ptr<QLDetailedRepresentableResult> result,
+                                                                 QWidget* parent)
     : QDialog(parent), model_(new QLDetailedResultsTableModel(this)) {
   setObjectName(QStringLiteral("QLDetailedResultsViewController"));
   setWindowTitle(QLLocalizedString("kQLDetailedResultsVCReport"));
@@ -30,7 +30,8 @@ QLDetailedResultsViewController::QLDetailedResultsViewController(
   titleField->setFont(titleFont);
   descriptionField = new QLabel(this);
   descriptionField->setWordWrap(true);
-  outletBoxRepairPermissionsResults = new QGroupBox(QLLocalizedString("kQLDetailedResultsVCRepairPermissionsResults"), this);
+  outletBoxRepairPermissionsResults =
+      new QGroupBox(QLLocalizedString("kQLDetailedResultsVCRepairPermissionsResults"), this);
   outletResultsTableView = new QTableView(outletBoxRepairPermissionsResults);
   outletResultsTableView->setModel(model_);
   outletResultsTableView->setSelectionMode(QAbstractItemView::NoSelection);

@@ -79,8 +79,7 @@ QMessageBox* showAlert(QWidget* parent, const QString& message, const QString& c
   return alert(QMessageBox::Critical, parent, message, contents, std::move(done));
 }
 
-QMessageBox* showMessage(QWidget* parent, const QString& message, const QString& contents,
-                         std::function<void()> done) {
+QMessageBox* showMessage(QWidget* parent, const QString& message, const QString& contents, std::function<void()> done) {
   return alert(QMessageBox::Information, parent, message, contents, std::move(done));
 }
 

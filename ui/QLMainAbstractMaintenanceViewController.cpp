@@ -26,8 +26,9 @@ namespace tarnix {
 QString QLMainAbstractMaintenanceViewController::withJournalLocation(const QString& text) const {
   if (!targetVolume) return text;
   const QString mountPoint = QString::fromStdString(targetVolume->mountPoint);
-  const QString folder = (mountPoint == QLatin1String("/") ? QString() : mountPoint) +
-                         QString::fromUtf8(kQLVolumeJournalFolder.data(), static_cast<int>(kQLVolumeJournalFolder.size()));
+  const QString folder =
+      (mountPoint == QLatin1String("/") ? QString() : mountPoint) +
+      QString::fromUtf8(kQLVolumeJournalFolder.data(), static_cast<int>(kQLVolumeJournalFolder.size()));
   return text + QStringLiteral("\n\n") + QLLocalizedString("kQLDetailedResultsVCJournal").arg(folder, mountPoint);
 }
 
@@ -131,8 +132,8 @@ void QLMainAbstractMaintenanceViewController::updateRepairPermissionsProgress(co
 }
 
 void QLMainAbstractMaintenanceViewController::openVolumeChooser(QWidget* parent,
-                                                                 std::function<void(const QString&)> chosen,
-                                                                 std::function<void()> cancelled) {
+                                                                std::function<void(const QString&)> chosen,
+                                                                std::function<void()> cancelled) {
   // The mounted macOS volumes are offered in the dialog's side bar, and it opens in the first
   // of them, so that Select takes it at once; the user need not know where it is mounted.
   const auto volumes = QLOSVolumeManager::mountedVolumes();
@@ -140,8 +141,8 @@ void QLMainAbstractMaintenanceViewController::openVolumeChooser(QWidget* parent,
   for (const auto& entry : volumes) places << QUrl::fromLocalFile(QString::fromStdString(entry.volume.mountPoint));
   const QString start = volumes.empty() ? volumeChooserDirectory() : places.first().toLocalFile();
   places << QUrl::fromLocalFile(volumeChooserDirectory()) << QUrl::fromLocalFile(QDir::homePath());
-  auto* panel = new QFileDialog(parent ? parent->window() : nullptr, QLLocalizedString("kQLMainAbstractVCChooseVolumeTitle"),
-                                start);
+  auto* panel = new QFileDialog(parent ? parent->window() : nullptr,
+                                QLLocalizedString("kQLMainAbstractVCChooseVolumeTitle"), start);
   panel->setObjectName(QStringLiteral("volumeChooser"));
   panel->setAttribute(Qt::WA_DeleteOnClose);
   panel->setFileMode(QFileDialog::Directory);
@@ -167,7 +168,7 @@ void QLMainAbstractMaintenanceViewController::openVolumeChooser(QWidget* parent,
 }
 
 std::optional<QLOSVolume> QLMainAbstractMaintenanceViewController::validTargetVolumeAtPath(QWidget* alertParent,
-                                                                                          const QString& path) {
+                                                                                           const QString& path) {
   auto volume = QLOSVolume::initWithMountPoint(path.toStdString());
   const QString title = QLLocalizedString("kQLMainAbstractVCAnErrorOccured");
   if (!volume) {

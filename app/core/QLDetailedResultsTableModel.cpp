@@ -92,8 +92,7 @@ int QLDetailedResultsTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant QLDetailedResultsTableModel::data(const QModelIndex& index, int role) const {
-  if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) || !result_)
-    return {};
+  if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) || !result_) return {};
   if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
   const auto& row = result_->results[static_cast<std::size_t>(index.row())];
   return cellText(row, columnIdentifiers().at(index.column()));

@@ -20,7 +20,8 @@ void QLHelperNotificationBridge::helperManagerDidFail(const QLXPCHelper&, QLXPCH
 }
 
 void QLHelperNotificationBridge::helperManagerDidConnect(const QLXPCHelper&) {
-  QMetaObject::invokeMethod(this, [this] { emit didConnect(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { emit didConnect(); }, Qt::QueuedConnection);
 }
 
 // The context reaches the panes through the notification below.

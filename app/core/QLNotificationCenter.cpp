@@ -20,7 +20,8 @@ void QLNotificationCenter::post(const QString& name, const QVariant& object) {
     emit notified(name, object);
     return;
   }
-  QMetaObject::invokeMethod(this, [this, name, object] { emit notified(name, object); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, name, object] { emit notified(name, object); }, Qt::QueuedConnection);
 }
 
 QMetaObject::Connection QLNotificationCenter::observe(QObject* receiver, const QString& name,

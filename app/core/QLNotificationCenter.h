@@ -25,8 +25,7 @@ class QLNotificationCenter final : public QObject {
   void post(const QString& name, const QVariant& object = {});
 
   // Calls `handler` with the object of every `name` notification while `receiver` lives.
-  QMetaObject::Connection observe(QObject* receiver, const QString& name,
-                                  std::function<void(const QVariant&)> handler);
+  QMetaObject::Connection observe(QObject* receiver, const QString& name, std::function<void(const QVariant&)> handler);
 
  signals:
   void notified(const QString& name, const QVariant& object);

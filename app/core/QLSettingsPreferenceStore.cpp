@@ -60,9 +60,12 @@ std::optional<QLPreferenceValue> QLSettingsPreferenceStore::value(std::string_vi
 
 void QLSettingsPreferenceStore::setValue(std::string_view key, QLPreferenceValue value) {
   QVariant stored;
-  if (const auto* flag = std::get_if<bool>(&value)) stored = *flag;
-  else if (const auto* number = std::get_if<std::int64_t>(&value)) stored = static_cast<qlonglong>(*number);
-  else stored = QString::fromStdString(std::get<std::string>(value));
+  if (const auto* flag = std::get_if<bool>(&value))
+    stored = *flag;
+  else if (const auto* number = std::get_if<std::int64_t>(&value))
+    stored = static_cast<qlonglong>(*number);
+  else
+    stored = QString::fromStdString(std::get<std::string>(value));
   settings_.setValue(keyText(key), stored);
   settings_.sync();
 }

@@ -17,7 +17,7 @@ namespace tarnix {
 // literal pieces (kext names, blanks, line feeds), in order.
 struct QLInstallationText {
   struct Piece {
-    std::string key;  // empty: a literal piece
+    std::string key;   // empty: a literal piece
     std::string text;  // the literal, or the value of the key's "%1"
     friend bool operator==(const Piece&, const Piece&) = default;
   };

@@ -168,7 +168,8 @@ void QLInstallationPresenter::finishEZMode() {
     description.key(view_.helperRebuildsCachesNow() ? "kQLInstallationVCSelectedKextsInstalledOperationsAllFinished"
                                                     : "kQLInstallationVCSelectedKextsInstalledCachesMarkedForRebuild");
   if (const QLInstallationText backup = backupText(); !backup.empty()) description.literal("\n").append(backup);
-  view_.presentResults(description, repairPermissionsResults.value_or(std::vector<QLRepairPermissionsRepresentableResult>{}));
+  view_.presentResults(description,
+                       repairPermissionsResults.value_or(std::vector<QLRepairPermissionsRepresentableResult>{}));
   view_.showReady();
   running_ = false;
   unlockControls();

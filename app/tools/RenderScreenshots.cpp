@@ -5,8 +5,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QFile>
+#include <QLabel>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -99,8 +99,8 @@ int main(int argc, char** argv) {
   QLInstallStringTable(application);
   const QString folder = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(folder);
-  QLOSVolumeManager::shared().setSelected(QLOSVolume::fromArchive(
-      "/media/user/Macintosh HD", QLOSVersion::fromArchive(10, 13, 6, "10.13.6", "17G65")));
+  QLOSVolumeManager::shared().setSelected(
+      QLOSVolume::fromArchive("/media/user/Macintosh HD", QLOSVersion::fromArchive(10, 13, 6, "10.13.6", "17G65")));
 
   QLPreferences& preferences = QLAppManager::shared().preferences();
   preferences.resetAll();
@@ -111,8 +111,9 @@ int main(int argc, char** argv) {
   QTemporaryDir feedFolder;
   QFile feed(feedFolder.path() + QStringLiteral("/bramble.plist"));
   if (feed.open(QIODevice::WriteOnly)) {
-    feed.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Version</key><string>1.1.0</string>"
-               "<key>URL</key><string>https://quillon.pl/tarnix/Bramble-1.1.0.zip</string></dict></plist>");
+    feed.write(
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Version</key><string>1.1.0</string>"
+        "<key>URL</key><string>https://quillon.pl/tarnix/Bramble-1.1.0.zip</string></dict></plist>");
     feed.close();
   }
   application.setProperty("QLBrambleRSS", QUrl::fromLocalFile(feed.fileName()).toString());
@@ -124,10 +125,11 @@ int main(int argc, char** argv) {
   const QString openCore = esp.path() + QStringLiteral("/EFI/OC/config.plist");
   QFile config(openCore);
   if (config.open(QIODevice::WriteOnly)) {
-    config.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Kernel</key><dict/><key>Misc</key><dict/>"
-                 "<key>NVRAM</key><dict><key>Add</key><dict><key>7C436110-AB2A-4BBB-A880-FE41995C9F82</key><dict>"
-                 "<key>csr-active-config</key><data>AAAAAA==</data></dict></dict></dict>"
-                 "<key>PlatformInfo</key><dict/><key>UEFI</key><dict/></dict></plist>");
+    config.write(
+        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Kernel</key><dict/><key>Misc</key><dict/>"
+        "<key>NVRAM</key><dict><key>Add</key><dict><key>7C436110-AB2A-4BBB-A880-FE41995C9F82</key><dict>"
+        "<key>csr-active-config</key><data>AAAAAA==</data></dict></dict></dict>"
+        "<key>PlatformInfo</key><dict/><key>UEFI</key><dict/></dict></plist>");
     config.close();
   }
   QLBootloaderConfigManager::shared().loadConfig(openCore.toStdString());
@@ -142,22 +144,24 @@ int main(int argc, char** argv) {
       for (int bit : {0, 1, 2, 5, 6}) sip->outletButtonRootlessFlags[static_cast<std::size_t>(bit)]->click();
     // Where the EFI partition is usually mounted, rather than this run's temporary folder.
     auto* rootless = qobject_cast<QLMainAbstractRootlessViewController*>(window.contentViewController());
-    ok = save(&window, folder + QStringLiteral("/pane-%1.png").arg(item->data().toString()), [rootless] {
-           if (rootless) rootless->pathField->setText(QStringLiteral("/boot/efi/EFI/OC/config.plist"));
-         }) && ok;
+    ok = save(&window, folder + QStringLiteral("/pane-%1.png").arg(item->data().toString()),
+              [rootless] {
+                if (rootless) rootless->pathField->setText(QStringLiteral("/boot/efi/EFI/OC/config.plist"));
+              }) &&
+         ok;
   }
   // The bootloader file chooser, with what a machine with two EFI partitions and Chameleon shows.
   window.switchViewController(window.outletToolbarItemSIPConfig);
-  QLBootloaderOpenPanel panel{kQLInstallationVCChoose, "~/Desktop/", "plist", [] {
-                                QLBootloaderConfigSearchResult result;
-                                result.found = {{"/boot/efi/EFI/OC/config.plist", QLBootloaderConfigType::opencore},
-                                                {"/media/user/EFI/EFI/CLOVER/config.plist", QLBootloaderConfigType::clover},
-                                                {"/media/user/Macintosh HD/Extra/org.chameleon.Boot.plist",
-                                                 QLBootloaderConfigType::chameleon}};
-                                result.fatMountPoints = {"/boot/efi", "/media/user/EFI"};
-                                result.unmountedEfiSystemPartitions = {{"/dev/nvme1n1p1", "259:5"}};
-                                return result;
-                              }};
+  QLBootloaderOpenPanel panel{
+      kQLInstallationVCChoose, "~/Desktop/", "plist", [] {
+        QLBootloaderConfigSearchResult result;
+        result.found = {{"/boot/efi/EFI/OC/config.plist", QLBootloaderConfigType::opencore},
+                        {"/media/user/EFI/EFI/CLOVER/config.plist", QLBootloaderConfigType::clover},
+                        {"/media/user/Macintosh HD/Extra/org.chameleon.Boot.plist", QLBootloaderConfigType::chameleon}};
+        result.fatMountPoints = {"/boot/efi", "/media/user/EFI"};
+        result.unmountedEfiSystemPartitions = {{"/dev/nvme1n1p1", "259:5"}};
+        return result;
+      }};
   QLBootloaderFileChooser::open(window.contentViewController(), panel, [](std::optional<std::string>) {});
   if (auto* chooser = window.findChild<QLBootloaderFileChooser*>()) {
     ok = save(chooser, folder + QStringLiteral("/bootloader-file-chooser.png")) && ok;

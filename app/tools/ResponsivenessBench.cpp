@@ -8,14 +8,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QLabel>
 #include <QTimer>
-#include <future>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <thread>
 
 #include "../../bench/GuiResponsiveness.h"
@@ -84,8 +84,8 @@ int main(int argc, char** argv) {
 
   bench::GuiResponsiveness watch(pane->circularIndicator);
   int contexts = 0;
-  QLNotificationCenter::defaultCenter().observe(pane, QStringLiteral("local.quillon.xpc.manager.didReceiveHelperContext"),
-                                                [&](const QVariant&) { ++contexts; });
+  QLNotificationCenter::defaultCenter().observe(
+      pane, QStringLiteral("local.quillon.xpc.manager.didReceiveHelperContext"), [&](const QVariant&) { ++contexts; });
   // A second client asks test: again and again on a connection of its own.
   asio::io_context io;
   asio::local::stream_protocol::socket socket(io);
@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
       const auto asked = std::chrono::steady_clock::now();
       otherProxy.test([&](std::int64_t) { answered.set_value(); });
       if (answered.get_future().wait_for(std::chrono::seconds(60)) != std::future_status::ready) break;
-      const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked);
+      const auto waited =
+          std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked);
       longestTest = std::max<long long>(longestTest, waited.count());
       ++tests;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -129,8 +130,7 @@ int main(int argc, char** argv) {
   std::printf("Execute to results: %lld ms, %d results (%.2f x the engine's repair; goal <= 1.5)\n",
               static_cast<long long>(total), pane->presentedResults()->model()->rowCount(),
               static_cast<double>(total) / static_cast<double>(std::max<qint64>(engineMs, 1)));
-  std::printf("second client's test: %d answered, longest %lld ms (goal <= 100)\n", tests.load(),
-              longestTest.load());
+  std::printf("second client's test: %d answered, longest %lld ms (goal <= 100)\n", tests.load(), longestTest.load());
   std::printf("longest GUI stall: %lld ms (goal <= 50)\n", static_cast<long long>(watch.longestStall()));
   std::printf("helper contexts: %d\n", contexts);
   std::printf("indicator moves: %d, longest still: %lld ms (goal < 1500)\n", watch.moves(),

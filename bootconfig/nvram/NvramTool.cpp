@@ -108,9 +108,8 @@ int run(const std::vector<std::string>& arguments, platform::FirmwareVariables& 
     const std::string& argument = arguments[i];
     if (argument == "-p") {
       auto names = variables.list();
-      std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) {
-        return std::tie(a.guid, a.name) < std::tie(b.guid, b.name);
-      });
+      std::sort(names.begin(), names.end(),
+                [](const auto& a, const auto& b) { return std::tie(a.guid, a.name) < std::tie(b.guid, b.name); });
       for (const auto& name : names) {
         // A variable may vanish or refuse reading between listing and reading; skip it.
         if (const auto value = variables.read(name.guid, name.name))

@@ -5,9 +5,11 @@
 
 namespace tarnix {
 
-QLRepairPermissionsRepresentableResult::QLRepairPermissionsRepresentableResult(
-    std::string identifierValue, std::string path, std::string mismatch, std::int64_t current, std::int64_t correct,
-    std::int64_t applied, std::string status)
+QLRepairPermissionsRepresentableResult::QLRepairPermissionsRepresentableResult(std::string identifierValue,
+                                                                               std::string path, std::string mismatch,
+                                                                               std::int64_t current,
+                                                                               std::int64_t correct,
+                                                                               std::int64_t applied, std::string status)
     : identifier(std::move(identifierValue)),
       fileSystemResourcePath(std::move(path)),
       attributeMismatchedTypeString(std::move(mismatch)),

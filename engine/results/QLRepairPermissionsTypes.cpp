@@ -46,7 +46,8 @@ std::int64_t permissionDigits(std::uint32_t bits) {
 std::uint32_t permissionBits(std::int64_t digits) {
   std::uint32_t bits = 0;
   unsigned shift = 0;
-  for (; digits > 0 && shift < 32; digits /= 10, shift += 3) bits |= static_cast<std::uint32_t>(digits % 10 & 7) << shift;
+  for (; digits > 0 && shift < 32; digits /= 10, shift += 3)
+    bits |= static_cast<std::uint32_t>(digits % 10 & 7) << shift;
   return bits;
 }
 

@@ -74,11 +74,11 @@ int main(int argc, char** argv) {
   int contexts = 0;
   bool repairing = false;
   bench::GuiResponsiveness watch(pane.circularIndicator, [&] { return repairing; });
-  QLNotificationCenter::defaultCenter().observe(&pane, QStringLiteral("local.quillon.xpc.manager.didReceiveHelperContext"),
-                                                [&](const QVariant&) {
-                                                  ++contexts;
-                                                  repairing = true;
-                                                });
+  QLNotificationCenter::defaultCenter().observe(
+      &pane, QStringLiteral("local.quillon.xpc.manager.didReceiveHelperContext"), [&](const QVariant&) {
+        ++contexts;
+        repairing = true;
+      });
   const QString finished = QLLocalizedString("kQLMainEZInstallerVCFinished");
   watch.start();
   // A drop with no kext in it: the run is the repair and the caches.

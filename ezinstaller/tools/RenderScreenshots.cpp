@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
     ok = save(&pane, folder + QStringLiteral("/ezinstaller-preferences.png")) && ok;
   }
   {
-    QLOSVolumeManager::shared().setSelected(QLOSVolume::fromArchive(
-        "/media/user/Macintosh HD", QLOSVersion::fromArchive(10, 13, 6, "10.13.6", "17G65")));
+    QLOSVolumeManager::shared().setSelected(
+        QLOSVolume::fromArchive("/media/user/Macintosh HD", QLOSVersion::fromArchive(10, 13, 6, "10.13.6", "17G65")));
     QLMainEZInstallerViewController pane;
     pane.loadView();
     pane.updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractInstallingKexts"));

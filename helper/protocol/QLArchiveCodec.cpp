@@ -164,8 +164,8 @@ std::optional<QLRepairPermissionsRepresentableResult> Codec<QLRepairPermissionsR
   if (!identifier || !path || !mismatch || !status || !optionalInteger(dict, "currentAttribute", current) ||
       !optionalInteger(dict, "correctAttribute", correct) || !optionalInteger(dict, "newAttribute", applied))
     return std::nullopt;
-  return QLRepairPermissionsRepresentableResult(std::move(*identifier), std::move(*path), std::move(*mismatch),
-                                                current, correct, applied, std::move(*status));
+  return QLRepairPermissionsRepresentableResult(std::move(*identifier), std::move(*path), std::move(*mismatch), current,
+                                                correct, applied, std::move(*status));
 }
 
 Plist Codec<QLXPCHelperContext>::encode(const QLXPCHelperContext& context) {

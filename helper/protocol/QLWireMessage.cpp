@@ -17,11 +17,16 @@ std::optional<Message> messageFrom(platform::Plist body) {
   Message message;
   const auto kind = archive::decode<std::string>(plist_dict_get_item(root, "kind"));
   if (!kind) return std::nullopt;
-  if (*kind == kKinds[0]) message.kind = Kind::call;
-  else if (*kind == kKinds[1]) message.kind = Kind::oneway;
-  else if (*kind == kKinds[2]) message.kind = Kind::reply;
-  else if (*kind == kKinds[3]) message.kind = Kind::part;
-  else return std::nullopt;
+  if (*kind == kKinds[0])
+    message.kind = Kind::call;
+  else if (*kind == kKinds[1])
+    message.kind = Kind::oneway;
+  else if (*kind == kKinds[2])
+    message.kind = Kind::reply;
+  else if (*kind == kKinds[3])
+    message.kind = Kind::part;
+  else
+    return std::nullopt;
 
   if (message.kind != Kind::oneway) {
     plist_t id = plist_dict_get_item(root, "id");

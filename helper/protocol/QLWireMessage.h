@@ -24,9 +24,9 @@ enum class Kind { call, oneway, reply, part };
 
 struct Message {
   Kind kind = Kind::call;
-  std::uint64_t id = 0;     // call, reply and part: the request id (>= 1); oneway: 0
-  std::string selector;     // call and oneway
-  platform::Plist root;     // the whole body
+  std::uint64_t id = 0;         // call, reply and part: the request id (>= 1); oneway: 0
+  std::string selector;         // call and oneway
+  platform::Plist root;         // the whole body
   plist_t arguments = nullptr;  // borrowed from root; always an array: the call's arguments or the reply's values
   bool acceptsParts = false;    // call: the caller takes its reply's values in parts
   std::optional<QLXPCHelperRefusal> refusal;  // reply: the helper refused the call, "refusal"

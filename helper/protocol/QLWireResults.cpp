@@ -152,8 +152,8 @@ class Writer {
 };
 
 constexpr std::array<const char*, 8> kResultKeys{
-    archive::kClassKey,        "identifier",       "fileSystemResourcePath", "attributeMismatchedTypeString",
-    "currentAttribute",        "correctAttribute", "newAttribute",           "attributeStatusString"};
+    archive::kClassKey, "identifier",       "fileSystemResourcePath", "attributeMismatchedTypeString",
+    "currentAttribute", "correctAttribute", "newAttribute",           "attributeStatusString"};
 
 }  // namespace
 
@@ -166,7 +166,8 @@ std::string encodeResultsMessage(Kind kind, std::uint64_t id,
   writer.reserve(textBytes * 2 + results.size() * 64 + 256, results.size() * 7 + 64);
 
   // The leaves first: the message's own keys and texts, then each result's values.
-  const std::array<std::uint32_t, 3> messageKeys{writer.shared("kind"), writer.shared("id"), writer.shared("arguments")};
+  const std::array<std::uint32_t, 3> messageKeys{writer.shared("kind"), writer.shared("id"),
+                                                 writer.shared("arguments")};
   const std::uint32_t kindText = writer.shared(kind == Kind::part ? "part" : "reply");
   const std::uint32_t idValue = writer.integer(static_cast<std::int64_t>(id));
   std::array<std::uint32_t, kFields> keys{};

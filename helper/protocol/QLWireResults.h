@@ -15,6 +15,7 @@ namespace tarnix::wire {
 
 // The body of a "reply" or "part" message with id `id` whose single value is the array of
 // `results`, exactly as encodeMessage(kind, id, "", pack(results)) reads back.
-std::string encodeResultsMessage(Kind kind, std::uint64_t id, std::span<const QLRepairPermissionsRepresentableResult> results);
+std::string encodeResultsMessage(Kind kind, std::uint64_t id,
+                                 std::span<const QLRepairPermissionsRepresentableResult> results);
 
 }  // namespace tarnix::wire

@@ -9,7 +9,8 @@
 namespace tarnix {
 
 QLXPCHelper QLXPCHelper::initFromInformationList(plist_t informationList) {
-  auto identifier = informationList ? platform::dictString(informationList, "QLXPCHelperBundleIdentifier") : std::nullopt;
+  auto identifier =
+      informationList ? platform::dictString(informationList, "QLXPCHelperBundleIdentifier") : std::nullopt;
   if (!identifier) {
     platform::diagnostic("QLXPCHelper::init()",
                          "Error: `QLXPCHelperBundleIdentifier` key is not defined in the Info.plist file.");

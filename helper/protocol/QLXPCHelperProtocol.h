@@ -18,7 +18,7 @@ class QLXPCHelperProtocol {
  public:
   virtual ~QLXPCHelperProtocol() = default;
   virtual void test(QLReply<std::int64_t> reply) = 0;  // kQLHelperTestAnswer
-  virtual void terminate() = 0;                         // one-way: the helper exits with status 0
+  virtual void terminate() = 0;                        // one-way: the helper exits with status 0
   virtual void uninstall(QLReply<bool> reply) = 0;
   virtual void getVersion(QLReply<std::string> reply) = 0;
 };

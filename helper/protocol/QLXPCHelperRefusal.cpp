@@ -32,7 +32,8 @@ platform::Plist QLXPCHelperRefusal::encode() const {
   platform::Plist dictionary(plist_new_dict());
   const bool volume = reason == Reason::untrustedVolume;
   plist_dict_set_item(dictionary.get(), "reason", plist_new_string(volume ? "untrustedVolume" : "notAuthorized"));
-  if (volume) plist_dict_set_item(dictionary.get(), "volume", plist_new_string(std::string(keyword(volumeProblem)).c_str()));
+  if (volume)
+    plist_dict_set_item(dictionary.get(), "volume", plist_new_string(std::string(keyword(volumeProblem)).c_str()));
   return dictionary;
 }
 

@@ -20,7 +20,8 @@ class QLXPCTarnixHelperProtocol : public QLXPCHelperProtocol {
   virtual void test2(QLReply<std::int64_t> reply) = 0;  // kQLHelperTest2Answer
   // Both reply with the kexts that failed.
   virtual void installWithKernelExtensions(std::vector<QLKernelExtension> kexts, std::string toDestinationFolder,
-                                           QLOSVolume onTargetVolume, QLReply<std::vector<QLKernelExtension>> reply) = 0;
+                                           QLOSVolume onTargetVolume,
+                                           QLReply<std::vector<QLKernelExtension>> reply) = 0;
   virtual void backupWithKernelExtensions(std::vector<QLKernelExtension> kexts, std::string installedInFolder,
                                           QLOSVolume onTargetVolume, std::string toDestinationFolder,
                                           QLReply<std::vector<QLKernelExtension>> reply) = 0;

@@ -50,9 +50,9 @@ class AppCoreTest : public QObject {
     model.setResult(result);
     QCOMPARE(model.rowCount(), 3);
     QCOMPARE(model.columnCount(), 6);
-    QCOMPARE(QLDetailedResultsTableModel::columnIdentifiers(),
-             (QStringList{"QLIDPath", "QLIDReason", "QLIDCurrentValue", "QLIDCorrectValue", "QLIDNewValue",
-                          "QLIDStatus"}));
+    QCOMPARE(
+        QLDetailedResultsTableModel::columnIdentifiers(),
+        (QStringList{"QLIDPath", "QLIDReason", "QLIDCurrentValue", "QLIDCorrectValue", "QLIDNewValue", "QLIDStatus"}));
     auto cells = [&](int r) {
       QStringList texts;
       for (int c = 0; c < model.columnCount(); ++c) texts << model.index(r, c).data().toString();
@@ -87,10 +87,14 @@ class AppCoreTest : public QObject {
   void urlToPathDropsTheSchemeAndDecodesBlanksOnly_data() {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("path");
-    QTest::newRow("blanks") << "file:///Volumes/My%20Disk/" << "/Volumes/My Disk/";
-    QTest::newRow("other escapes stay") << "file:///media/Caf%C3%A9%20HD/" << "/media/Caf%C3%A9 HD/";
-    QTest::newRow("file") << "file:///home/u/table.plist" << "/home/u/table.plist";
-    QTest::newRow("short") << "file:" << "";
+    QTest::newRow("blanks") << "file:///Volumes/My%20Disk/"
+                            << "/Volumes/My Disk/";
+    QTest::newRow("other escapes stay") << "file:///media/Caf%C3%A9%20HD/"
+                                        << "/media/Caf%C3%A9 HD/";
+    QTest::newRow("file") << "file:///home/u/table.plist"
+                          << "/home/u/table.plist";
+    QTest::newRow("short") << "file:"
+                           << "";
   }
   void urlToPathDropsTheSchemeAndDecodesBlanksOnly() {
     QFETCH(QString, url);
@@ -186,8 +190,8 @@ class AppCoreTest : public QObject {
       while (matches.hasNext()) keys.insert(matches.next().captured(1));
     }
     QVERIFY2(keys.size() > 80, "the scan found the application's keys");
-    for (const char* text : {"Owner ID Mismatched", "Group ID Mismatched", "POSIX Permissions Mismatched", "Verified",
-                             "Fixed", "Failed"})
+    for (const char* text :
+         {"Owner ID Mismatched", "Group ID Mismatched", "POSIX Permissions Mismatched", "Verified", "Fixed", "Failed"})
       keys.insert(QLatin1String(text));
     QStringList missing;
     for (const QString& key : keys)

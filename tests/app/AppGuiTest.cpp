@@ -38,10 +38,10 @@
 #include "ui/QLInterfaceHelpers.h"
 
 using namespace tarnix;
-using test::kGenerousMs;
-using test::visibleMessageBoxes;
 using test::closeMessageBoxes;
+using test::kGenerousMs;
 using test::RecordingProxy;
+using test::visibleMessageBoxes;
 
 namespace {
 
@@ -126,8 +126,8 @@ class AppGuiTest : public QObject {
     const auto fixed = std::count_if(helperOrder.begin(), helperOrder.end(),
                                      [](const auto& entry) { return entry.attributeStatusString == "Fixed"; });
     QVERIFY2(results->descriptionField->text().contains(QStringLiteral("%1 items fixed, %2 failed.")
-                                                             .arg(fixed)
-                                                             .arg(helperOrder.size() - static_cast<std::size_t>(fixed))),
+                                                            .arg(fixed)
+                                                            .arg(helperOrder.size() - static_cast<std::size_t>(fixed))),
              qPrintable(results->descriptionField->text()));
 
     // OK empties the list the pane still holds and closes the window.
@@ -143,8 +143,10 @@ class AppGuiTest : public QObject {
     std::vector<QLRepairPermissionsRepresentableResult> rows;
     rows.reserve(1'000'000);
     for (int i = 0; i < 1'000'000; ++i)
-      rows.emplace_back("id", "/System/Library/Frameworks/AVeryLongFrameworkName.framework/Versions/A/Resources/"
-                              "Deeply/Nested/Folder/File" + std::to_string(i) + ".plist",
+      rows.emplace_back("id",
+                        "/System/Library/Frameworks/AVeryLongFrameworkName.framework/Versions/A/Resources/"
+                        "Deeply/Nested/Folder/File" +
+                            std::to_string(i) + ".plist",
                         "Owner ID Mismatched", 501, 0, 0, "Fixed");
     QElapsedTimer opening;
     opening.start();
@@ -192,8 +194,8 @@ class AppGuiTest : public QObject {
     QCOMPARE(visibleMessageBoxes().first()->icon(), QMessageBox::Information);
     QTRY_VERIFY(pane->executeButton->isEnabled());
     QCOMPARE(visibleMessageBoxes().size(), 1);
-    QCOMPARE(recorder.requests(), (QStringList{"repairWithFolder /Library/Extensions/",
-                                               "repairWithFolder /System/Library/Extensions/"}));
+    QCOMPARE(recorder.requests(),
+             (QStringList{"repairWithFolder /Library/Extensions/", "repairWithFolder /System/Library/Extensions/"}));
     QVERIFY(!pane->presentedResults());
   }
 
@@ -217,8 +219,8 @@ class AppGuiTest : public QObject {
     QCOMPARE(box->icon(), QMessageBox::Critical);
     QVERIFY(box->informativeText().contains("sudo mount -o remount,nosuid,nodev '" + volume_ + "'"));
     QVERIFY(pane->executeButton->isEnabled());
-    QCOMPARE(holder.requests(), (QStringList{"repairWithFolder /Library/Extensions/",
-                                             "repairWithFolder /System/Library/Extensions/"}));
+    QCOMPARE(holder.requests(),
+             (QStringList{"repairWithFolder /Library/Extensions/", "repairWithFolder /System/Library/Extensions/"}));
   }
 
   void diskPermissionsTakePrecedenceOverFolders() {
@@ -259,7 +261,8 @@ class AppGuiTest : public QObject {
     QCOMPARE(pane->maintenanceOptions, std::uint64_t{0});
     pane->executeButton->click();
     QTRY_COMPARE(visibleMessageBoxes().size(), 1);
-    QCOMPARE(visibleMessageBoxes().first()->informativeText(), QLLocalizedString("kQLMaintenanceVCNoOperationsSelected"));
+    QCOMPARE(visibleMessageBoxes().first()->informativeText(),
+             QLLocalizedString("kQLMaintenanceVCNoOperationsSelected"));
     QVERIFY(recorder.requests().isEmpty());
 
     // Back on the volume with the folder, the box may be ticked again and the repair runs.
@@ -316,7 +319,8 @@ class AppGuiTest : public QObject {
     pane->executeButton->click();
     QTRY_COMPARE(visibleMessageBoxes().size(), 1);
     QCOMPARE(visibleMessageBoxes().first()->icon(), QMessageBox::Critical);
-    QCOMPARE(visibleMessageBoxes().first()->informativeText(), QLLocalizedString("kQLMaintenanceVCNoOperationsSelected"));
+    QCOMPARE(visibleMessageBoxes().first()->informativeText(),
+             QLLocalizedString("kQLMaintenanceVCNoOperationsSelected"));
     QVERIFY(holder.requests().isEmpty());
     QVERIFY(pane->executeButton->isEnabled());
   }
@@ -429,7 +433,8 @@ class AppGuiTest : public QObject {
     const QString answered = root.path() + "/answered";
     QFile script(root.path() + "/pkexec");
     QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write(QStringLiteral("#!/bin/sh\nwhile [ ! -e '%1' ]; do sleep 0.05; done\nexit 126\n").arg(answered).toUtf8());
+    script.write(
+        QStringLiteral("#!/bin/sh\nwhile [ ! -e '%1' ]; do sleep 0.05; done\nexit 126\n").arg(answered).toUtf8());
     script.close();
     QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     platform::HelperPlatformTable table;
@@ -473,8 +478,8 @@ class AppGuiTest : public QObject {
     pane->outletButtonRepairDiskPermissions->click();  // caches only
     const QDateTime before = QFileInfo(volume_ + "/System/Library/Extensions").lastModified();
     pane->executeButton->click();
-    QCOMPARE(pane->statusField->text(),
-             QLLocalizedString("kQLMainAbstractMaintenanceVCStatus") + QLLocalizedString("kQLMainAbstractVCMarkingCachesForRebuild"));
+    QCOMPARE(pane->statusField->text(), QLLocalizedString("kQLMainAbstractMaintenanceVCStatus") +
+                                            QLLocalizedString("kQLMainAbstractVCMarkingCachesForRebuild"));
     QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, kGenerousMs);
     const QString text = visibleMessageBoxes().first()->informativeText();
     QVERIFY(QFile::rename(kextcache + ".away", kextcache));
@@ -546,8 +551,8 @@ class AppGuiTest : public QObject {
     QLAppManager::shared().bridge().helperManagerDidConnect(helper);
     const QString where = "QLAppXPCManager::" + QString::fromStdString(helper.name());
     QTRY_VERIFY_WITH_TIMEOUT(output.text().contains("Remote reply:"), kGenerousMs);
-    QCOMPARE(output.text(), where + " Connected to the remote helper successfully.\n" + where +
-                                " Remote reply: 9999999999\n");
+    QCOMPARE(output.text(),
+             where + " Connected to the remote helper successfully.\n" + where + " Remote reply: 9999999999\n");
     QCOMPARE(recorder.requests(), (QStringList{"test2", "changeMaximumThreadsNumber 3"}));
     QCOMPARE(QLCPU::shared().maxthread(), 3);
   }

@@ -4,14 +4,14 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QFile>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QDropEvent>
-#include <QUrl>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QUrl>
 #include <QtTest>
 #include <cstdio>
 #include <deque>
@@ -115,8 +115,8 @@ class HelperDaemonProcess {
   // `environment`: more variables for the daemon ("NAME=value").
   explicit HelperDaemonProcess(const QStringList& extraEnvironment = {}) {
     QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                           QFileDevice::ReadGroup | QFileDevice::ExeGroup |
-                                           QFileDevice::ReadOther | QFileDevice::ExeOther);
+                                           QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                           QFileDevice::ExeOther);
     QDir().mkpath(path("root"));
     // kextcache and the other tools the helper runs only record their arguments.
     for (const char* tool : {"kextcache", "nvram", "killall"}) {

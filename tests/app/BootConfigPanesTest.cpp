@@ -26,8 +26,8 @@
 #include "ui/QLAppManager.h"
 
 using namespace tarnix;
-using test::kGenerousMs;
 using test::closeMessageBoxes;
+using test::kGenerousMs;
 
 namespace {
 
@@ -101,9 +101,9 @@ void expectPresented(QLMainAbstractRootlessViewController& pane, bool alert, con
   QCOMPARE(box->text(), QLLocalizedString(alert ? "kQLMainAbstractVCAnErrorOccured" : "kQLMainAbstractVCFinished"));
   QString expected = QRegularExpression::escape(QLLocalizedString(contents));
   if (detail)
-    expected += QStringLiteral("\n\n") +
-                QRegularExpression::escape(QLLocalizedString(detail))
-                    .replace(QRegularExpression(QStringLiteral(R"(\\%[1-9])")), QStringLiteral(".+"));
+    expected +=
+        QStringLiteral("\n\n") + QRegularExpression::escape(QLLocalizedString(detail))
+                                     .replace(QRegularExpression(QStringLiteral(R"(\\%[1-9])")), QStringLiteral(".+"));
   QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(expected)).match(box->informativeText()).hasMatch(),
            qPrintable(box->informativeText()));
 }
@@ -223,8 +223,8 @@ class BootConfigPanesTest : public QObject {
     // Nothing else of the file is lost.
     const auto original = readPlist(kClover);
     const auto saved = readPlist(clover);
-    QCOMPARE(plist_dict_get_size(saved.get()), plist_dict_get_size(original.get()) +
-                                                   (plist_dict_get_item(original.get(), "RtVariables") ? 0 : 1));
+    QCOMPARE(plist_dict_get_size(saved.get()),
+             plist_dict_get_size(original.get()) + (plist_dict_get_item(original.get(), "RtVariables") ? 0 : 1));
   }
 
   // Chameleon takes the SIP word as an integer and has no booter word.
@@ -284,8 +284,8 @@ class BootConfigPanesTest : public QObject {
     // The sample as it was, then after the SIP save, kept beside it.
     QCOMPARE(QDir(esp.path() + "/EFI/OC").entryList({"config-*.plist"}, QDir::Files).size(), 2);
     const auto saved = readPlist(config);
-    plist_t deleted = plist_dict_get_item(
-        plist_dict_get_item(plist_dict_get_item(saved.get(), "NVRAM"), "Delete"), "7C436110-AB2A-4BBB-A880-FE41995C9F82");
+    plist_t deleted = plist_dict_get_item(plist_dict_get_item(plist_dict_get_item(saved.get(), "NVRAM"), "Delete"),
+                                          "7C436110-AB2A-4BBB-A880-FE41995C9F82");
     QCOMPARE(plist_array_get_size(deleted), 4u);  // boot-args, ForceDisplayRotationInEFI and the two words
   }
 
@@ -354,7 +354,8 @@ class BootConfigPanesTest : public QObject {
     sip->outletButtonRootlessFlags[0]->click();
     machine.nvram.failWrites(EROFS);
     sip->outletButtonApplyViaNVRAM->click();
-    expectPresented(*sip, true, "kQLSIPConfigVCSIPConfigFailedToApplyViaNVRAM", "kQLMainAbstractRootlessVCNVRAMReadOnly");
+    expectPresented(*sip, true, "kQLSIPConfigVCSIPConfigFailedToApplyViaNVRAM",
+                    "kQLMainAbstractRootlessVCNVRAMReadOnly");
   }
 
   // A file of neither bootloader is refused and the previous choice stays.
@@ -391,19 +392,19 @@ class BootConfigPanesTest : public QObject {
     QTest::addColumn<QString>("contents");
     QTest::addColumn<QString>("detail");
     const int normal = static_cast<int>(QLBootEnvironmentType::Normal);
-    QTest::newRow("SIP nvram, nothing ticked") << false << normal << false << "nvram" << true
-                                               << "kQLSIPConfigVCNewSIPConfigNotExist" << QString();
-    QTest::newRow("SIP file, nothing ticked") << false << normal << false << "config" << true
-                                              << "kQLSIPConfigVCNewSIPConfigNotExist" << QString();
-    QTest::newRow("SIP nvram, normal boot") << false << normal << true << "nvram" << true
-                                            << "kQLSIPConfigVCApplySIPViaNVRAMUnsupported" << QString();
+    QTest::newRow("SIP nvram, nothing ticked")
+        << false << normal << false << "nvram" << true << "kQLSIPConfigVCNewSIPConfigNotExist" << QString();
+    QTest::newRow("SIP file, nothing ticked")
+        << false << normal << false << "config" << true << "kQLSIPConfigVCNewSIPConfigNotExist" << QString();
+    QTest::newRow("SIP nvram, normal boot")
+        << false << normal << true << "nvram" << true << "kQLSIPConfigVCApplySIPViaNVRAMUnsupported" << QString();
     QTest::newRow("SIP file not saved") << false << normal << true << "config-unsaved" << true
                                         << "kQLSIPConfigVCNewSIPConfigFailedToSaveViaBootloaderConfig"
                                         << "kQLMainAbstractRootlessVCFileNotWritten";
-    QTest::newRow("booter nvram, nothing ticked") << true << normal << false << "nvram" << true
-                                                  << "kQLBooterConfigVCNewBooterConfigNotExist" << QString();
-    QTest::newRow("booter file, nothing ticked") << true << normal << false << "config" << true
-                                                 << "kQLBooterConfigVCNewBooterConfigNotExist" << QString();
+    QTest::newRow("booter nvram, nothing ticked")
+        << true << normal << false << "nvram" << true << "kQLBooterConfigVCNewBooterConfigNotExist" << QString();
+    QTest::newRow("booter file, nothing ticked")
+        << true << normal << false << "config" << true << "kQLBooterConfigVCNewBooterConfigNotExist" << QString();
     QTest::newRow("booter file not saved") << true << normal << true << "config-unsaved" << true
                                            << "kQLBooterConfigVCNewBooterConfigFailedToSaveViaBootloaderConfig"
                                            << "kQLMainAbstractRootlessVCFileNotWritten";

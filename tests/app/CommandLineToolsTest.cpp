@@ -23,8 +23,8 @@
 #include "ui/QLAppManager.h"
 
 using namespace tarnix;
-using test::kGenerousMs;
 using test::closeMessageBoxes;
+using test::kGenerousMs;
 
 namespace {
 
@@ -129,7 +129,8 @@ class CommandLineToolsTest : public QObject {
              label("kQLMainCommandLineToolsVCCurrentVersion", QStringLiteral(TARNIX_VERSION)));
     QCOMPARE(pane->outletButtonIntegratedCommandLineToolStatusImage->property("status").toString(),
              QStringLiteral("NSStatusAvailable"));
-    QCOMPARE(pane->outletFieldLocalCommandLineToolVersion->text(), label("kQLMainCommandLineToolsVCInstalledVersion", "N/A"));
+    QCOMPARE(pane->outletFieldLocalCommandLineToolVersion->text(),
+             label("kQLMainCommandLineToolsVCInstalledVersion", "N/A"));
     QCOMPARE(pane->outletButtonLocalCommandLineToolStatusImage->property("status").toString(),
              QStringLiteral("NSStatusUnavailable"));
     QVERIFY(!pane->outletButtonUninstall->isEnabled());  // nothing to uninstall
@@ -153,7 +154,8 @@ class CommandLineToolsTest : public QObject {
     pane->outletButtonUninstall->click();
     expectPresented(*pane, false, "kQLMainCommandLineToolsVCBrambleUninstalled");
     QVERIFY(!QFileInfo::exists(installed_));
-    QCOMPARE(pane->outletFieldLocalCommandLineToolVersion->text(), label("kQLMainCommandLineToolsVCInstalledVersion", "N/A"));
+    QCOMPARE(pane->outletFieldLocalCommandLineToolVersion->text(),
+             label("kQLMainCommandLineToolsVCInstalledVersion", "N/A"));
     QCOMPARE(pane->outletButtonLocalCommandLineToolStatusImage->property("status").toString(),
              QStringLiteral("NSStatusUnavailable"));
     closeMessageBoxes();
@@ -173,7 +175,8 @@ class CommandLineToolsTest : public QObject {
         zipped({{"Bramble", test::toolScript("9.9.9"), 0100755}, {"CHANGES", "all of them"}}, home_.path() + "/z.zip");
     http_.files["/downloads/Bramble-9.9.9.zip.sig"] = signatureOf(http_.files["/downloads/Bramble-9.9.9.zip"]);
     auto pane = makePane();
-    QCOMPARE(pane->outletFieldRemoteCommandLineToolVersion->text(), label("kQLMainCommandLineToolsVCLatestVersion", "9.9.9"));
+    QCOMPARE(pane->outletFieldRemoteCommandLineToolVersion->text(),
+             label("kQLMainCommandLineToolsVCLatestVersion", "9.9.9"));
     QCOMPARE(pane->outletButtonRemoteCommandLineToolStatusImage->property("status").toString(),
              QStringLiteral("NSStatusAvailable"));
     QVERIFY(pane->outletButtonUpgrade->isEnabled());
@@ -203,7 +206,8 @@ class CommandLineToolsTest : public QObject {
                                               << "kQLMainCommandLineToolsVCFailedToReadDownloadedData";
     QTest::newRow("no signature") << "/downloads/Bramble.zip" << true << "none"
                                   << "kQLMainCommandLineToolsVCFailedToReadDownloadedData";
-    QTest::newRow("another key signed it") << "/downloads/Bramble.zip" << true << "other" << "";
+    QTest::newRow("another key signed it") << "/downloads/Bramble.zip" << true << "other"
+                                           << "";
     QTest::newRow("the feed names no file") << "" << false << "good"
                                             << "kQLMainCommandLineToolsVCFailedToFetchURLFromRemoteServer";
   }
@@ -248,7 +252,8 @@ class CommandLineToolsTest : public QObject {
     auto pane = makePane(twoParts);
     QCOMPARE(pane->outletFieldIntegratedCommandLineToolVersion->text(),
              label("kQLMainCommandLineToolsVCCurrentVersion", "N/S"));
-    QCOMPARE(pane->outletFieldRemoteCommandLineToolVersion->text(), label("kQLMainCommandLineToolsVCLatestVersion", "N/A"));
+    QCOMPARE(pane->outletFieldRemoteCommandLineToolVersion->text(),
+             label("kQLMainCommandLineToolsVCLatestVersion", "N/A"));
     QCOMPARE(pane->outletButtonRemoteCommandLineToolStatusImage->property("status").toString(),
              QStringLiteral("NSStatusUnavailable"));
     QVERIFY(!pane->outletButtonUpgrade->isEnabled());
@@ -259,7 +264,8 @@ class CommandLineToolsTest : public QObject {
              label("kQLMainCommandLineToolsVCCurrentVersion", "N/A"));
     QCOMPARE(missing->outletButtonIntegratedCommandLineToolStatusImage->property("status").toString(),
              QStringLiteral("NSStatusUnavailable"));
-    QCOMPARE(missing->outletFieldRemoteCommandLineToolVersion->text(), label("kQLMainCommandLineToolsVCLatestVersion", "N/A"));
+    QCOMPARE(missing->outletFieldRemoteCommandLineToolVersion->text(),
+             label("kQLMainCommandLineToolsVCLatestVersion", "N/A"));
     QVERIFY(!missing->outletButtonUpgrade->isEnabled());
   }
 
@@ -303,8 +309,9 @@ class CommandLineToolsTest : public QObject {
   }
 
   QTemporaryDir home_;
-  test::HelperDaemonProcess daemon_{{"TARNIX_BUNDLED_TOOL=" TARNIX_INTEGRATED_BRAMBLE,
-                                     QString::fromStdString("TARNIX_BRAMBLE_KEY=" + test::SigningKey().publicKeyBase64())}};
+  test::HelperDaemonProcess daemon_{
+      {"TARNIX_BUNDLED_TOOL=" TARNIX_INTEGRATED_BRAMBLE,
+       QString::fromStdString("TARNIX_BRAMBLE_KEY=" + test::SigningKey().publicKeyBase64())}};
   HttpServer http_;
   QString installed_;
 };

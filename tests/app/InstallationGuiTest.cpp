@@ -7,9 +7,9 @@
 #include <QCheckBox>
 #include <QDirIterator>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
@@ -18,8 +18,8 @@
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QToolButton>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include "AppTestSupport.h"
@@ -36,10 +36,10 @@
 #include "ui/QLInterfaceHelpers.h"
 
 using namespace tarnix;
-using test::kGenerousMs;
-using test::visibleMessageBoxes;
 using test::closeMessageBoxes;
 using test::dropFiles;
+using test::kGenerousMs;
+using test::visibleMessageBoxes;
 
 namespace {
 
@@ -151,8 +151,9 @@ void makeKext(const QString& path, const QString& version, const QByteArray& mar
   QDir().mkpath(path + "/Contents/MacOS");
   QFile info(path + "/Contents/Info.plist");
   QVERIFY(info.open(QIODevice::WriteOnly));
-  QByteArray body = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-                    "<key>CFBundleIdentifier</key><string>org.example.kext</string>";
+  QByteArray body =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+      "<key>CFBundleIdentifier</key><string>org.example.kext</string>";
   if (!version.isEmpty()) body += "<key>CFBundleShortVersionString</key><string>" + version.toUtf8() + "</string>";
   info.write(body + "</dict></plist>\n");
   info.close();
@@ -180,7 +181,11 @@ QString rootOwned0755(const QString& path) {
     struct stat info {};
     if (::lstat(QFile::encodeName(item).constData(), &info) != 0) return item + " is missing";
     if (info.st_uid != 0 || info.st_gid != 0 || (info.st_mode & 07777) != 0755)
-      return QStringLiteral("%1 is %2:%3 %4").arg(item).arg(info.st_uid).arg(info.st_gid).arg(info.st_mode & 07777, 0, 8);
+      return QStringLiteral("%1 is %2:%3 %4")
+          .arg(item)
+          .arg(info.st_uid)
+          .arg(info.st_gid)
+          .arg(info.st_mode & 07777, 0, 8);
   }
   return {};
 }
@@ -313,8 +318,8 @@ class InstallationGuiTest : public QObject {
     auto pane = makePane();
     QVERIFY(pane->chooseVolumeAtPath(volume_));
     pane->outletButtonBackupKexts->setChecked(false);
-    QLKernelExtensionsManager::shared().addKextsFromPaths({(source + "/Gone.kext").toStdString(),
-                                                          (source + "/Here.kext").toStdString()});
+    QLKernelExtensionsManager::shared().addKextsFromPaths(
+        {(source + "/Gone.kext").toStdString(), (source + "/Here.kext").toStdString()});
     QVERIFY(QDir(source + "/Gone.kext").removeRecursively());
     pane->executeButton->click();
     QTRY_COMPARE_WITH_TIMEOUT(visibleMessageBoxes().size(), 1, kGenerousMs);
@@ -345,8 +350,8 @@ class InstallationGuiTest : public QObject {
     auto openChooser = [&] {
       pane->outletButtonSelect->click();
       QFileDialog* panel = nullptr;
-      const bool open =
-          QTest::qWaitFor([&] { return (panel = pane->window()->findChild<QFileDialog*>(QStringLiteral("kextChooser"))); });
+      const bool open = QTest::qWaitFor(
+          [&] { return (panel = pane->window()->findChild<QFileDialog*>(QStringLiteral("kextChooser"))); });
       return open ? panel : nullptr;
     };
     QFileDialog* panel = openChooser();
@@ -431,16 +436,17 @@ class InstallationGuiTest : public QObject {
     QCOMPARE(runningFill, QColor(0, 0, 0, 128));
     QVERIFY(!dropsWhileRunning);
     // Nothing of the kext was installed before, so the backup list is empty.
-    QCOMPARE(recorder.requests(),
-             (QStringList{"backup  /Library/Extensions/ " + kexts_.path() + "/Kext Backups #1/",
-                          "install Dropped.kext,Second.kext /Library/Extensions/", "repairDiskPermissions", "rebuildCaches"}));
+    QCOMPARE(recorder.requests(), (QStringList{"backup  /Library/Extensions/ " + kexts_.path() + "/Kext Backups #1/",
+                                               "install Dropped.kext,Second.kext /Library/Extensions/",
+                                               "repairDiskPermissions", "rebuildCaches"}));
     QVERIFY(rootOwned0755(volume_ + "/Library/Extensions/Dropped.kext").isEmpty());
     QVERIFY(!QFileInfo::exists(volume_ + "/Library/Extensions/Folder"));
     QLDetailedResultsViewController* results = pane->presentedResults();
-    QCOMPARE(results->descriptionField->text(),
-             QLLocalizedString("kQLInstallationVCSelectedKextsInstalledOperationsAllFinished") + "\n" +
-                 QLLocalizedString("kQLInstallationVCNothingToBackUp") + "\n\n" +
-                 QLLocalizedString("kQLDetailedResultsVCJournal").arg(volume_ + "/Library/Logs/Tarnix/Journal", volume_));
+    QCOMPARE(
+        results->descriptionField->text(),
+        QLLocalizedString("kQLInstallationVCSelectedKextsInstalledOperationsAllFinished") + "\n" +
+            QLLocalizedString("kQLInstallationVCNothingToBackUp") + "\n\n" +
+            QLLocalizedString("kQLDetailedResultsVCJournal").arg(volume_ + "/Library/Logs/Tarnix/Journal", volume_));
     QCOMPARE(results->model()->rowCount(), static_cast<int>(recorder.repairResults));
     QCOMPARE(pane->kextTableModel()->rowCount(), 0);
     QVERIFY(QLKernelExtensionsManager::shared().kextsTBI.empty());
@@ -471,7 +477,8 @@ class InstallationGuiTest : public QObject {
     QCOMPARE(indicator->value(), 50);
     const QPalette original = QApplication::palette();
     QPalette dark = original;
-    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) dark.setColor(role, QColor(0x20, 0x20, 0x20));
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+      dark.setColor(role, QColor(0x20, 0x20, 0x20));
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) dark.setColor(role, Qt::white);
     dark.setColor(QPalette::Highlight, QColor(0x30, 0x60, 0xa0));
     for (const QPalette& theme : {original, dark}) {
@@ -524,7 +531,8 @@ class InstallationGuiTest : public QObject {
     QCOMPARE(visibleMessageBoxes().size(), 1);
     QCOMPARE(visibleMessageBoxes().first()->informativeText(), QLLocalizedString("kQLInstallationVCEZNoTargetVolume"));
     QCOMPARE(pane->outletEZStatusField->text(), QLLocalizedString("kQLInstallationVCEZKextsWaitForAVolume"));
-    QCOMPARE(pane->presenter().kextsWaitingForAVolume(), std::vector<std::string>{(source + "/Waiting.kext").toStdString()});
+    QCOMPARE(pane->presenter().kextsWaitingForAVolume(),
+             std::vector<std::string>{(source + "/Waiting.kext").toStdString()});
     QVERIFY(!pane->presenter().isInstalling());
     closeMessageBoxes();
 
@@ -545,8 +553,7 @@ class InstallationGuiTest : public QObject {
     pane->matrixRow(2)->click();
     QCOMPARE(QLKernelExtensionsManager::shared().installationFolder, QLKernelExtensionFolder::ExtraExtensions);
     pane->matrixRow(0)->click();
-    QCOMPARE(QLKernelExtensionsManager::shared().installationFolder,
-             QLKernelExtensionFolder::SystemLibraryExtensions);
+    QCOMPARE(QLKernelExtensionsManager::shared().installationFolder, QLKernelExtensionFolder::SystemLibraryExtensions);
     pane->matrixRow(2)->click();
     // Back on a volume without the folder, the choice falls back to /Library/Extensions/.
     QVERIFY(pane->chooseVolumeAtPath(volume_));
@@ -593,7 +600,8 @@ class InstallationGuiTest : public QObject {
   void executeWithoutWhatItNeedsAlertsAndSendsNothing_data() {
     QTest::addColumn<QString>("missing");
     QTest::addColumn<QString>("key");
-    QTest::newRow("backup folder") << "backup folder" << "kQLInstallationVCNoBackupFolder";
+    QTest::newRow("backup folder") << "backup folder"
+                                   << "kQLInstallationVCNoBackupFolder";
   }
   void executeWithoutWhatItNeedsAlertsAndSendsNothing() {
     QFETCH(QString, missing);
@@ -628,8 +636,7 @@ class InstallationGuiTest : public QObject {
     const QList<QWidget*> controls{pane->outletButtonClear, pane->outletButtonSelect, pane->outletButtonBackupKexts,
                                    pane->matrixRow(1),      pane->executeButton,      pane->resetButton,
                                    pane->imageButton};
-    for (QWidget* control : controls)
-      QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+    for (QWidget* control : controls) QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
     QVERIFY(!pane->tableViewKexts->acceptDrops() && !pane->outletEZView->acceptDrops());
     QVERIFY(!dropFiles(pane->outletEZView, {"/k/B.kext"}));
 

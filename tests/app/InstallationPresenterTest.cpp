@@ -134,7 +134,9 @@ TEST(InstallationPresenterText, FailureTextNamesEachListOnce) {
       {{}, {}, ""},
       {{}, {"/a/A.kext", "/b/B.kext"}, "{kQLInstallationVCFailedToInstallKexts}A.kext B.kext"},
       {{"/a/X.kext"}, {}, "{kQLInstallationVCFailedToBackupKexts}X.kext\n"},
-      {{"/a/X.kext"}, {"/a/A.kext"}, "{kQLInstallationVCFailedToBackupKexts}X.kext\n{kQLInstallationVCFailedToInstallKexts}A.kext"},
+      {{"/a/X.kext"},
+       {"/a/A.kext"},
+       "{kQLInstallationVCFailedToBackupKexts}X.kext\n{kQLInstallationVCFailedToInstallKexts}A.kext"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(rendered(QLInstallationPresenter::failureText(kexts(c.backup), kexts(c.install))), c.expected)
@@ -161,37 +163,93 @@ TEST_F(InstallationPresenterTest, RunsCallTheHelperInOrderAndSayHowTheyEnded) {
   };
   const std::vector<Case> cases{
       {"normal, no backup, one kext fails",
-       false, true, false, true, true, "", {"/k/B.kext"},
+       false,
+       true,
+       false,
+       true,
+       true,
+       "",
+       {"/k/B.kext"},
        {"lock", "start", "step:kQLMainAbstractInstallingKexts", "install:A.kext B.kext:/Library/Extensions/", "stop",
         "finished:{kQLMaintenanceVCSelectedOperationsFinished}\n\n{kQLInstallationVCFailedToInstallKexts}B.kext",
         "ready", "unlock"}},
       {"normal, backup of kexts not installed yet",
-       false, true, true, true, true, "/backups", {},
+       false,
+       true,
+       true,
+       true,
+       true,
+       "/backups",
+       {},
        {"lock", "start", "step:kQLMainAbstractBackingUpKexts", "backUp::/Library/Extensions/:/backups/",
         "step:kQLMainAbstractInstallingKexts", "install:A.kext B.kext:/Library/Extensions/", "stop",
-        "finished:{kQLMaintenanceVCSelectedOperationsFinished} {kQLInstallationVCNothingToBackUp}", "ready",
-        "unlock"}},
+        "finished:{kQLMaintenanceVCSelectedOperationsFinished} {kQLInstallationVCNothingToBackUp}", "ready", "unlock"}},
       {"normal, backup without a backup folder",
-       false, true, true, true, true, "", {},
+       false,
+       true,
+       true,
+       true,
+       true,
+       "",
+       {},
        {"alert:kQLInstallationVCNoBackupFolder", "stop"}},
       {"normal, without a volume or helper",
-       false, false, false, true, true, "", {},
+       false,
+       false,
+       false,
+       true,
+       true,
+       "",
+       {},
        {"alert:no volume or helper", "stop"}},
-      {"EZ, everything", true, true, false, true, true, "", {},
+      {"EZ, everything",
+       true,
+       true,
+       false,
+       true,
+       true,
+       "",
+       {},
        {"lock", "ezStep:kQLMainAbstractInstallingKexts", "install:A.kext B.kext:/Library/Extensions/", "repair",
-        "caches", "results:{kQLInstallationVCSelectedKextsInstalledOperationsAllFinished}:1", "ready",
-        "unlock:ez"}},
-      {"EZ, caches only marked", true, true, false, true, false, "", {},
+        "caches", "results:{kQLInstallationVCSelectedKextsInstalledOperationsAllFinished}:1", "ready", "unlock:ez"}},
+      {"EZ, caches only marked",
+       true,
+       true,
+       false,
+       true,
+       false,
+       "",
+       {},
        {"lock", "ezStep:kQLMainAbstractInstallingKexts", "install:A.kext B.kext:/Library/Extensions/", "repair",
-        "caches", "results:{kQLInstallationVCSelectedKextsInstalledCachesMarkedForRebuild}:1", "ready",
-        "unlock:ez"}},
-      {"EZ, one kext fails", true, true, false, true, true, "", {"/k/A.kext"},
+        "caches", "results:{kQLInstallationVCSelectedKextsInstalledCachesMarkedForRebuild}:1", "ready", "unlock:ez"}},
+      {"EZ, one kext fails",
+       true,
+       true,
+       false,
+       true,
+       true,
+       "",
+       {"/k/A.kext"},
        {"lock", "ezStep:kQLMainAbstractInstallingKexts", "install:A.kext B.kext:/Library/Extensions/", "repair",
         "caches", "results:{kQLInstallationVCFailedToInstallKexts}A.kext:1", "ready", "unlock:ez"}},
-      {"EZ, the helper goes away after the install", true, true, false, false, true, "", {},
+      {"EZ, the helper goes away after the install",
+       true,
+       true,
+       false,
+       false,
+       true,
+       "",
+       {},
        {"lock", "ezStep:kQLMainAbstractInstallingKexts", "install:A.kext B.kext:/Library/Extensions/",
         "results:{kQLInstallationVCSelectedKextsInstalledOperationsAllFinished}:0", "ready", "unlock:ez"}},
-      {"EZ, without a volume or helper", true, false, false, true, true, "", {},
+      {"EZ, without a volume or helper",
+       true,
+       false,
+       false,
+       true,
+       true,
+       "",
+       {},
        {"alert:no volume or helper", "stop", "ezIdle", "ezMode:on"}},
   };
   for (const auto& c : cases) {
@@ -207,12 +265,15 @@ TEST_F(InstallationPresenterTest, RunsCallTheHelperInOrderAndSayHowTheyEnded) {
     // Each reply the last call asked for.
     for (int step = 0; step < 4 && !view_.events.empty(); ++step) {
       const std::string last = view_.events.back();
-      if (last.starts_with("backUp:")) presenter_.didBackupKexts({});
+      if (last.starts_with("backUp:"))
+        presenter_.didBackupKexts({});
       else if (last.starts_with("install:")) {
         view_.helper = c.helperStays;
         presenter_.didInstallKexts(kexts(c.installFails));
-      } else if (last == "repair") presenter_.didRepairDiskPermissionsWithResults({{"id", "/p", "m", 1, 2, 2, "Fixed"}});
-      else if (last == "caches") presenter_.didRebuildCaches();
+      } else if (last == "repair")
+        presenter_.didRepairDiskPermissionsWithResults({{"id", "/p", "m", 1, 2, 2, "Fixed"}});
+      else if (last == "caches")
+        presenter_.didRebuildCaches();
     }
     EXPECT_EQ(view_.events, c.expected);
     EXPECT_FALSE(presenter_.isInstalling());
@@ -223,7 +284,8 @@ TEST_F(InstallationPresenterTest, RunsCallTheHelperInOrderAndSayHowTheyEnded) {
 }
 
 TEST_F(InstallationPresenterTest, TheBackupNamesTheOneFolderItAddedAndFailuresAfterIt) {
-  const fs::path volume = fs::temp_directory_path() / ("tarnix-presenter-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  const fs::path volume = fs::temp_directory_path() /
+                          ("tarnix-presenter-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
   fs::create_directories(volume / "Library/Extensions/Old.kext");
   load(false);
   view_.backup = true;
@@ -235,13 +297,18 @@ TEST_F(InstallationPresenterTest, TheBackupNamesTheOneFolderItAddedAndFailuresAf
   presenter_.didBackupKexts(kexts({"/k/Old.kext"}));
   presenter_.didInstallKexts({});
   fs::remove_all(volume);
-  const Events expected{"lock", "start", "step:kQLMainAbstractBackingUpKexts",
-                        "backUp:Old.kext:/Library/Extensions/:/backups/", "step:kQLMainAbstractInstallingKexts",
-                        "install:New.kext Old.kext:/Library/Extensions/", "stop",
+  const Events expected{"lock",
+                        "start",
+                        "step:kQLMainAbstractBackingUpKexts",
+                        "backUp:Old.kext:/Library/Extensions/:/backups/",
+                        "step:kQLMainAbstractInstallingKexts",
+                        "install:New.kext Old.kext:/Library/Extensions/",
+                        "stop",
                         "finished:{kQLMaintenanceVCSelectedOperationsFinished} "
                         "{kQLInstallationVCBackedUpTo:/backups/2025-06-30 10.00.00}\n\n"
                         "{kQLInstallationVCFailedToBackupKexts}Old.kext\n",
-                        "ready", "unlock"};
+                        "ready",
+                        "unlock"};
   EXPECT_EQ(view_.events, expected);
   EXPECT_EQ(presenter_.lastBackupFolder(), "/backups/2025-06-30 10.00.00");
 }
@@ -264,9 +331,9 @@ TEST_F(InstallationPresenterTest, DropsDuringThePauseJoinTheRunAndLaterOnesAreRe
   presenter_.didInstallKexts({});
   presenter_.didRepairDiskPermissionsWithResults({});
   presenter_.didRebuildCaches();
-  EXPECT_EQ(view_.events, (Events{"repair", "caches",
-                                  "results:{kQLInstallationVCSelectedKextsInstalledOperationsAllFinished}:0", "ready",
-                                  "unlock:ez", "ezMode:off"}));
+  EXPECT_EQ(view_.events,
+            (Events{"repair", "caches", "results:{kQLInstallationVCSelectedKextsInstalledOperationsAllFinished}:0",
+                    "ready", "unlock:ez", "ezMode:off"}));
   EXPECT_FALSE(presenter_.enableEZMode);
 }
 

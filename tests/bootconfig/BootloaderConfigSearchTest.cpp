@@ -1,7 +1,7 @@
 // Finding the bootloader's file on trees shaped like EFI partitions and macOS volumes, with the
 // mounts given as /proc/self/mountinfo text and the partitions as sysfs and udev folders.
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,8 +28,8 @@ class BootloaderSearch : public ::testing::Test {
   // One mountinfo line: the mount of `point` (beneath the temporary folder) of type `type`.
   std::string line(int id, const std::string& device, const std::string& point, const std::string& type,
                    const std::string& source, const std::string& options = "rw") {
-    return std::to_string(id) + " 1 " + device + " / " + (dir_ / point) + " " + options + " shared:1 - " + type +
-           " " + source + " rw\n";
+    return std::to_string(id) + " 1 " + device + " / " + (dir_ / point) + " " + options + " shared:1 - " + type + " " +
+           source + " rw\n";
   }
   test::TempDir dir_;
 };
@@ -40,18 +40,17 @@ TEST_F(BootloaderSearch, FindsEachBootloadersFileWhereItLives) {
   // FAT matches names in any case; the found path is spelled as on the disk.
   const std::string clover = file("usb/efi/Clover/CONFIG.PLIST");
   const std::string chameleon = file("mac/Extra/org.chameleon.Boot.plist");
-  file("ext4/EFI/OC/config.plist");   // not a FAT file system: not an EFI partition
-  file("mac/EFI/OC/config.plist");    // the macOS volume is searched for Chameleon only
+  file("ext4/EFI/OC/config.plist");  // not a FAT file system: not an EFI partition
+  file("mac/EFI/OC/config.plist");   // the macOS volume is searched for Chameleon only
   file("link-target/OC/config.plist");
   ASSERT_EQ(platform::makeDirectories(dir_ / "links"), 0);
   ASSERT_EQ(platform::makeSymlink(dir_ / "link-target", dir_ / "links/EFI"), 0);  // never followed
   ASSERT_EQ(platform::makeDirectories(dir_ / "esp/EFI/CLOVER/config.plist"), 0);  // a folder is no file
 
   QLBootloaderConfigPlaces places;
-  places.mounts = platform::parseMountInfo(line(20, "8:1", "esp", "vfat", "/dev/sda1") +
-                                           line(21, "8:17", "usb", "msdos", "/dev/sdb1") +
-                                           line(22, "8:2", "ext4", "ext4", "/dev/sda2") +
-                                           line(23, "8:18", "links", "vfat", "/dev/sdb2"));
+  places.mounts = platform::parseMountInfo(
+      line(20, "8:1", "esp", "vfat", "/dev/sda1") + line(21, "8:17", "usb", "msdos", "/dev/sdb1") +
+      line(22, "8:2", "ext4", "ext4", "/dev/sda2") + line(23, "8:18", "links", "vfat", "/dev/sdb2"));
   places.macOSVolumes = {dir_ / "mac", dir_ / "missing"};
   const auto result = QLBootloaderConfigSearch::search(places);
 
@@ -122,8 +121,7 @@ TEST_F(BootloaderSearch, APartitionOnlyRootCanReadIsNamed) {
   const auto searchAsUser = [&] {
     const auto result = QLBootloaderConfigSearch::search(places);
     const auto hints = QLBootloaderConfigSearch::hints(result);
-    return result.found.empty() && result.unreadable.size() == 1 && hints.size() == 1 &&
-           hints[0].english() == expected;
+    return result.found.empty() && result.unreadable.size() == 1 && hints.size() == 1 && hints[0].english() == expected;
   };
   if (::geteuid() != 0) {
     EXPECT_TRUE(searchAsUser());

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
 #include <cerrno>
 #include <filesystem>
 #include <regex>
-#include <unistd.h>
 
 #include "PlistTree.h"
 #include "TestSupport.h"
@@ -74,7 +74,8 @@ TEST_F(BootloaderFiles, RecognisesTheBootloaderByItsTopLevelKeys) {
       {"<dict><key>GUI</key><string>x</string></dict>", true, QLBootloaderConfigType::clover},
       {"<dict><key>Timeout</key><string>5</string></dict>", true, QLBootloaderConfigType::chameleon},
       // Chameleon names its SMBIOS file with a string under a key that is also a Clover section.
-      {"<dict><key>SMBIOS</key><string>/Extra/smbios.plist</string><key>UseKernelCache</key><string>Yes</string></dict>",
+      {"<dict><key>SMBIOS</key><string>/Extra/smbios.plist</string><key>UseKernelCache</key><string>Yes</string></"
+       "dict>",
        true, QLBootloaderConfigType::chameleon},
       {"<dict><key>SMBIOS</key><string>/Extra/smbios.plist</string></dict>", true, QLBootloaderConfigType::clover},
       {"<dict><key>Kernel Flags</key><string>-v</string><key>Boot</key><dict/></dict>", true,
@@ -127,9 +128,9 @@ TEST_F(BootloaderFiles, ReadsBinaryListsAndSavesThemAsXml) {
 }
 
 TEST_F(BootloaderFiles, CloverStoresHexStringsUnderRtVariables) {
-  const std::string path = write(
-      "config.plist", plist("<dict><key>Boot</key><dict/><key>RtVariables</key><dict><key>CsrActiveConfig</key>"
-                            "<string>0x67</string><key>ROM</key><string>UseMacAddr0</string></dict></dict>"));
+  const std::string path =
+      write("config.plist", plist("<dict><key>Boot</key><dict/><key>RtVariables</key><dict><key>CsrActiveConfig</key>"
+                                  "<string>0x67</string><key>ROM</key><string>UseMacAddr0</string></dict></dict>"));
   ASSERT_TRUE(manager_.loadConfig(path));
   ASSERT_TRUE(manager_.applyBooterConfig(booterWord(nvram_, 0x28)));
   const Plist saved = parsed(path);
@@ -154,9 +155,9 @@ TEST_F(BootloaderFiles, CloverStoresHexStringsUnderRtVariables) {
 }
 
 TEST_F(BootloaderFiles, ChameleonStoresTheSIPWordAsAnIntegerAndRefusesTheBooterWord) {
-  const std::string path = write(
-      "org.chameleon.Boot.plist",
-      plist("<dict><key>Timeout</key><string>5</string><key>CsrActiveConfig</key><string>103</string></dict>"));
+  const std::string path =
+      write("org.chameleon.Boot.plist",
+            plist("<dict><key>Timeout</key><string>5</string><key>CsrActiveConfig</key><string>103</string></dict>"));
   ASSERT_TRUE(manager_.loadConfig(path));
   ASSERT_TRUE(manager_.applySIPConfig(sipWord(nvram_, 0x3)));
   EXPECT_EQ(platform::dictInteger(parsed(path).get(), "CsrActiveConfig"), 3);
@@ -208,19 +209,29 @@ INSTANTIATE_TEST_SUITE_P(
     Situations, OpenCoreFiles,
     ::testing::Values(
         OpenCoreCase{"nothing of the GUID", "<dict><key>Add</key><dict/></dict>", true,
-                     "<dict><key>Add</key><dict>" + kG + "<dict><key>csr-active-config</key><data>ZwAAAA==</data>"
-                     "</dict></dict><key>Delete</key><dict>" + kG + "<array><string>csr-active-config</string>"
-                     "</array></dict></dict>"},
-        OpenCoreCase{"already listed, other values kept in order",
-                     "<dict><key>Add</key><dict>" + kG + "<dict><key>boot-args</key><string>-v</string>"
-                     "<key>csr-active-config</key><data>AAAAAA==</data><key>z</key><integer>1</integer></dict></dict>"
-                     "<key>Delete</key><dict>" + kG + "<array><string>csr-active-config</string></array></dict>"
-                     "<key>WriteFlash</key><true/></dict>",
-                     true,
-                     "<dict><key>Add</key><dict>" + kG + "<dict><key>boot-args</key><string>-v</string>"
-                     "<key>csr-active-config</key><data>ZwAAAA==</data><key>z</key><integer>1</integer></dict></dict>"
-                     "<key>Delete</key><dict>" + kG + "<array><string>csr-active-config</string></array></dict>"
-                     "<key>WriteFlash</key><true/></dict>"},
+                     "<dict><key>Add</key><dict>" + kG +
+                         "<dict><key>csr-active-config</key><data>ZwAAAA==</data>"
+                         "</dict></dict><key>Delete</key><dict>" +
+                         kG +
+                         "<array><string>csr-active-config</string>"
+                         "</array></dict></dict>"},
+        OpenCoreCase{
+            "already listed, other values kept in order",
+            "<dict><key>Add</key><dict>" + kG +
+                "<dict><key>boot-args</key><string>-v</string>"
+                "<key>csr-active-config</key><data>AAAAAA==</data><key>z</key><integer>1</integer></dict></dict>"
+                "<key>Delete</key><dict>" +
+                kG +
+                "<array><string>csr-active-config</string></array></dict>"
+                "<key>WriteFlash</key><true/></dict>",
+            true,
+            "<dict><key>Add</key><dict>" + kG +
+                "<dict><key>boot-args</key><string>-v</string>"
+                "<key>csr-active-config</key><data>ZwAAAA==</data><key>z</key><integer>1</integer></dict></dict>"
+                "<key>Delete</key><dict>" +
+                kG +
+                "<array><string>csr-active-config</string></array></dict>"
+                "<key>WriteFlash</key><true/></dict>"},
         OpenCoreCase{"the GUID in lower case is the same GUID",
                      "<dict><key>Add</key><dict><key>7c436110-ab2a-4bbb-a880-fe41995c9f82</key><dict/></dict>"
                      "<key>Delete</key><dict><key>7c436110-ab2a-4bbb-a880-fe41995c9f82</key><array>"
@@ -275,16 +286,20 @@ TEST_F(BootloaderFiles, ReadsEachBootloadersOwnWord) {
       {"real:opencore/Sample.plist", {State::value, 0}, {State::notSet}},
       {"<dict><key>Boot</key><dict/><key>RtVariables</key><dict><key>CsrActiveConfig</key><integer>103</integer>"
        "<key>BooterConfig</key><string>0xzz</string></dict></dict>",
-       {State::value, 103}, {State::unreadable}},
+       {State::value, 103},
+       {State::unreadable}},
       {"<dict><key>Boot</key><dict/><key>RtVariables</key><string>x</string></dict>", {State::notSet}, {State::notSet}},
       {"<dict><key>Timeout</key><string>5</string><key>CsrActiveConfig</key><string>-3</string></dict>",
-       {State::unreadable}, {State::notSupported}},
+       {State::unreadable},
+       {State::notSupported}},
       // Data shorter than the word is zero-extended; longer than a variable can be is refused.
       {oc + "<key>csr-active-config</key><data>Zw==</data><key>bootercfg</key><data>KAAAAAAAAAAAAAA=</data>"
             "</dict></dict></dict></dict>",
-       {State::value, 0x67}, {State::unreadable}},
+       {State::value, 0x67},
+       {State::unreadable}},
       {oc + "<key>csr-active-config</key><data></data><key>bootercfg</key><true/></dict></dict></dict></dict>",
-       {State::unreadable}, {State::unreadable}},
+       {State::unreadable},
+       {State::unreadable}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fixture);
@@ -324,7 +339,7 @@ TEST_F(BootloaderFiles, EachSaveKeepsThePreviousFileBesideIt) {
     SCOPED_TRACE(kept);
     EXPECT_EQ(std::filesystem::path(kept).parent_path(), dir_.path());
     EXPECT_TRUE(std::regex_match(std::filesystem::path(kept).filename().string(), dated));
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(::stat(kept.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
   }
@@ -392,7 +407,8 @@ TEST_P(RealConfigs, ApplyingBothWordsChangesOnlyThoseKeys) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, RealConfigs,
-                         ::testing::Values("clover/config-sample.plist", "clover/config-sample-OEM-SystemProductName.plist",
+                         ::testing::Values("clover/config-sample.plist",
+                                           "clover/config-sample-OEM-SystemProductName.plist",
                                            "clover/config-sample-2019-09-03-7c0aa811e.plist",
                                            "chameleon/osx-kvm-org.chameleon.Boot.plist",
                                            "chameleon/lemu4-org.chameleon.Boot.plist",
@@ -403,7 +419,8 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, RealConfigs,
 class InterruptedSave : public BootloaderFiles {
  protected:
   void SetUp() override {
-    path_ = write("config.plist", plist("<dict><key>Boot</key><dict><key>Timeout</key><integer>5</integer></dict></dict>"));
+    path_ =
+        write("config.plist", plist("<dict><key>Boot</key><dict><key>Timeout</key><integer>5</integer></dict></dict>"));
     ::chmod(path_.c_str(), 0600);
     original_ = test::slurp(path_);
     ASSERT_TRUE(manager_.loadConfig(path_));
@@ -434,7 +451,7 @@ TEST_F(InterruptedSave, ASaveReplacesTheFileWholeAndKeepsItsModeAndLinks) {
   ASSERT_TRUE(manager_.loadConfig(link));
   ASSERT_TRUE(manager_.applySIPConfig(sipWord(nvram_, 0x67)));
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(::stat(path_.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
   EXPECT_EQ(platform::dictString(plist_dict_get_item(parsed(path_).get(), "RtVariables"), "CsrActiveConfig"), "0x67");

@@ -50,11 +50,11 @@ TEST_F(Efivarfs, ReadsEachWordByteForByteAndMasksItToNineFlags) {
   const ReadCase cases[] = {
       {"csr-active-config", {0x67, 0x00, 0x00, 0x00}, 0x67},
       {"csr-active-config", {0xFF, 0x03, 0x00, 0x00}, 0x1ff},
-      {"csr-active-config", {0x67}, 0x67},                   // shorter than its width: zero-extended
+      {"csr-active-config", {0x67}, 0x67},  // shorter than its width: zero-extended
       {"csr-active-config", {0x77, 0x00, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0}, std::nullopt},  // over 10 bytes
-      {"csr-active-config", {}, std::nullopt},                // attributes only, no value
+      {"csr-active-config", {}, std::nullopt},                                             // attributes only, no value
       {"bootercfg", {0x28, 0x00}, 0x28},
-      {"bootercfg", {0x28, 0x01, 0xAA, 0xBB}, 0x128},          // only the first two bytes count
+      {"bootercfg", {0x28, 0x01, 0xAA, 0xBB}, 0x128},  // only the first two bytes count
       {"bootercfg", {0x05}, 0x05},
   };
   for (const auto& c : cases) {
@@ -111,8 +111,8 @@ TEST_F(Efivarfs, NvramToolWritesTheHelpersBooterArgument) {
 TEST_F(Efivarfs, NvramToolRefusesNamesThatLeaveTheVariablesFolder) {
   EXPECT_EQ(runTool({"../escaped=%01"}), 1);
   EXPECT_EQ(runTool({"7C436110-AB2A-4BBB-A880-FE41995C9F82:a/b=%01"}), 1);
-  EXPECT_FALSE(platform::pathExists(std::filesystem::path(folder()).parent_path().parent_path() /
-                                    ("escaped" + kSuffix)));
+  EXPECT_FALSE(
+      platform::pathExists(std::filesystem::path(folder()).parent_path().parent_path() / ("escaped" + kSuffix)));
   EXPECT_TRUE(std::filesystem::is_empty(folder()));
 }
 

@@ -30,13 +30,21 @@ TEST(NvramTool, SetsValuesGivenAsTextAndPercentBytes) {
     std::string name;
     Bytes value;
   } cases[] = {
-      {"7C436110-AB2A-4BBB-A880-FE41995C9F82:bootercfg=%28%00", std::string(platform::kAppleBootVariablesGuid),
-       "bootercfg", {0x28, 0x00}},
-      {"7C436110-AB2A-4BBB-A880-FE41995C9F82:bootercfg=%ab%03", std::string(platform::kAppleBootVariablesGuid),
-       "bootercfg", {0xab, 0x03}},
-      {"boot-args=-v keepsyms=1", std::string(platform::kAppleBootVariablesGuid), "boot-args",
+      {"7C436110-AB2A-4BBB-A880-FE41995C9F82:bootercfg=%28%00",
+       std::string(platform::kAppleBootVariablesGuid),
+       "bootercfg",
+       {0x28, 0x00}},
+      {"7C436110-AB2A-4BBB-A880-FE41995C9F82:bootercfg=%ab%03",
+       std::string(platform::kAppleBootVariablesGuid),
+       "bootercfg",
+       {0xab, 0x03}},
+      {"boot-args=-v keepsyms=1",
+       std::string(platform::kAppleBootVariablesGuid),
+       "boot-args",
        {'-', 'v', ' ', 'k', 'e', 'e', 'p', 's', 'y', 'm', 's', '=', '1'}},
-      {"8be4df61-93ca-11d2-aa0d-00e098032b8c:Lang=en%FF", "8be4df61-93ca-11d2-aa0d-00e098032b8c", "Lang",
+      {"8be4df61-93ca-11d2-aa0d-00e098032b8c:Lang=en%FF",
+       "8be4df61-93ca-11d2-aa0d-00e098032b8c",
+       "Lang",
        {'e', 'n', 0xFF}},
       {"empty=", std::string(platform::kAppleBootVariablesGuid), "empty", {}},
   };
@@ -69,7 +77,8 @@ TEST(NvramTool, PrintsVariablesWithNonTextBytesPercentEncoded) {
   variables.set("Lang", {'e', 'n'}, "8be4df61-93ca-11d2-aa0d-00e098032b8c");
   const ToolRun all = run(variables, {"-p"});
   EXPECT_EQ(all.status, 0);
-  EXPECT_EQ(all.out, "boot-args\t-v%25\ncsr-active-config\tg%00%00%00\n8BE4DF61-93CA-11D2-AA0D-00E098032B8C:Lang\ten\n");
+  EXPECT_EQ(all.out,
+            "boot-args\t-v%25\ncsr-active-config\tg%00%00%00\n8BE4DF61-93CA-11D2-AA0D-00E098032B8C:Lang\ten\n");
 
   EXPECT_EQ(run(variables, {"csr-active-config"}).out, "csr-active-config\tg%00%00%00\n");
   const ToolRun missing = run(variables, {"bootercfg"});

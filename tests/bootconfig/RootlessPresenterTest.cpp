@@ -56,7 +56,8 @@ std::string english(std::string_view key) {
 QLOSVersion version(const char* productVersion) {
   const std::string list = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>") +
                            "<key>ProductName</key><string>Mac OS X</string><key>ProductVersion</key><string>" +
-                           productVersion + "</string><key>ProductBuildVersion</key><string>1A1</string></dict></plist>";
+                           productVersion +
+                           "</string><key>ProductBuildVersion</key><string>1A1</string></dict></plist>";
   auto parsed = QLOSVersion::fromPropertyList(list);
   EXPECT_TRUE(parsed) << productVersion;
   return *parsed;
@@ -70,8 +71,15 @@ class Panes : public ::testing::Test {
   }
 
   QLRootlessPaneContext context(QLBootEnvironmentType environment = QLBootEnvironmentType::Normal) {
-    return QLRootlessPaneContext{*rootless_, bootloader_, environment, std::nullopt, &preferences_, {},
-                                 [this](QLTask task) { main_.push_back(std::move(task)); }, {}, {}};
+    return QLRootlessPaneContext{*rootless_,
+                                 bootloader_,
+                                 environment,
+                                 std::nullopt,
+                                 &preferences_,
+                                 {},
+                                 [this](QLTask task) { main_.push_back(std::move(task)); },
+                                 {},
+                                 {}};
   }
   void drainMain() {
     while (!main_.empty()) {
@@ -82,7 +90,8 @@ class Panes : public ::testing::Test {
   }
   std::string file(const std::string& name, const std::string& dictionary) {
     const std::string path = dir_ / name;
-    platform::writeFile(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\">" + dictionary + "</plist>");
+    platform::writeFile(path,
+                        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\">" + dictionary + "</plist>");
     return path;
   }
   void choose(QLMainAbstractRootlessPresenter& pane, const std::string& path) {
@@ -159,8 +168,8 @@ TEST_F(Panes, TheBaseSystemFlagNeedsMacOS1012OrLater) {
   const struct {
     std::optional<const char*> system;
     bool enabled;
-  } cases[] = {{"10.11", false}, {"10.11.6", false}, {"10.12", true}, {"10.15", true}, {"11.3", true},
-               {std::nullopt, true}};
+  } cases[] = {{"10.11", false}, {"10.11.6", false}, {"10.12", true},
+               {"10.15", true},  {"11.3", true},     {std::nullopt, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.system.value_or("unknown"));
     auto made = context();
@@ -212,8 +221,9 @@ TEST_F(Panes, AnUnrecognisedFileIsReportedAndTheChosenOneStays) {
   choose(sip, chameleon);
   choose(sip, file("empty.plist", "<dict/>"));
   ASSERT_EQ(view_.messages.size(), 1u);
-  EXPECT_EQ(view_.messages[0], (QLRootlessMessage{Form::alert, kQLMainAbstractVCAnErrorOccured,
-                                                  kQLMainAbstractRootlessVCUnsupportedBootloaderConfiguration, std::nullopt}));
+  EXPECT_EQ(view_.messages[0],
+            (QLRootlessMessage{Form::alert, kQLMainAbstractVCAnErrorOccured,
+                               kQLMainAbstractRootlessVCUnsupportedBootloaderConfiguration, std::nullopt}));
   EXPECT_EQ(view_.path, chameleon);
   EXPECT_EQ(view_.image, "QLUIChameleon");
   EXPECT_EQ(view_.progressStarts, view_.progressStops);
@@ -248,9 +258,9 @@ class MessageTable : public Panes, public ::testing::WithParamInterface<MessageC
 TEST_P(MessageTable, ShowsTheMessageOfEachSituation) {
   const MessageCase& c = GetParam();
   if (c.file != File::none) {
-    const std::string path =
-        c.file == File::chameleon ? file("Boot.plist", "<dict><key>Timeout</key><string>3</string></dict>")
-                                  : file("config.plist", "<dict><key>Boot</key><dict/></dict>");
+    const std::string path = c.file == File::chameleon
+                                 ? file("Boot.plist", "<dict><key>Timeout</key><string>3</string></dict>")
+                                 : file("config.plist", "<dict><key>Boot</key><dict/></dict>");
     ASSERT_TRUE(bootloader_.loadConfig(path));
     if (c.file == File::unsavable) std::filesystem::remove_all(dir_.path());
   }
@@ -298,23 +308,65 @@ using Env = QLBootEnvironmentType;
 INSTANTIATE_TEST_SUITE_P(
     Situations, MessageTable,
     ::testing::Values(
-        MessageCase{"SIP none", Pane::sip, Action::viaNVRAM, false, Env::Recovery, File::none, {},
+        MessageCase{"SIP none",
+                    Pane::sip,
+                    Action::viaNVRAM,
+                    false,
+                    Env::Recovery,
+                    File::none,
+                    {},
                     alertOf(kQLSIPConfigVCNewSIPConfigNotExist)},
-        MessageCase{"SIP normal", Pane::sip, Action::viaNVRAM, true, Env::Normal, File::none, {},
+        MessageCase{"SIP normal",
+                    Pane::sip,
+                    Action::viaNVRAM,
+                    true,
+                    Env::Normal,
+                    File::none,
+                    {},
                     alertOf(kQLSIPConfigVCApplySIPViaNVRAMUnsupported)},
         MessageCase{"SIP recovery", Pane::sip, Action::viaNVRAM, true, Env::Recovery, File::none, {}, std::nullopt},
         MessageCase{"SIP single", Pane::sip, Action::viaNVRAM, true, Env::SingleUser, File::none, {}, std::nullopt},
-        MessageCase{"SIP single rec", Pane::sip, Action::viaNVRAM, true, Env::SingleUserRecovery, File::none, {},
-                    std::nullopt},
-        MessageCase{"SIP file none", Pane::sip, Action::viaConfig, false, Env::Normal, File::clover, {},
+        MessageCase{
+            "SIP single rec", Pane::sip, Action::viaNVRAM, true, Env::SingleUserRecovery, File::none, {}, std::nullopt},
+        MessageCase{"SIP file none",
+                    Pane::sip,
+                    Action::viaConfig,
+                    false,
+                    Env::Normal,
+                    File::clover,
+                    {},
                     alertOf(kQLSIPConfigVCNewSIPConfigNotExist)},
-        MessageCase{"SIP saved", Pane::sip, Action::viaConfig, true, Env::Normal, File::clover, {},
+        MessageCase{"SIP saved",
+                    Pane::sip,
+                    Action::viaConfig,
+                    true,
+                    Env::Normal,
+                    File::clover,
+                    {},
                     messageOf(kQLSIPConfigVCNewSIPConfigSavedViaBootloaderConfig)},
-        MessageCase{"SIP chameleon", Pane::sip, Action::viaConfig, true, Env::Normal, File::chameleon, {},
+        MessageCase{"SIP chameleon",
+                    Pane::sip,
+                    Action::viaConfig,
+                    true,
+                    Env::Normal,
+                    File::chameleon,
+                    {},
                     messageOf(kQLSIPConfigVCNewSIPConfigSavedViaBootloaderConfig)},
-        MessageCase{"SIP unsaved", Pane::sip, Action::viaConfig, true, Env::Normal, File::unsavable, {},
+        MessageCase{"SIP unsaved",
+                    Pane::sip,
+                    Action::viaConfig,
+                    true,
+                    Env::Normal,
+                    File::unsavable,
+                    {},
                     alertOf(kQLSIPConfigVCNewSIPConfigFailedToSaveViaBootloaderConfig)},
-        MessageCase{"SIP no file", Pane::sip, Action::viaConfig, true, Env::Normal, File::none, {},
+        MessageCase{"SIP no file",
+                    Pane::sip,
+                    Action::viaConfig,
+                    true,
+                    Env::Normal,
+                    File::none,
+                    {},
                     alertOf(kQLSIPConfigVCNewSIPConfigFailedToSaveViaBootloaderConfig)},
         MessageCase{"booter none", Pane::booter, Action::viaNVRAM, false, Env::Normal, File::none, true,
                     alertOf(kQLBooterConfigVCNewBooterConfigNotExist)},
@@ -419,10 +471,11 @@ TEST_F(Panes, TheChosenFilesOwnWordIsShown) {
   sip.viewDidAppear();
   EXPECT_FALSE(view_.word);
 
-  const std::string openCore = file(
-      "config.plist", "<dict><key>Kernel</key><dict/><key>Misc</key><dict/><key>NVRAM</key><dict><key>Add</key><dict>"
-                      "<key>7C436110-AB2A-4BBB-A880-FE41995C9F82</key><dict><key>csr-active-config</key>"
-                      "<data>hwoAAA==</data></dict></dict></dict><key>PlatformInfo</key><dict/><key>UEFI</key><dict/></dict>");
+  const std::string openCore =
+      file("config.plist",
+           "<dict><key>Kernel</key><dict/><key>Misc</key><dict/><key>NVRAM</key><dict><key>Add</key><dict>"
+           "<key>7C436110-AB2A-4BBB-A880-FE41995C9F82</key><dict><key>csr-active-config</key>"
+           "<data>hwoAAA==</data></dict></dict></dict><key>PlatformInfo</key><dict/><key>UEFI</key><dict/></dict>");
   choose(sip, openCore);
   EXPECT_EQ(view_.image, "QLUIOpenCore");
   ASSERT_TRUE(view_.word);
@@ -442,8 +495,9 @@ TEST_F(Panes, TheChosenFilesOwnWordIsShown) {
   EXPECT_NE(test::slurp(kept).find("hwoAAA=="), std::string::npos) << kept;
 
   // Chameleon has no booter word.
-  choose(booter, file("Boot.plist", "<dict><key>Timeout</key><string>3</string><key>CsrActiveConfig</key>"
-                                    "<string>103</string></dict>"));
+  choose(booter, file("Boot.plist",
+                      "<dict><key>Timeout</key><string>3</string><key>CsrActiveConfig</key>"
+                      "<string>103</string></dict>"));
   EXPECT_EQ(booterView.word->text(), "Boot.plist: not supported by this bootloader");
   sip.viewDidAppear();
   EXPECT_EQ(view_.word->text(), "Boot.plist: 0x67 (103)");
@@ -453,10 +507,11 @@ TEST_F(Panes, TheChosenFilesOwnWordIsShown) {
 TEST_F(Panes, AFailedSaveSaysWhy) {
   QLSIPConfigPresenter sip(view_, context());
   sip.actionButtonRootlessFlag(0, true);
-  const std::string inTheWay = file(
-      "config.plist", "<dict><key>Kernel</key><dict/><key>Misc</key><dict/><key>NVRAM</key><dict><key>Add</key><dict>"
-                      "</dict><key>Delete</key><string>x</string></dict><key>PlatformInfo</key><dict/><key>UEFI</key>"
-                      "<dict/></dict>");
+  const std::string inTheWay =
+      file("config.plist",
+           "<dict><key>Kernel</key><dict/><key>Misc</key><dict/><key>NVRAM</key><dict><key>Add</key><dict>"
+           "</dict><key>Delete</key><string>x</string></dict><key>PlatformInfo</key><dict/><key>UEFI</key>"
+           "<dict/></dict>");
   const std::string before = test::slurp(inTheWay);
   choose(sip, inTheWay);
   sip.applyViaConfig();

@@ -21,7 +21,7 @@ using test::Outcome;
 using test::TempDir;
 
 std::uint32_t modeOf(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
@@ -58,9 +58,9 @@ TEST(Bramble, VerifyRepairVerifyOnTheSampleVolume) {
   EXPECT_TRUE(before.err.empty()) << before.err;
   const auto [items, attributes] = tally(before.out);
   EXPECT_LT(items, attributes);  // some items differ in more than one attribute
-  EXPECT_NE(before.out.find(std::to_string(items) + " items with " + std::to_string(attributes) +
-                            " mismatched attributes."),
-            std::string::npos)
+  EXPECT_NE(
+      before.out.find(std::to_string(items) + " items with " + std::to_string(attributes) + " mismatched attributes."),
+      std::string::npos)
       << lastLine(before.out);
 
   const Outcome repaired = bramble("repair --threads 2 '" + volume + "'");
@@ -76,7 +76,9 @@ TEST(Bramble, VerifyRepairVerifyOnTheSampleVolume) {
   EXPECT_EQ(after.status, 0) << after.out;
   EXPECT_NE(after.out.find(" 0 items with 0 mismatched attributes."), std::string::npos) << after.out;
   for (const auto& [path, mode] : {std::pair<const char*, std::uint32_t>{"/bin/ps", 04555},
-                                   {"/usr/bin/sudo", 04511}, {"/usr/bin/login", 04555}, {"/usr/bin/wall", 02555},
+                                   {"/usr/bin/sudo", 04511},
+                                   {"/usr/bin/login", 04555},
+                                   {"/usr/bin/wall", 02555},
                                    {"/private/tmp", 01777}})
     EXPECT_EQ(modeOf(volume + path), mode) << path;
 }
@@ -157,7 +159,8 @@ TEST(Bramble, RefusesBadInputWithOneLine) {
     EXPECT_EQ(run.status, 2) << arguments;
     EXPECT_EQ(run.err.rfind("bramble: ", 0), 0u) << arguments << ": " << run.err;
     EXPECT_NE(run.err.find(message), std::string::npos) << arguments << ": " << run.err;
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), lines == oneLine ? 1 : 2) << arguments << ": " << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), lines == oneLine ? 1 : 2)
+        << arguments << ": " << run.err;
     EXPECT_TRUE(run.out.empty()) << arguments;
   }
   const Outcome bare = bramble("");
@@ -169,8 +172,8 @@ TEST(Bramble, HelpAndVersion) {
   const Outcome version = bramble("--internal-version");
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, std::string(TARNIX_PROJECT_VERSION) + "\n");
-  for (const char* command : {"--help", "verify --help", "repair --help", "list-bom --help",
-                              "make-sample-volume --help", "volumes --help"}) {
+  for (const char* command :
+       {"--help", "verify --help", "repair --help", "list-bom --help", "make-sample-volume --help", "volumes --help"}) {
     const Outcome help = bramble(command);
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_NE(help.out.find("Usage: bramble"), std::string::npos) << command;

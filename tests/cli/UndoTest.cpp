@@ -1,7 +1,7 @@
 // Every change bramble makes, undone through the built bramble: the volume, the bootloader
 // file and the firmware variables end exactly as they were.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -36,14 +36,14 @@ bool isRoot() { return ::geteuid() == 0; }
 // journal made (the sample volume has no Library/Logs): what an undo must give back exactly.
 std::string listing(const std::string& root) {
   std::map<std::string, std::string> items;
-  for (auto it = std::filesystem::recursive_directory_iterator(root); it != std::filesystem::recursive_directory_iterator();
-       ++it) {
+  for (auto it = std::filesystem::recursive_directory_iterator(root);
+       it != std::filesystem::recursive_directory_iterator(); ++it) {
     const std::string path = it->path().string();
     if (path == root + "/Library/Logs") {
       it.disable_recursion_pending();
       continue;
     }
-    struct stat info{};
+    struct stat info {};
     ::lstat(path.c_str(), &info);
     std::ostringstream line;
     line << std::oct << (info.st_mode & 0177777) << std::dec << " " << info.st_uid << ":" << info.st_gid;
@@ -81,8 +81,8 @@ class Undo : public ::testing::Test {
     volume_ = dir_ / "Macintosh HD";
     platform::makeDirectories(dir_ / "efivars");
     // The system's journal, NVRAM and the home folder of this test, never the machine's.
-    environment_ = "TARNIX_SYSTEM_JOURNAL='" + dir_ / "journal" + "' EFIVARFS_PATH='" + dir_ / "efivars/" +
-                   "' HOME='" + dir_ / "home" + "' XDG_DATA_HOME='" + dir_ / "home/data" + "'";
+    environment_ = "TARNIX_SYSTEM_JOURNAL='" + dir_ / "journal" + "' EFIVARFS_PATH='" + dir_ / "efivars/" + "' HOME='" +
+                   dir_ / "home" + "' XDG_DATA_HOME='" + dir_ / "home/data" + "'";
   }
   Outcome run(const std::string& arguments) { return bramble(arguments, dir_.path(), environment_); }
   void makeVolume(std::size_t files = 60) {
@@ -177,7 +177,8 @@ TEST_F(Undo, ARepairKilledMidRunIsUndoneAsFarAsItWent) {
   for (const std::size_t lines : {2u, 500u, 2500u}) {
     std::set<std::string> earlier;  // runs of the rounds before, and their undos
     if (std::filesystem::exists(journalFolder))
-      for (const auto& entry : std::filesystem::directory_iterator(journalFolder)) earlier.insert(entry.path().string());
+      for (const auto& entry : std::filesystem::directory_iterator(journalFolder))
+        earlier.insert(entry.path().string());
     std::vector<std::string> words = {test::brambleBinary(), "repair", "--threads", "1", volume_};
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());
@@ -211,7 +212,8 @@ TEST_F(Undo, ARepairKilledMidRunIsUndoneAsFarAsItWent) {
     EXPECT_SAME_LISTING(listing(volume_), before) << "killed after " << lines << " journal lines";
   }
   std::size_t cutShort = 0;
-  for (const auto& recorded : jsonLines(run("journal --json " + quoted()).out)) cutShort += recorded["complete"] == false;
+  for (const auto& recorded : jsonLines(run("journal --json " + quoted()).out))
+    cutShort += recorded["complete"] == false;
   EXPECT_GE(cutShort, 1u) << "no kill came while a repair ran";
 }
 
@@ -242,7 +244,7 @@ TEST_F(Undo, AKextInstallWithAndWithoutBackupIsUndone) {
   EXPECT_TRUE(outcomes[1]["kept"].is_null() && outcomes[1]["backup"].is_null() && outcomes[1]["message"].is_null());
   EXPECT_EQ(outcomes[0]["run"], outcomes[1]["run"]);
   EXPECT_EQ(test::slurp(extensions + "FakeSMC.kext/Contents/MacOS/binary"), "new");
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(::stat((extensions + "FakeSMC.kext/Contents/MacOS/binary").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0755u);
   EXPECT_EQ(info.st_uid, 0u);
@@ -255,7 +257,7 @@ TEST_F(Undo, AKextInstallWithAndWithoutBackupIsUndone) {
   EXPECT_GE(kexts[0]["modified"].get<std::int64_t>(), kexts.back()["modified"].get<std::int64_t>()) << "newest first";
 
   const Outcome backedUp = run("kexts backup FakeSMC.kext Missing.kext --volume " + quoted() +
-                                " --folder Library/Extensions --to backups2 --json");
+                               " --folder Library/Extensions --to backups2 --json");
   EXPECT_EQ(backedUp.status, 1) << "Missing.kext is not installed";
   const auto backups = jsonLines(backedUp.out);
   ASSERT_EQ(backups.size(), 2u);
@@ -383,14 +385,21 @@ TEST_F(Undo, ARunFromAForgedVolumeNeverReachesOutsideIt) {
   const std::string run_ = "20261210T094500Z-abcdef";
   const std::string time = "\"time\":\"2026-12-10T09:45:00.000000Z\"";
   const std::string digest(32, 'a');
-  platform::writeFile(folder + "/" + run_ + ".jsonl",
-                      "{\"journal\":1,\"run\":\"" + run_ + "\"," + time + ",\"operation\":\"save-config\","
-                      "\"target\":\"\",\"tool\":\"forged\",\"uid\":0}\n"
-                      "{\"run\":\"" + run_ + "\"," + time + ",\"seq\":1,\"operation\":\"x\",\"kind\":\"file\","
-                      "\"path\":\"" + outside + "\",\"before\":\"" + digest + "\",\"after\":\"" +
-                          std::string(32, 'b') + "\",\"kept\":\"/etc/hostname\"}\n"
-                      "{\"run\":\"" + run_ + "\"," + time + ",\"seq\":2,\"operation\":\"x\",\"kind\":\"kext\","
-                      "\"path\":\"/etc/passwd\",\"before\":null,\"after\":\"" + digest + "\"}\n");
+  platform::writeFile(folder + "/" + run_ + ".jsonl", "{\"journal\":1,\"run\":\"" + run_ + "\"," + time +
+                                                          ",\"operation\":\"save-config\","
+                                                          "\"target\":\"\",\"tool\":\"forged\",\"uid\":0}\n"
+                                                          "{\"run\":\"" +
+                                                          run_ + "\"," + time +
+                                                          ",\"seq\":1,\"operation\":\"x\",\"kind\":\"file\","
+                                                          "\"path\":\"" +
+                                                          outside + "\",\"before\":\"" + digest + "\",\"after\":\"" +
+                                                          std::string(32, 'b') +
+                                                          "\",\"kept\":\"/etc/hostname\"}\n"
+                                                          "{\"run\":\"" +
+                                                          run_ + "\"," + time +
+                                                          ",\"seq\":2,\"operation\":\"x\",\"kind\":\"kext\","
+                                                          "\"path\":\"/etc/passwd\",\"before\":null,\"after\":\"" +
+                                                          digest + "\"}\n");
   const Outcome undone = run("undo --force " + quoted() + " " + run_);
   EXPECT_NE(undone.out.find("elsewhere: file " + outside), std::string::npos) << undone.out << undone.err;
   EXPECT_NE(undone.out.find("failed: kext /etc/passwd"), std::string::npos) << undone.out;
@@ -399,8 +408,8 @@ TEST_F(Undo, ARunFromAForgedVolumeNeverReachesOutsideIt) {
 
 TEST_F(Undo, EveryNewCommandExplainsItselfAndRefusesBadInput) {
   makeVolume();
-  for (const char* command : {"kexts --help", "caches --help", "sip --help", "booter --help", "journal --help",
-                              "undo --help"}) {
+  for (const char* command :
+       {"kexts --help", "caches --help", "sip --help", "booter --help", "journal --help", "undo --help"}) {
     const Outcome help = run(command);
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_EQ(help.out.rfind("Usage: bramble", 0), 0u) << command;

@@ -44,7 +44,7 @@ TEST_F(HelperManagerInstall, MapsTheAuthorizationOutcomes) {
       {126, QLXPCHelperManagerError::failedToAuthenticate},  // dialog dismissed
       {127, QLXPCHelperManagerError::failedToAuthenticate},  // not authorized
       {std::nullopt, QLXPCHelperManagerError::failedToAuthenticate},
-      {1, QLXPCHelperManagerError::failedToInstallHelper},  // the install step failed
+      {1, QLXPCHelperManagerError::failedToInstallHelper},              // the install step failed
       {0, QLXPCHelperManagerError::failedToEstablishHelperConnection},  // installed, but nothing listens
   };
   for (const auto& c : cases) {
@@ -72,7 +72,8 @@ TEST_F(HelperManagerInstall, AnInstalledHelperAsksForNoAuthorization) {
   QLXPCHelperManager manager(helper, &delegate, table, runner);
   manager.installAndConnect();
   EXPECT_TRUE(runner.calls().empty());
-  EXPECT_EQ(delegate.errors, std::vector<QLXPCHelperManagerError>{QLXPCHelperManagerError::failedToEstablishHelperConnection});
+  EXPECT_EQ(delegate.errors,
+            std::vector<QLXPCHelperManagerError>{QLXPCHelperManagerError::failedToEstablishHelperConnection});
 }
 
 TEST_F(HelperManagerInstall, ThePackagedHelperCountsAsInstalled) {
@@ -102,10 +103,12 @@ TEST_F(HelperManagerInstall, InstallsThroughPkexecAndConnects) {
   const std::string socket = table.installed(table.socketPath);
   platform::writeFile(pkexec, "#!/bin/sh\nPKEXEC_UID=4321 exec \"$@\"\n", 0755);
   platform::writeFile(systemctl,
-                      "#!/bin/sh\necho \"$@\" >> '" + (dir / "systemctl.calls") + "'\n"
-                      "if [ \"$1\" = enable ]; then mkdir -p '" + table.installed("/run") + "'; '" +
-                          table.helperBinary(helper.bundleIdentifier) + "' --listen '" + socket + "' > '" +
-                          (dir / "helper.log") + "' 2>&1 & echo $! > '" + (dir / "helper.pid") + "'; fi\nexit 0\n",
+                      "#!/bin/sh\necho \"$@\" >> '" + (dir / "systemctl.calls") +
+                          "'\n"
+                          "if [ \"$1\" = enable ]; then mkdir -p '" +
+                          table.installed("/run") + "'; '" + table.helperBinary(helper.bundleIdentifier) +
+                          "' --listen '" + socket + "' > '" + (dir / "helper.log") + "' 2>&1 & echo $! > '" +
+                          (dir / "helper.pid") + "'; fi\nexit 0\n",
                       0755);
   ::setenv("TARNIX_ROOT_PREFIX", table.rootPrefix.c_str(), 1);
   ::setenv("TARNIX_SYSTEMCTL", systemctl.c_str(), 1);
@@ -129,7 +132,8 @@ TEST_F(HelperManagerInstall, InstallsThroughPkexecAndConnects) {
   EXPECT_EQ(test::slurp(dir / "systemctl.calls"), "daemon-reload\nenable --now local.quillon.tarnix.helper.socket\n");
   // The unit written for a source build is the packaged one but for the helper's path.
   const std::string unit = test::slurp(table.serviceUnit(helper.bundleIdentifier));
-  EXPECT_NE(unit.find("ExecStart=" + table.helperToolsFolder + helper.bundleIdentifier + "\n"), std::string::npos) << unit;
+  EXPECT_NE(unit.find("ExecStart=" + table.helperToolsFolder + helper.bundleIdentifier + "\n"), std::string::npos)
+      << unit;
   EXPECT_EQ(unit.find("--owner-uid"), std::string::npos) << "nobody is served for having installed it";
   EXPECT_EQ(test::slurp(std::string(TARNIX_BINARY_DIR) + "/helper/data/local.quillon.tarnix.helper.service"),
             replacedOnce(unit, table.helperToolsFolder + helper.bundleIdentifier, platform::kInstalledBundledHelper));

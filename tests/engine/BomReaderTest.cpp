@@ -173,9 +173,12 @@ TEST(BomReader, RebuildsPathsFromNamesSeenSoFar) {
        {entry(1, 0, ".", 040755), entry(5, 9, "late", 040755), entry(9, 1, "Later", 040755), entry(6, 5, "x", 0100644)},
        {".", "/late", "./Later", "./Later/late/x"}},
       {"redefined id renames what follows",
-       {entry(1, 0, ".", 040755), entry(2, 1, "A", 040755), entry(3, 2, "f", 0100644), entry(2, 1, "B", 040755), entry(4, 2, "g", 0100644)},
+       {entry(1, 0, ".", 040755), entry(2, 1, "A", 040755), entry(3, 2, "f", 0100644), entry(2, 1, "B", 040755),
+        entry(4, 2, "g", 0100644)},
        {".", "./A", "./A/f", "./B", "./B/g"}},
-      {"several roots", {entry(1, 0, "a", 040755), entry(2, 0, "b", 040755), entry(3, 2, "c", 040755)}, {"a", "b", "b/c"}},
+      {"several roots",
+       {entry(1, 0, "a", 040755), entry(2, 0, "b", 040755), entry(3, 2, "c", 040755)},
+       {"a", "b", "b/c"}},
   };
   for (const auto& c : cases) {
     BomWriter writer;

@@ -12,8 +12,8 @@ namespace {
 
 // Paths of a system-like tree: folders a few levels deep with files in each.
 std::vector<BomRecord> systemTree(std::size_t count) {
-  std::vector<BomRecord> records = {{".", 040755, 0, 0}, {"./System", 040755, 0, 0},
-                                    {"./System/Library", 040755, 0, 0}};
+  std::vector<BomRecord> records = {
+      {".", 040755, 0, 0}, {"./System", 040755, 0, 0}, {"./System/Library", 040755, 0, 0}};
   for (std::size_t f = 0; records.size() < count; ++f) {
     const std::string folder = "./System/Library/Frameworks/Kit" + std::to_string(f) + ".framework";
     if (f == 0) records.push_back({"./System/Library/Frameworks", 040755, 0, 0});
@@ -76,8 +76,8 @@ TEST(BomWriter, RoundTripsThroughTheReaderAtEveryDepth) {
     std::uint32_t perLeaf;
     int depth;
   };
-  for (const Case c : {Case{3, 510, 1}, Case{0, 510, 1}, Case{5000, 510, 2}, Case{1021, 510, 2}, Case{60, 4, 3},
-                       Case{400, 3, 6}}) {
+  for (const Case c :
+       {Case{3, 510, 1}, Case{0, 510, 1}, Case{5000, 510, 2}, Case{1021, 510, 2}, Case{60, 4, 3}, Case{400, 3, 6}}) {
     SCOPED_TRACE(testing::Message() << c.entries << " entries, " << c.perLeaf << " per leaf");
     const auto records = systemTree(c.entries);
     const std::string store = write(records, c.perLeaf);
@@ -125,8 +125,8 @@ TEST(BomWriter, HeaderVariablesAndTreeHeaderHaveApplesShape) {
                       {1, "BomInfo"}, {2, "Paths"}, {4, "HLIndex"}, {6, "VIndex"}, {9, "Size64"}}));
 
   const std::string tree = store.substr(layout.offset(2), layout.length(2));
-  EXPECT_EQ(tree, "tree" + be32String(1) + be32String(kFirstLeaf) + be32String(4096) + be32String(20) +
-                      std::string(1, '\0'));
+  EXPECT_EQ(tree,
+            "tree" + be32String(1) + be32String(kFirstLeaf) + be32String(4096) + be32String(20) + std::string(1, '\0'));
 }
 
 TEST(BomWriter, RecordsCarryNameParentAndTypedAttributes) {
@@ -164,7 +164,8 @@ TEST(BomWriter, AddPathRefusesWhatItCannotPlace) {
   BomWriter writer;
   ASSERT_TRUE(writer.addPath(".", 040755, 0, 0));
   ASSERT_TRUE(writer.addPath("./a", 040755, 0, 0));
-  for (const char* bad : {"", ".", "./a", "./missing/x", "./a/", "./a//b"}) EXPECT_FALSE(writer.addPath(bad, 0100644, 0, 0)) << bad;
+  for (const char* bad : {"", ".", "./a", "./missing/x", "./a/", "./a//b"})
+    EXPECT_FALSE(writer.addPath(bad, 0100644, 0, 0)) << bad;
   EXPECT_EQ(writer.size(), 2u);
   // Ids continue after those given by hand.
   BomWriter::Entry byHand;

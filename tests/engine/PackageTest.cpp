@@ -24,8 +24,10 @@ TEST(QLPackage, ReadsReceipts) {
   EXPECT_EQ(xml->groups(), (std::vector<std::string>{"x", kGroupA}));
   EXPECT_EQ(xml->bomPathString(), "/V/System/Library/Receipts/com.apple.pkg.Essentials.bom");
   EXPECT_TRUE(QLStandardPackage::fromPackage(*xml));
-  EXPECT_TRUE(QLStandardPackage::fromPackage(*QLPackage::fromBytes(test::receiptPlist("b", {kGroupB, kGroupA}, true), "b.plist")));
-  EXPECT_FALSE(QLStandardPackage::fromPackage(*QLPackage::fromBytes(test::receiptPlist("c", {"other"}, true), "c.plist")));
+  EXPECT_TRUE(QLStandardPackage::fromPackage(
+      *QLPackage::fromBytes(test::receiptPlist("b", {kGroupB, kGroupA}, true), "b.plist")));
+  EXPECT_FALSE(
+      QLStandardPackage::fromPackage(*QLPackage::fromBytes(test::receiptPlist("c", {"other"}, true), "c.plist")));
 
   const char* broken[] = {
       "not a plist",
@@ -97,8 +99,11 @@ class PackageManagerTest : public ::testing::Test {
 };
 
 TEST_F(PackageManagerTest, MergesReceiptsAndReportsProgress) {
-  const std::vector<BomItem> first = {{".", 040755}, {"./usr", 040755}, {"./usr/bin", 040755},
-                                      {"./usr/bin/true", 0100755}, {"./usr/bin/missing", 0100755}};
+  const std::vector<BomItem> first = {{".", 040755},
+                                      {"./usr", 040755},
+                                      {"./usr/bin", 040755},
+                                      {"./usr/bin/true", 0100755},
+                                      {"./usr/bin/missing", 0100755}};
   const std::vector<BomItem> second = {{".", 040755, 7}, {"./usr", 040755, 7}, {"./System", 040755, 7}};
   test::writeReceipt(dir.path(), "first", "com.apple.pkg.First", {kGroupA}, first, true);
   test::writeReceipt(dir.path(), "sub dir %/second", "com.apple.pkg.Second", {kGroupB}, second);
@@ -125,12 +130,13 @@ TEST_F(PackageManagerTest, MergesReceiptsAndReportsProgress) {
   std::vector<std::string> paths;
   for (std::size_t i = 0; i < resources->size(); ++i) paths.push_back((*resources)[i].path());
   std::sort(paths.begin(), paths.end());
-  EXPECT_EQ(paths, (std::vector<std::string>{dir.path(), dir / "System", dir / "usr", dir / "usr/bin",
-                                             dir / "usr/bin/true"}));
+  EXPECT_EQ(paths,
+            (std::vector<std::string>{dir.path(), dir / "System", dir / "usr", dir / "usr/bin", dir / "usr/bin/true"}));
   // Name order: "first" comes before "sub dir %", so its prescription wins.
   std::vector<std::string> identifiers;
   for (const auto& package : order) identifiers.push_back(package.identifier());
-  EXPECT_EQ(identifiers, (std::vector<std::string>{"com.apple.pkg.Broken", "com.apple.pkg.First", "com.apple.pkg.Second"}));
+  EXPECT_EQ(identifiers,
+            (std::vector<std::string>{"com.apple.pkg.Broken", "com.apple.pkg.First", "com.apple.pkg.Second"}));
   for (std::size_t i = 0; i < resources->size(); ++i) {
     if ((*resources)[i].path() == dir / "usr") {
       EXPECT_EQ((*resources)[i].uid(), 0);

@@ -32,7 +32,9 @@ class RepairJobTest : public ::testing::Test {
     ASSERT_EQ(platform::makeDirectories(dir / "usr/bin"), 0);
     ASSERT_EQ(platform::writeFile(dir / "usr/bin/tool", "", 0600), 0);
     test::writeReceipt(dir.path(), "base", "com.apple.pkg.Base", {test::kGroupA},
-                       {{".", 040755, uid, gid}, {"./usr", 040755, uid, gid}, {"./usr/bin", 040755, uid, gid},
+                       {{".", 040755, uid, gid},
+                        {"./usr", 040755, uid, gid},
+                        {"./usr/bin", 040755, uid, gid},
                         {"./usr/bin/tool", 0100755, uid, gid}});
     ASSERT_EQ(platform::setModeNoFollow(dir.path(), 0755), 0);
     volume = QLOSVolume::initWithMountPoint(dir.path());
@@ -85,14 +87,10 @@ TEST_F(RepairJobTest, MapsPhaseProgressToOnePercentage) {
     double expected;
   };
   const Step steps[] = {
-      {[&] { job.willGetPackages(*volume); }, 0},
-      {[&] { job.willParsePackages({}); }, 10},
-      {[&] { job.didParsePackage(package, 1, 3); }, 20},
-      {[&] { job.didParsePackage(package, 2, 3); }, 30},
-      {[&] { job.willCreateResources(); }, 40},
-      {[&] { job.didCreateResource(1, 3); }, 56.67},
-      {[&] { job.didVerifyResource(2, 3); }, 96.67},
-      {[&] { job.didRepairResource(1, 3); }, 93.33},
+      {[&] { job.willGetPackages(*volume); }, 0},        {[&] { job.willParsePackages({}); }, 10},
+      {[&] { job.didParsePackage(package, 1, 3); }, 20}, {[&] { job.didParsePackage(package, 2, 3); }, 30},
+      {[&] { job.willCreateResources(); }, 40},          {[&] { job.didCreateResource(1, 3); }, 56.67},
+      {[&] { job.didVerifyResource(2, 3); }, 96.67},     {[&] { job.didRepairResource(1, 3); }, 93.33},
   };
   for (const auto& step : steps) {
     step.call();
@@ -111,15 +109,15 @@ TEST_F(RepairJobTest, ThrottlesNotificationsToTheInterval) {
   RZBramble job(QLRepairPermissionsJobType::verifyPermissions, *volume, &phases, 1, false, 1.0);
   std::uint64_t now = 5'000'000'000;
   job.setClock([&] { return now; });
-  job.setProgress(1);                 // the first value is always notified
+  job.setProgress(1);  // the first value is always notified
   now += 400'000'000;
-  job.setProgress(2);                 // within a second: stored, not notified
+  job.setProgress(2);  // within a second: stored, not notified
   now += 600'000'000;
-  job.setProgress(3);                 // exactly one second: still not more than the interval
+  job.setProgress(3);  // exactly one second: still not more than the interval
   now += 1;
   job.setProgress(4);
   now += 10;
-  job.setProgress(100);               // even the final value is dropped when too close
+  job.setProgress(100);  // even the final value is dropped when too close
   EXPECT_EQ(phases.notified, (std::vector<double>{1, 4}));
   EXPECT_EQ(job.progress(), 100);
 }
@@ -127,8 +125,8 @@ TEST_F(RepairJobTest, ThrottlesNotificationsToTheInterval) {
 TEST_F(RepairJobTest, ChoosesItsThreadCount) {
   const long processors = platform::onlineProcessorCount();
   const std::tuple<std::int64_t, bool, long> cases[] = {
-      {1, false, 1}, {processors, false, processors}, {0, false, processors}, {-3, false, processors},
-      {processors + 1, false, processors}, {1, true, processors}};
+      {1, false, 1},           {processors, false, processors},     {0, false, processors},
+      {-3, false, processors}, {processors + 1, false, processors}, {1, true, processors}};
   for (const auto& [requested, useAll, expected] : cases) {
     RZBramble job(QLRepairPermissionsJobType::verifyPermissions, *volume, nullptr, requested, useAll, 1.0);
     EXPECT_EQ(job.numThreads(), expected) << requested << " " << useAll;

@@ -72,8 +72,8 @@ TEST(QLFileSystemResource, ChecksOnlyTheItemItsPathNames) {
   ASSERT_EQ(platform::writeFile(dir / "Name", ""), 0);
   Items items(platform::linuxVolumeTrees(), dir.path());
   const std::pair<const char*, bool> cases[] = {
-      {"./Name", true},  {"/Name", false},   {"xName", false},   {"./a/../Name", false},
-      {"./a//b", false}, {"./a/./b", false}, {"./a/b/", false},  {"./a/b", true},
+      {"./Name", true},  {"/Name", false},   {"xName", false},  {"./a/../Name", false},
+      {"./a//b", false}, {"./a/./b", false}, {"./a/b/", false}, {"./a/b", true},
   };
   for (const auto& [bomPath, made] : cases) {
     const auto resource = items.make(bomPath, 040755);
@@ -95,7 +95,8 @@ TEST(QLFileSystemResource, VerifiesInOrderWithoutTouchingTheDisk) {
   const auto results = items.make("./bad", 0100644)->verify();
   ASSERT_EQ(results.size(), 3u);
   const std::tuple<Mismatch, std::int64_t, std::int64_t> expected[] = {
-      {Mismatch::ownerIDMismatched, 501, 0}, {Mismatch::groupIDMismatched, 20, 0},
+      {Mismatch::ownerIDMismatched, 501, 0},
+      {Mismatch::groupIDMismatched, 20, 0},
       {Mismatch::posixPermissionsMismatched, 600, 644}};
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(results[i].attributeMismatchedType(), std::get<0>(expected[i]));
@@ -170,7 +171,7 @@ TEST(QLFileSystemResource, RepairOnDiskKeepsSetUidAndLeavesLinkTargetsAlone) {
   const auto ps = items.make("./ps", 0104555);
   ASSERT_TRUE(ps);
   for (const auto& result : ps->repair(*items.tree)) EXPECT_EQ(result.attributeStatus(), Status::fixed);
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(lstat((dir / "ps").c_str(), &info), 0);
   EXPECT_EQ(info.st_uid, 0u);
   EXPECT_EQ(info.st_mode & 07777, 04555u);
@@ -236,7 +237,8 @@ TEST(QLFileSystemResourceManager, RunsChunksAndCountsEveryItem) {
   const auto verified = manager.verify();
   EXPECT_EQ(verified.size(), 5u);
   ASSERT_EQ(delegate.seen.size(), 10u);
-  for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(delegate.seen[i], std::make_pair(std::int64_t(i + 1), std::int64_t{10}));
+  for (std::size_t i = 0; i < 10; ++i)
+    EXPECT_EQ(delegate.seen[i], std::make_pair(std::int64_t(i + 1), std::int64_t{10}));
 
   delegate.seen.clear();
   const auto repaired = manager.repair();

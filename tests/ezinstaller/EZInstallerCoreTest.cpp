@@ -32,8 +32,9 @@ namespace {
 // An information list whose built-in table has `version` (none when null) and an extra key
 // that must travel with it.
 platform::Plist informationList(const QString& version, bool withTable = true) {
-  QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-                   "<key>CFBundleIdentifier</key><string>local.quillon.tarnix.ezinstaller</string>";
+  QByteArray xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+      "<key>CFBundleIdentifier</key><string>local.quillon.tarnix.ezinstaller</string>";
   if (withTable) {
     xml += "<key>QLDefaultSmartTable</key><dict><key>Comment</key><string>carried along</string>";
     if (!version.isNull()) xml += "<key>Version</key><string>" + version.toUtf8() + "</string>";
@@ -93,9 +94,9 @@ class EZInstallerCoreTest : public QObject {
     QTest::newRow("local not a property list")
         << QByteArray("not a plist") << "1" << std::optional(QLSmartTableManagerError::failedToFindLocalTableVersion)
         << false;
-    QTest::newRow("built-in without version") << smartTable("1", {}) << QString()
-                                              << std::optional(QLSmartTableManagerError::failedToFindInternalTableVersion)
-                                              << false;
+    QTest::newRow("built-in without version")
+        << smartTable("1", {}) << QString() << std::optional(QLSmartTableManagerError::failedToFindInternalTableVersion)
+        << false;
   }
   void allocateKeepsOrReplacesTheLocalTable() {
     QFETCH(QByteArray, local);
@@ -137,14 +138,14 @@ class EZInstallerCoreTest : public QObject {
   void loadTakesOnlyAWholeTable_data() {
     QTest::addColumn<QByteArray>("file");  // empty: no file
     QTest::addColumn<int>("entries");
-    QTest::newRow("contents and version") << smartTable("5", {{"A.kext", "/Library/Extensions/"},
-                                                              {"B.kext", "/System/Library/Extensions/"}})
-                                          << 2;
+    QTest::newRow("contents and version")
+        << smartTable("5", {{"A.kext", "/Library/Extensions/"}, {"B.kext", "/System/Library/Extensions/"}}) << 2;
     QTest::newRow("contents without version") << smartTable(QString(), {{"A.kext", "/Library/Extensions/"}}) << 0;
     QTest::newRow("version without contents") << smartTable("5", {}, false) << 0;
     QTest::newRow("a value that is no string")
-        << QByteArray("<plist version=\"1.0\"><dict><key>Version</key><string>5</string><key>Contents</key>"
-                      "<dict><key>A.kext</key><integer>3</integer></dict></dict></plist>")
+        << QByteArray(
+               "<plist version=\"1.0\"><dict><key>Version</key><string>5</string><key>Contents</key>"
+               "<dict><key>A.kext</key><integer>3</integer></dict></dict></plist>")
         << 0;
     QTest::newRow("not a property list") << QByteArray("garbage") << 0;
     QTest::newRow("no file") << QByteArray() << 0;
@@ -225,8 +226,8 @@ class EZInstallerCoreTest : public QObject {
     QVERIFY(makeMacVolume(mac) && makeMacVolume(other) && makeMacVolume(recovery, true));
     QVERIFY(QDir().mkpath(plain));
     auto target = [](const QString& root, std::optional<QString> stored) {
-      const auto volume = resolveTargetVolume(stored ? std::optional(stored->toStdString()) : std::nullopt,
-                                              root.toStdString());
+      const auto volume =
+          resolveTargetVolume(stored ? std::optional(stored->toStdString()) : std::nullopt, root.toStdString());
       return volume ? QString::fromStdString(volume->mountPoint) : QString();
     };
     QCOMPARE(target(mac, other), mac);
@@ -261,7 +262,8 @@ class EZInstallerCoreTest : public QObject {
   void nobodyListeningMeansTheFilesWereNotTaken() {
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home_.path() + "/elsewhere"));
     QDir().mkpath(home_.path() + "/elsewhere");
-    QFile::setPermissions(home_.path() + "/elsewhere", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(home_.path() + "/elsewhere",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY(!QLInstanceChannel::forward({"/a.kext"}, 300));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home_.path()));
   }
@@ -301,10 +303,9 @@ class EZInstallerCoreTest : public QObject {
              QLUserNotificationCenter::Delivery::desktop);
     serviceThread.quit();
     serviceThread.wait();
-    QCOMPARE(service->received,
-             (QStringList{"Tarnix EZInstaller", "Tarnix EZInstaller - Finished",
-                          "Dropped: 2 Installed: 1 Failed: 0\nInstalled A&amp;B.kext &lt;x&gt;.kext",
-                          "local.quillon.tarnix.ezinstaller"}));
+    QCOMPARE(service->received, (QStringList{"Tarnix EZInstaller", "Tarnix EZInstaller - Finished",
+                                             "Dropped: 2 Installed: 1 Failed: 0\nInstalled A&amp;B.kext &lt;x&gt;.kext",
+                                             "local.quillon.tarnix.ezinstaller"}));
     QDBusConnection::disconnectFromBus("service");
     QDBusConnection::disconnectFromBus("client");
     bus.kill();
@@ -312,8 +313,8 @@ class EZInstallerCoreTest : public QObject {
   }
 
   void withoutABusTheNotificationStillReports() {
-    QDBusConnection nowhere = QDBusConnection::connectToBus(QStringLiteral("unix:path=") + home_.path() + "/no-bus",
-                                                            "nowhere");
+    QDBusConnection nowhere =
+        QDBusConnection::connectToBus(QStringLiteral("unix:path=") + home_.path() + "/no-bus", "nowhere");
     QVERIFY(!nowhere.isConnected());
     QList<QLUserNotification> seen;
     QLUserNotificationCenter center;

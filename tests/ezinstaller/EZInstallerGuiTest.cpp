@@ -79,7 +79,8 @@ class ScriptedProxy final : public QLXPCTarnixHelperProtocol {
     record("repair " + QString::fromStdString(volume.mountPoint));
     if (!inner) return reply({});
     inner->repairDiskPermissionsOnTargetVolume(
-        std::move(volume), [this, reply = std::move(reply)](std::vector<QLRepairPermissionsRepresentableResult> results) {
+        std::move(volume),
+        [this, reply = std::move(reply)](std::vector<QLRepairPermissionsRepresentableResult> results) {
           repairResults = results.size();
           reply(std::move(results));
         });
@@ -239,7 +240,8 @@ class EZInstallerGuiTest : public QObject {
     const auto outcome = run(proxy, QLKernelExtensionFolder::SystemLibraryExtensions,
                              {kexts_ + "/A.kext", kexts_ + "/B.kext", kexts_ + "/C.kext", kexts_ + "/A.kext"});
     QCOMPARE(proxy.requests().first(), QStringLiteral("install SLE A.kext B.kext C.kext"));
-    QCOMPARE(outcome.title, QStringLiteral("Tarnix EZInstaller - ") + QLLocalizedString("kQLMainEZInstallerVCFinished"));
+    QCOMPARE(outcome.title,
+             QStringLiteral("Tarnix EZInstaller - ") + QLLocalizedString("kQLMainEZInstallerVCFinished"));
     QCOMPARE(outcome.subtitle, QStringLiteral("Dropped: 3 Installed: 1 Failed: 2"));
     QCOMPARE(outcome.informativeText, QLLocalizedString("kQLMainEZInstallerVCFailed") + "B.kext C.kext");
     // Without a notification service the same summary shows in a window, and the
@@ -270,14 +272,14 @@ class EZInstallerGuiTest : public QObject {
 
   void cancellingTheAskDialogSkipsOnlyThatKext() {
     ScriptedProxy proxy;
-    ModalAnswerer answerer({{"A.kext", "/Library/Extensions/"}, {"B.kext", "cancel"},
-                            {"C.kext", "/System/Library/Extensions/"}});
+    ModalAnswerer answerer(
+        {{"A.kext", "/Library/Extensions/"}, {"B.kext", "cancel"}, {"C.kext", "/System/Library/Extensions/"}});
     const auto outcome = run(proxy, QLKernelExtensionFolder::AskMeEveryTime,
                              {kexts_ + "/A.kext", kexts_ + "/B.kext", kexts_ + "/C.kext"});
     const QString ask = QLLocalizedString("kQLMainEZInstallerVCSelectInstallationFolderForKext");
     QCOMPARE(answerer.asked, (QStringList{ask + "A.kext", ask + "B.kext", ask + "C.kext"}));
-    QCOMPARE(proxy.requests(), (QStringList{"install LE A.kext", "install SLE C.kext", "repair " + volume_,
-                                            "caches " + volume_}));
+    QCOMPARE(proxy.requests(),
+             (QStringList{"install LE A.kext", "install SLE C.kext", "repair " + volume_, "caches " + volume_}));
     QCOMPARE(outcome.subtitle, QStringLiteral("Dropped: 3 Installed: 2 Failed: 0"));
   }
 
@@ -292,7 +294,8 @@ class EZInstallerGuiTest : public QObject {
     QTest::addColumn<QByteArray>("table");
     QTest::newRow("unreadable") << QByteArray("not a property list");
     QTest::newRow("empty") << smartTable("9999", {});
-    QTest::newRow("contents without version") << smartTable(QString(), {{"AppleHDA.kext", "/System/Library/Extensions/"}});
+    QTest::newRow("contents without version")
+        << smartTable(QString(), {{"AppleHDA.kext", "/System/Library/Extensions/"}});
   }
   void anEmptyOrUnreadableSmartTableSendsEveryKextToLibraryExtensions() {
     QFETCH(QByteArray, table);

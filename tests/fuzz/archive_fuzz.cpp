@@ -1,6 +1,6 @@
 // The helper connection's decoders on arbitrary frame bodies: the bounds checks that come before
-// parsing (binary, and XML as volumes' files are), the message envelope, every selector's arguments through the helper's stub, the
-// context message and every reply type.
+// parsing (binary, and XML as volumes' files are), the message envelope, every selector's arguments through the
+// helper's stub, the context message and every reply type.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -25,13 +25,20 @@ class Sink final : public QLXPCTarnixHelperProtocol, public QLXPCHelperContextPr
   void uninstall(QLReply<bool> r) override { r(true); }
   void getVersion(QLReply<std::string> r) override { r("1"); }
   void repairWithFolder(std::string, QLOSVolume, QLReply<bool> r) override { r(true); }
-  void repairDiskPermissionsOnTargetVolume(QLOSVolume, QLReply<std::vector<QLRepairPermissionsRepresentableResult>> r) override { r({}); }
+  void repairDiskPermissionsOnTargetVolume(QLOSVolume,
+                                           QLReply<std::vector<QLRepairPermissionsRepresentableResult>> r) override {
+    r({});
+  }
   void rebuildCachesOnTargetVolume(QLOSVolume, QLReply<bool> r) override { r(true); }
   void test2(QLReply<std::int64_t> r) override { r(2); }
   void installWithKernelExtensions(std::vector<QLKernelExtension> k, std::string, QLOSVolume,
-                                   QLReply<std::vector<QLKernelExtension>> r) override { r(std::move(k)); }
+                                   QLReply<std::vector<QLKernelExtension>> r) override {
+    r(std::move(k));
+  }
   void backupWithKernelExtensions(std::vector<QLKernelExtension> k, std::string, QLOSVolume, std::string,
-                                  QLReply<std::vector<QLKernelExtension>> r) override { r(std::move(k)); }
+                                  QLReply<std::vector<QLKernelExtension>> r) override {
+    r(std::move(k));
+  }
   void changeMaximumThreadsNumber(std::int64_t, QLReply<bool> r) override { r(true); }
   void installBrambleFromSourcePath(std::string, std::string, QLReply<bool> r) override { r(true); }
   void uninstallBrambleFromPath(std::string, QLReply<bool> r) override { r(true); }

@@ -48,12 +48,14 @@ int main(int argc, char** argv) {
   for (const auto& [name, body] : seeds) std::ofstream(folder + "/" + name + ".bplist", std::ios::binary) << body;
   // XML as a volume's files hold it: every kind of markup the check skips, and nesting.
   const std::pair<std::string, std::string> xmlSeeds[] = {
-      {"info", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-               "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\"><dict><!-- a <key> -->"
-               "<key>CFBundleVersion</key><string><![CDATA[1.0<>]]></string><key>n</key><integer>3</integer>"
-               "<key>a</key><array><true/><data>AAE=</data><real>1.5</real></array></dict></plist>\n"},
-      {"nested", "<!DOCTYPE x [ <!ENTITY a \"]>\"> ]><plist><array><array a=\">\"><array><string/></array>"
-                 "</array></array></plist>"},
+      {"info",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+       "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\"><dict><!-- a <key> -->"
+       "<key>CFBundleVersion</key><string><![CDATA[1.0<>]]></string><key>n</key><integer>3</integer>"
+       "<key>a</key><array><true/><data>AAE=</data><real>1.5</real></array></dict></plist>\n"},
+      {"nested",
+       "<!DOCTYPE x [ <!ENTITY a \"]>\"> ]><plist><array><array a=\">\"><array><string/></array>"
+       "</array></array></plist>"},
   };
   for (const auto& [name, body] : xmlSeeds) std::ofstream(folder + "/" + name + ".plist", std::ios::binary) << body;
   return 0;

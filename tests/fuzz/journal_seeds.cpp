@@ -8,8 +8,8 @@
 int main(int argc, char** argv) {
   using namespace tarnix;
   if (argc < 2) return 2;
-  const QLJournalHeader run{"20261210T094500Z-3f9a1c", "2026-12-10T09:45:00.000000Z", "install-kexts", "/mnt/mac",
-                            "seeds", 0, {}};
+  const QLJournalHeader run{
+      "20261210T094500Z-3f9a1c", "2026-12-10T09:45:00.000000Z", "install-kexts", "/mnt/mac", "seeds", 0, {}};
   const std::string digest(32, 'a');
   const QLJournalChange changes[] = {
       {QLJournalKind::owner, "/usr/bin/sudo", std::int64_t{501}, std::int64_t{0}, {}, {}},

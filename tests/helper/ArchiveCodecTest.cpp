@@ -43,11 +43,11 @@ TEST(ArchiveCodec, EveryWireObjectSurvivesTheWire) {
   ASSERT_TRUE(results);
   ASSERT_EQ(results->size(), 2u);
   const auto& back = (*results)[1];
-  EXPECT_EQ(std::tie(back.identifier, back.fileSystemResourcePath, back.attributeMismatchedTypeString,
-                     back.currentAttribute, back.correctAttribute, back.newAttribute, back.attributeStatusString),
-            std::tie(result.identifier, result.fileSystemResourcePath, result.attributeMismatchedTypeString,
-                     result.currentAttribute, result.correctAttribute, result.newAttribute,
-                     result.attributeStatusString));
+  EXPECT_EQ(
+      std::tie(back.identifier, back.fileSystemResourcePath, back.attributeMismatchedTypeString, back.currentAttribute,
+               back.correctAttribute, back.newAttribute, back.attributeStatusString),
+      std::tie(result.identifier, result.fileSystemResourcePath, result.attributeMismatchedTypeString,
+               result.currentAttribute, result.correctAttribute, result.newAttribute, result.attributeStatusString));
 
   auto context = roundTrip(QLXPCHelperContext::initWith("Progress", 0.25));
   ASSERT_TRUE(context);
@@ -62,8 +62,8 @@ TEST(ArchiveCodec, EveryWireObjectSurvivesTheWire) {
   ASSERT_TRUE(empty);  // an empty reply is an empty array, not nothing
   EXPECT_TRUE(empty->empty());
 
-  for (std::int64_t number : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{1234567890}, std::int64_t{9999999999},
-                              INT64_MIN, INT64_MAX})
+  for (std::int64_t number :
+       {std::int64_t{0}, std::int64_t{-1}, std::int64_t{1234567890}, std::int64_t{9999999999}, INT64_MIN, INT64_MAX})
     EXPECT_EQ(roundTrip(number), number);
 }
 
@@ -78,8 +78,8 @@ std::string object(const std::string& className, const std::string& keys) {
 }
 std::string plist(const std::string& body) { return "<plist version=\"1.0\">" + body + "</plist>"; }
 
-const std::string kVersion = object("QLOSVersion",
-                                    "<key>kVersion</key><string>10.13</string><key>kBuildVersion</key><string>17A</string>");
+const std::string kVersion =
+    object("QLOSVersion", "<key>kVersion</key><string>10.13</string><key>kBuildVersion</key><string>17A</string>");
 
 TEST(ArchiveCodec, RefusesWrongClassesAndMissingKeys) {
   struct Case {
@@ -88,25 +88,33 @@ TEST(ArchiveCodec, RefusesWrongClassesAndMissingKeys) {
     bool accepted;
   };
   const Case volumes[] = {
-      {"complete", plist(object("QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" + kVersion)),
-       true},
-      {"integers may be absent", plist(object("QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" +
-                                                                object("QLOSVersion", "<key>kVersion</key><string>1</string>"
-                                                                                      "<key>kBuildVersion</key><string>b</string>"))),
+      {"complete",
+       plist(object("QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" + kVersion)), true},
+      {"integers may be absent",
+       plist(object("QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" +
+                                      object("QLOSVersion",
+                                             "<key>kVersion</key><string>1</string>"
+                                             "<key>kBuildVersion</key><string>b</string>"))),
        true},
       {"another class", plist(object("QLOSVersion", "<key>kMountPoint</key><string>/V</string>")), false},
-      {"a prefixed class name", plist(object("Tarnix.QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" + kVersion)), false},
+      {"a prefixed class name",
+       plist(object("Tarnix.QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" + kVersion)),
+       false},
       {"no version", plist(object("QLOSVolume", "<key>kMountPoint</key><string>/V</string>")), false},
       {"version of a wrong class",
        plist(object("QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" +
-                                      object("QLKernelExtension", ""))), false},
+                                      object("QLKernelExtension", ""))),
+       false},
       {"mount point not a string",
-       plist(object("QLOSVolume", "<key>kMountPoint</key><integer>1</integer><key>kOSVersion</key>" + kVersion)), false},
+       plist(object("QLOSVolume", "<key>kMountPoint</key><integer>1</integer><key>kOSVersion</key>" + kVersion)),
+       false},
       {"integer of a wrong type",
        plist(object("QLOSVolume", "<key>kMountPoint</key><string>/V</string><key>kOSVersion</key>" +
-                                      object("QLOSVersion", "<key>kMajorVersion</key><string>10</string>"
-                                                            "<key>kVersion</key><string>1</string>"
-                                                            "<key>kBuildVersion</key><string>b</string>"))), false},
+                                      object("QLOSVersion",
+                                             "<key>kMajorVersion</key><string>10</string>"
+                                             "<key>kVersion</key><string>1</string>"
+                                             "<key>kBuildVersion</key><string>b</string>"))),
+       false},
       {"a bare string", plist("<string>/V</string>"), false},
   };
   for (const auto& c : volumes) {
@@ -116,7 +124,8 @@ TEST(ArchiveCodec, RefusesWrongClassesAndMissingKeys) {
   }
 
   const std::string url = object("NSURL", "<key>NS.string</key><string>file:///a/Foo.kext</string>");
-  EXPECT_TRUE(archive::decode<QLKernelExtension>(parse(plist(object("QLKernelExtension", "<key>url</key>" + url))).get()));
+  EXPECT_TRUE(
+      archive::decode<QLKernelExtension>(parse(plist(object("QLKernelExtension", "<key>url</key>" + url))).get()));
   EXPECT_FALSE(archive::decode<QLKernelExtension>(
       parse(plist(object("QLKernelExtension", "<key>url</key><string>file:///a/Foo.kext</string>"))).get()));
   EXPECT_FALSE(archive::decode<QLKernelExtension>(
@@ -126,7 +135,8 @@ TEST(ArchiveCodec, RefusesWrongClassesAndMissingKeys) {
   // An array allows its element class only.
   EXPECT_FALSE(archive::decode<std::vector<QLKernelExtension>>(
       parse(plist("<array>" + object("QLKernelExtension", "<key>url</key>" + url) + kVersion + "</array>")).get()));
-  EXPECT_FALSE(archive::decode<QLXPCHelperContext>(parse(plist(object("QLXPCHelperContext", "<key>kProgress</key><real>1</real>"))).get()));
+  EXPECT_FALSE(archive::decode<QLXPCHelperContext>(
+      parse(plist(object("QLXPCHelperContext", "<key>kProgress</key><real>1</real>"))).get()));
 }
 
 TEST(WireMessage, RefusesMalformedBodies) {
@@ -135,8 +145,8 @@ TEST(WireMessage, RefusesMalformedBodies) {
   ASSERT_TRUE(decode(good));
   EXPECT_FALSE(decode(good.substr(0, good.size() / 2)));
   EXPECT_FALSE(decode("not a property list at all"));
-  EXPECT_FALSE(decode(platform::toXml(platform::parsePropertyList(
-      plist("<dict><key>kind</key><string>call</string></dict>")).get())));
+  EXPECT_FALSE(decode(
+      platform::toXml(platform::parsePropertyList(plist("<dict><key>kind</key><string>call</string></dict>")).get())));
   EXPECT_FALSE(decode(wire::encodeMessage(wire::Kind::call, 0, "test:", wire::pack())));  // id 0
   EXPECT_FALSE(decode(wire::encodeMessage(wire::Kind::oneway, 0, "", wire::pack())));     // no selector
 }
@@ -166,9 +176,9 @@ TEST(WireMessage, BoundsWhatAFrameMayGrowTo) {
   std::vector<QLKernelExtension> kexts;
   for (int i = 0; i < 2000; ++i)
     kexts.push_back(QLKernelExtension::fromPath("/src/Kexts/K" + std::to_string(i) + ".kext"));
-  const auto install = wire::encodeMessage(wire::Kind::call, 3,
-                                           "installWithKernelExtensions:toDestinationFolder:onTargetVolume:reply:",
-                                           wire::pack(kexts, std::string("/Library/Extensions/"), sampleVolume()));
+  const auto install =
+      wire::encodeMessage(wire::Kind::call, 3, "installWithKernelExtensions:toDestinationFolder:onTargetVolume:reply:",
+                          wire::pack(kexts, std::string("/Library/Extensions/"), sampleVolume()));
   EXPECT_TRUE(wire::decodeMessage(install, wire::kMaxRequestFrame));
 
   for (const auto& [name, body, limit, reason] :
@@ -256,8 +266,9 @@ TEST(QLXPCTarnixHelperStub, InvokesOnlyWellFormedCalls) {
   QLXPCTarnixHelperStub stub(helper);
   std::vector<bool> replies;
   auto dispatch = [&](wire::Kind kind, const char* selector, Plist arguments) {
-    auto message = wire::decodeMessage(wire::encodeMessage(kind, kind == wire::Kind::oneway ? 0 : 3, selector,
-                                                           std::move(arguments)), wire::kMaxRequestFrame);
+    auto message = wire::decodeMessage(
+        wire::encodeMessage(kind, kind == wire::Kind::oneway ? 0 : 3, selector, std::move(arguments)),
+        wire::kMaxRequestFrame);
     return message && stub.dispatch(*message, std::make_shared<RecordingReply>(replies));
   };
   EXPECT_TRUE(dispatch(wire::Kind::call, "test:", wire::pack()));
@@ -266,12 +277,13 @@ TEST(QLXPCTarnixHelperStub, InvokesOnlyWellFormedCalls) {
                        wire::pack(std::string("/Library/Extensions/"), sampleVolume())));
 
   EXPECT_FALSE(dispatch(wire::Kind::call, "format:", wire::pack()));
-  EXPECT_FALSE(dispatch(wire::Kind::call, "terminate", wire::pack()));    // one-way only
-  EXPECT_FALSE(dispatch(wire::Kind::oneway, "test:", wire::pack()));      // needs a reply
+  EXPECT_FALSE(dispatch(wire::Kind::call, "terminate", wire::pack()));  // one-way only
+  EXPECT_FALSE(dispatch(wire::Kind::oneway, "test:", wire::pack()));    // needs a reply
   EXPECT_FALSE(dispatch(wire::Kind::call, "test:", wire::pack(std::int64_t{1})));
   EXPECT_FALSE(dispatch(wire::Kind::call, "repairWithFolder:onTargetVolume:reply:",
                         wire::pack(std::string("/Library/Extensions/"), sampleVolume().osVersion)));
-  EXPECT_EQ(helper.calls, (std::vector<std::string>{"test", "terminate", "repairWithFolder /Library/Extensions/ /Volumes/Mac HD"}));
+  EXPECT_EQ(helper.calls,
+            (std::vector<std::string>{"test", "terminate", "repairWithFolder /Library/Extensions/ /Volumes/Mac HD"}));
   EXPECT_EQ(replies.size(), 2u);
 }
 

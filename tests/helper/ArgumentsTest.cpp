@@ -95,10 +95,8 @@ TEST(PeerPolicy, WhomADaemonServesAndTrusts) {
     bool allowed;
     bool trusted;
   } cases[] = {
-      {0, 0, true, true},        {0, 1000, true, false},       {0, 65534, true, false},
-      {0, std::nullopt, false, false},
-      {1000, 1000, true, true},  {1000, 0, true, true},        {1000, 1001, false, false},
-      {1000, std::nullopt, false, false},
+      {0, 0, true, true},       {0, 1000, true, false}, {0, 65534, true, false},    {0, std::nullopt, false, false},
+      {1000, 1000, true, true}, {1000, 0, true, true},  {1000, 1001, false, false}, {1000, std::nullopt, false, false},
   };
   for (const auto& [daemon, peer, allowed, trusted] : cases) {
     const QLHelperPeerPolicy policy(daemon);

@@ -22,7 +22,7 @@ using test::TestUser;
 std::string listing(const std::string& root) {
   std::string text;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-    struct stat info{};
+    struct stat info {};
     if (::lstat(entry.path().c_str(), &info) != 0) continue;
     text += entry.path().string() + " " + std::to_string(info.st_uid) + ":" + std::to_string(info.st_gid) + " " +
             std::to_string(info.st_mode) + "\n";
@@ -31,7 +31,7 @@ std::string listing(const std::string& root) {
 }
 
 struct stat statOf(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   ::lstat(path.c_str(), &info);
   return info;
 }
@@ -54,7 +54,8 @@ class HelperAuthorization : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(cli::makeSampleVolume({volume->mountPoint() + "/macOS", 60}, summary, error)) << error;
     // The macOS volume is the mount itself.
-    ASSERT_TRUE(test::runQuietly({"/bin/sh", "-c", "cd '" + volume->mountPoint() + "' && mv macOS/* . && rmdir macOS"}));
+    ASSERT_TRUE(
+        test::runQuietly({"/bin/sh", "-c", "cd '" + volume->mountPoint() + "' && mv macOS/* . && rmdir macOS"}));
     platform::makeDirectories(volume->mountPoint() + "/Library/Extensions");
 
     kexts = dir / "kexts";

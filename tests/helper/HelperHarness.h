@@ -134,8 +134,8 @@ class HelperDaemon {
     }
     // In a sanitizer build, what the daemon's sanitizer found fails the test that ran it.
     const std::string text = log();
-    for (const char* report : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "WARNING: ThreadSanitizer",
-                               "runtime error:"})
+    for (const char* report :
+         {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "WARNING: ThreadSanitizer", "runtime error:"})
       if (text.find(report) != std::string::npos) ADD_FAILURE() << "the helper reported:\n" << text;
   }
   HelperDaemon(const HelperDaemon&) = delete;

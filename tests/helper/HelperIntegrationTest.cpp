@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <optional>
@@ -67,7 +67,8 @@ class HelperIntegration : public ::testing::Test {
 TEST_F(HelperIntegration, ConnectsAndAnswersTheLivenessCalls) {
   Client client(daemon);
   ASSERT_TRUE(client.connected);
-  EXPECT_EQ(client.delegate.notifications, std::vector<std::string>{QLXPCHelperManagerNotification::didConnectToHelper});
+  EXPECT_EQ(client.delegate.notifications,
+            std::vector<std::string>{QLXPCHelperManagerNotification::didConnectToHelper});
   Awaited<std::int64_t> test2;
   client.proxy().test2(test2.reply());
   EXPECT_EQ(test2.get(), 9999999999);
@@ -192,7 +193,7 @@ TEST_F(HelperIntegration, RepairsAKextFolderWithoutFollowingLinks) {
     client.proxy().repairWithFolder(c.folder, c.volume, reply.reply());
     EXPECT_EQ(reply.get(), c.expected) << c.folder;
   }
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(::stat((folder + "/Foo.kext/Contents/Info.plist").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0755u);
   ASSERT_EQ(::stat(outside.c_str(), &info), 0);
@@ -226,7 +227,7 @@ TEST_F(HelperIntegration, InstallsAndBacksUpKexts) {
   ASSERT_TRUE(failed);
   EXPECT_EQ(failed->size(), isRoot() ? 0u : 2u);  // 0:0 needs root
   EXPECT_FALSE(platform::pathExists(extensions + "FakeSMC.kext/Old"));
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(::lstat((extensions + "FakeSMC.kext/Contents/MacOS/binary").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0755u);
   if (isRoot()) {
@@ -284,7 +285,7 @@ TEST_F(HelperIntegration, InstallsAndRemovesTheCommandLineTool) {
   client.proxy().installBrambleFromSourcePath(packaged, "/usr/local/bin/Bramble", install.reply());
   EXPECT_EQ(install.get(), isRoot());
   EXPECT_TRUE(platform::pathExists(installed));
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(::stat(installed.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0755u);
   EXPECT_TRUE(test::waitFor([&] { return daemon.calls("killall").find("Bramble\n--\n") != std::string::npos; }));
@@ -329,8 +330,8 @@ TEST_F(HelperIntegration, BadFramesCloseOnlyTheirConnection) {
       {"not a property list", wire::frame("this is not a binary property list")},
       {"truncated body", good.substr(0, good.size() - 5) + std::string(5, '\0')},
       {"unknown selector", frameOf("formatDisk:", wire::pack())},
-      {"wrong class", frameOf("rebuildCachesOnTargetVolume:reply:",
-                               wire::pack(QLOSVersion::fromArchive(10, 13, 0, "10.13", "17A")))},
+      {"wrong class",
+       frameOf("rebuildCachesOnTargetVolume:reply:", wire::pack(QLOSVersion::fromArchive(10, 13, 0, "10.13", "17A")))},
       {"reply to nothing", wire::frame(wire::encodeMessage(wire::Kind::reply, 9, "", wire::pack(true)))},
   };
   for (const auto& [name, bytes] : cases) {
@@ -399,7 +400,8 @@ TEST_F(HelperIntegration, TerminateEndsTheDaemonWithoutAReply) {
   client.proxy().terminate();
   EXPECT_EQ(daemon.waitForExit(), 0);
   // The client learns of it as a broken connection, once.
-  EXPECT_TRUE(test::waitFor([&] { return client.delegate.locked([&] { return client.delegate.errors.size() == 1; }); }));
+  EXPECT_TRUE(
+      test::waitFor([&] { return client.delegate.locked([&] { return client.delegate.errors.size() == 1; }); }));
   EXPECT_EQ(client.delegate.errors.front(), QLXPCHelperManagerError::failedToEstablishHelperConnection);
 }
 

@@ -13,10 +13,10 @@
 #include "TestSupport.h"
 #include "ZipSupport.h"
 #include "helper/QLHelperAuthorization.h"
-#include "operations/QLHelperOperations.h"
-#include "operations/QLToolArchive.h"
 #include "helper/protocol/QLWireCalls.h"
 #include "helper/protocol/QLWireMessage.h"
+#include "operations/QLHelperOperations.h"
+#include "operations/QLToolArchive.h"
 #include "platform/Files.h"
 
 namespace tarnix {
@@ -44,9 +44,8 @@ TEST(HelperAuthorization, AsksPolkitForTheActionOfEachOperation) {
   EXPECT_TRUE(authorize(trusted, QLHelperAction::writeNvram, ask));
   EXPECT_TRUE(asked.empty()) << "root and the daemon's own user are not asked about";
 
-  const std::pair<PolkitAnswer, bool> answers[] = {{PolkitAnswer::authorized, true},
-                                                   {PolkitAnswer::notAuthorized, false},
-                                                   {PolkitAnswer::unavailable, false}};
+  const std::pair<PolkitAnswer, bool> answers[] = {
+      {PolkitAnswer::authorized, true}, {PolkitAnswer::notAuthorized, false}, {PolkitAnswer::unavailable, false}};
   for (const auto& [given, expected] : answers) {
     auto other = caller(false);
     answer = given;
@@ -106,12 +105,14 @@ TEST(HelperRefusal, TravelsBesideTheReplysValue) {
       QLXPCHelperRefusal::untrustedVolume(platform::VolumeRefusal::runningSystem),
   };
   for (const auto& refusal : refusals) {
-    const auto decoded = wire::decodeMessage(wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(false), refusal), wire::kMaxReplyFrame);
+    const auto decoded = wire::decodeMessage(wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(false), refusal),
+                                             wire::kMaxReplyFrame);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->refusal, std::optional<QLXPCHelperRefusal>(refusal));
     EXPECT_EQ(wire::unpack<bool>(decoded->arguments), std::optional<std::tuple<bool>>(false));
   }
-  const auto plain = wire::decodeMessage(wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(true)), wire::kMaxReplyFrame);
+  const auto plain =
+      wire::decodeMessage(wire::encodeMessage(wire::Kind::reply, 7, "", wire::pack(true)), wire::kMaxReplyFrame);
   ASSERT_TRUE(plain);
   EXPECT_FALSE(plain->refusal);
   // Only a reply carries one; a malformed one reads as none.
@@ -148,7 +149,8 @@ class ToolSource : public ::testing::Test {
 
 TEST_F(ToolSource, ThePackagedCopyOnlyWhenNobodyElseCouldHaveWrittenIt) {
   platform::writeFile(table.bundledTool, "packaged", 0755);
-  EXPECT_EQ(QLHelperOperations::toolFromSource(table.bundledTool, table, nullptr), std::optional<std::string>("packaged"));
+  EXPECT_EQ(QLHelperOperations::toolFromSource(table.bundledTool, table, nullptr),
+            std::optional<std::string>("packaged"));
   ::chmod(table.bundledTool.c_str(), 0775);
   EXPECT_FALSE(QLHelperOperations::toolFromSource(table.bundledTool, table, nullptr));
   const std::string elsewhere = dir / "Other";

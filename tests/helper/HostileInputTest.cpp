@@ -11,7 +11,6 @@
 #include <iostream>
 #include <sstream>
 #include <thread>
-#include <sstream>
 
 #include "BinaryPlist.h"
 #include "HelperHarness.h"
@@ -125,7 +124,8 @@ TEST_F(HostileInput, StalledConnectionsOfOneUserLockOutNobody) {
         const auto start = std::chrono::steady_clock::now();
         int closed = 0;
         for (auto& client : stalled) closed += client->readUntilClosed(30000).has_value();
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         const std::string line = std::to_string(closed) + " " + std::to_string(took.count()) + "\n";
         (void)!::write(report, line.data(), line.size());
       },
@@ -152,8 +152,8 @@ TEST_F(HostileInput, StalledConnectionsOfOneUserLockOutNobody) {
   EXPECT_EQ(closed, 64);
   EXPECT_LT(closing, 15000);
   EXPECT_TRUE(daemon.logContains("that user has too many connections"));
-  std::cout << "root's test: answered in " << took << " ms beside 64 stalled connections of one user; all "
-            << closed << " closed within " << closing << " ms\n";
+  std::cout << "root's test: answered in " << took << " ms beside 64 stalled connections of one user; all " << closed
+            << " closed within " << closing << " ms\n";
 }
 
 TEST_F(HostileInput, SilentAndStalledConnectionsEndButAQuietClientStays) {
@@ -219,8 +219,8 @@ TEST_F(HostileInput, AClientThatAsksForPartsAndReadsNothingHoldsNothingUp) {
   const auto volume = QLOSVolume::initWithMountPoint(path);
   ASSERT_TRUE(volume);
   const auto repairFrame = [&](std::uint64_t id, bool parts) {
-    return wire::frame(wire::encodeMessage(wire::Kind::call, id, "repairDiskPermissionsOnTargetVolume:reply:",
-                                           wire::pack(*volume), std::nullopt, parts));
+    return wire::frame(wire::encodeMessage(
+        wire::Kind::call, id, "repairDiskPermissionsOnTargetVolume:reply:", wire::pack(*volume), std::nullopt, parts));
   };
 
   RawClient flood(daemon.socket());
@@ -303,8 +303,8 @@ TEST_F(HostileInput, PipelinedRepairsKeepThreadsAndMemoryBounded) {
   if (!test::kSanitized) {
     EXPECT_LT(grown, 100 * 1024) << "kB";
   }
-  std::cout << "300 pipelined repairs: " << repaired << " run, the rest refused at once; at most "
-            << mostThreads.load() << " threads (bound " << bound << "), peak memory +" << grown << " kB\n";
+  std::cout << "300 pipelined repairs: " << repaired << " run, the rest refused at once; at most " << mostThreads.load()
+            << " threads (bound " << bound << "), peak memory +" << grown << " kB\n";
 }
 
 }  // namespace

@@ -14,10 +14,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <utility>
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "TestSupport.h"
@@ -222,7 +222,8 @@ class PolkitSystem {
     ::chmod(dir_.path().c_str(), 0755);
     const std::string socket = dir_ / "system_bus_socket";
     address_ = "unix:path=" + socket;
-    platform::writeFile(dir_ / "bus.conf", R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+    platform::writeFile(dir_ / "bus.conf",
+                        R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>system</type>
@@ -252,7 +253,8 @@ class PolkitSystem {
   if (subject.user == ")" + noUser + R"(") return polkit.Result.NO;
   return polkit.Result.NOT_HANDLED;
 });
-)", 0644) != 0)
+)",
+                            0644) != 0)
       return;
     bus_ = Child({"/usr/bin/dbus-daemon", "--config-file=" + (dir_ / "bus.conf"), "--nofork"}, {"PATH=/usr/bin:/bin"},
                  dir_ / "bus.log");

@@ -91,8 +91,8 @@ int run(int argc, char** argv) {
         volumeAt(argv[2]), [&](std::vector<QLRepairPermissionsRepresentableResult> results) {
           const std::string refusal = refusalText();
           std::lock_guard lock(delegate.mutex);
-          delegate.answer = std::to_string(results.size()) + " " + refusal + " progress=" +
-                            std::to_string(delegate.contexts);
+          delegate.answer =
+              std::to_string(results.size()) + " " + refusal + " progress=" + std::to_string(delegate.contexts);
           delegate.changed.notify_all();
         });
   } else if (command == "repair-folder" && argc == 4) {

@@ -28,8 +28,8 @@ Results sampleResults(std::size_t count) {
   Results results;
   for (std::size_t i = 0; i < count; ++i)
     results.emplace_back("id-" + std::to_string(i), "/System/Library/F" + std::to_string(i) + ".framework/Versions/A",
-                         i % 2 ? "Owner ID Mismatched" : "POSIX Permissions Mismatched",
-                         static_cast<std::int64_t>(i), 755, 4755, i % 3 ? "Fixed" : "Failed");
+                         i % 2 ? "Owner ID Mismatched" : "POSIX Permissions Mismatched", static_cast<std::int64_t>(i),
+                         755, 4755, i % 3 ? "Fixed" : "Failed");
   return results;
 }
 
@@ -39,14 +39,15 @@ Results sampleResults(std::size_t count) {
 TEST(WireResults, LibplistReadsBackWhatTheWriterWrote) {
   Results edges{
       {"", "", "Group ID Mismatched", 0, -1, std::numeric_limits<std::int64_t>::min(), "Verified"},
-      {"x", "/Volumes/Mac HD/Système/Bibliothèque/日本語/🎉 party.kext", "Owner ID Mismatched", 255, 256, 65536, "Fixed"},
+      {"x", "/Volumes/Mac HD/Système/Bibliothèque/日本語/🎉 party.kext", "Owner ID Mismatched", 255, 256, 65536,
+       "Fixed"},
       {std::string(300, 'a'), "/p", "Owner ID Mismatched", 0xFFFFFFFFll, 0x100000000ll,
        std::numeric_limits<std::int64_t>::max(), "Failed"},
   };
-  for (const auto& [name, results] : {std::pair{"none", Results{}}, std::pair{"edges", edges},
-                                      std::pair{"one-byte references", sampleResults(20)},
-                                      std::pair{"two-byte references", sampleResults(1000)},
-                                      std::pair{"four-byte references", sampleResults(12000)}}) {
+  for (const auto& [name, results] :
+       {std::pair{"none", Results{}}, std::pair{"edges", edges}, std::pair{"one-byte references", sampleResults(20)},
+        std::pair{"two-byte references", sampleResults(1000)},
+        std::pair{"four-byte references", sampleResults(12000)}}) {
     for (const auto kind : {wire::Kind::reply, wire::Kind::part}) {
       const auto body = wire::encodeResultsMessage(kind, 42, results);
       const auto reference = wire::encodeMessage(kind, 42, "", wire::pack(results));
@@ -67,7 +68,7 @@ TEST(WireResults, LibplistReadsBackWhatTheWriterWrote) {
 // A path is bytes: one that is not UTF-8 comes back byte for byte.
 TEST(WireResults, KeepsPathsThatAreNotUtf8) {
   for (const std::string& path : {std::string("/bad/\xff\xfe"), std::string("/over/\xc0\xaf"),
-                                 std::string("/cut/\xe6\x97"), std::string("/surrogate/\xed\xa0\x80")}) {
+                                  std::string("/cut/\xe6\x97"), std::string("/surrogate/\xed\xa0\x80")}) {
     const Results results{{"i", path, "Owner ID Mismatched", 1, 2, 3, "Fixed"}};
     auto message = wire::decodeMessage(wire::encodeResultsMessage(wire::Kind::reply, 1, results), wire::kMaxReplyFrame);
     ASSERT_TRUE(message);
@@ -83,8 +84,8 @@ TEST(WireMessage, CarriesPartsAndTheAskForThem) {
       wire::encodeMessage(wire::Kind::call, 3, "test:", wire::pack(), std::nullopt, true), wire::kMaxRequestFrame);
   ASSERT_TRUE(asking);
   EXPECT_TRUE(asking->acceptsParts);
-  const auto plain = wire::decodeMessage(wire::encodeMessage(wire::Kind::call, 3, "test:", wire::pack()),
-                                         wire::kMaxRequestFrame);
+  const auto plain =
+      wire::decodeMessage(wire::encodeMessage(wire::Kind::call, 3, "test:", wire::pack()), wire::kMaxRequestFrame);
   ASSERT_TRUE(plain);
   EXPECT_FALSE(plain->acceptsParts);
   // A part needs an id like a reply.

@@ -14,7 +14,9 @@ using test::TempDir;
 
 QLJournalPlace placeIn(const TempDir& dir) { return {dir.path(), "/journal", dir / "journal", true}; }
 
-QLJournalHeader header(const char* operation = "install-kexts") { return {{}, {}, operation, "/mnt/mac", "test", 0, {}}; }
+QLJournalHeader header(const char* operation = "install-kexts") {
+  return {{}, {}, operation, "/mnt/mac", "test", 0, {}};
+}
 
 // One change of every kind, with names that are hard to write down: a line feed, a byte that is
 // not UTF-8, a quote.
@@ -26,9 +28,18 @@ std::vector<QLJournalChange> everyKind() {
       {QLJournalKind::kext, "/Library/Extensions/FakeSMC.kext", std::string(32, 'a'), std::string(32, 'b'),
        "1-FakeSMC.kext", "/root/backups/20261210_094500/FakeSMC.kext"},
       {QLJournalKind::kext, "/Library/Extensions/Lilu.kext", {}, std::string(32, 'c'), {}, {}},
-      {QLJournalKind::file, "/boot/efi/EFI/CLOVER/config.plist", std::string(32, 'd'), std::string(32, 'e'),
-       "/boot/efi/EFI/CLOVER/config-2026_12_10_09_45_00.plist", {}},
-      {QLJournalKind::nvram, "7c436110-ab2a-4bbb-a880-fe41995c9f82:csr-active-config", {}, std::string("67000000"), {}, {}},
+      {QLJournalKind::file,
+       "/boot/efi/EFI/CLOVER/config.plist",
+       std::string(32, 'd'),
+       std::string(32, 'e'),
+       "/boot/efi/EFI/CLOVER/config-2026_12_10_09_45_00.plist",
+       {}},
+      {QLJournalKind::nvram,
+       "7c436110-ab2a-4bbb-a880-fe41995c9f82:csr-active-config",
+       {},
+       std::string("67000000"),
+       {},
+       {}},
       {QLJournalKind::backup, "/Library/Extensions/FakeSMC.kext", {}, {}, {}, "/home/u/Kexts/x/FakeSMC.kext"},
   };
 }
@@ -120,12 +131,15 @@ TEST(Journal, ARunCutShortAnywhereReadsBackWhatItCovers) {
 
 TEST(Journal, ForgedLinesAreRefusedOneByOne) {
   const std::string run = "\"run\":\"20261210T094500Z-3f9a1c\",\"time\":\"2026-12-10T09:45:00.000000Z\"";
-  const auto record = [&](const std::string& rest) { return "{" + run + ",\"seq\":1,\"operation\":\"x\"," + rest + "}"; };
+  const auto record = [&](const std::string& rest) {
+    return "{" + run + ",\"seq\":1,\"operation\":\"x\"," + rest + "}";
+  };
   const std::pair<const char*, std::string> cases[] = {
       {"not JSON", "hello"},
       {"a list", "[1,2]"},
       {"nested object", record("\"kind\":\"owner\",\"path\":\"/a\",\"before\":{\"a\":1},\"after\":0")},
-      {"deep nesting", record("\"kind\":\"owner\",\"path\":\"/a\",\"before\":" + std::string(5000, '[') + ",\"after\":0")},
+      {"deep nesting",
+       record("\"kind\":\"owner\",\"path\":\"/a\",\"before\":" + std::string(5000, '[') + ",\"after\":0")},
       {"unknown kind", record("\"kind\":\"chmod\",\"path\":\"/a\",\"before\":1,\"after\":0")},
       {"relative path", record("\"kind\":\"owner\",\"path\":\"a/b\",\"before\":1,\"after\":0")},
       {"path with ..", record("\"kind\":\"owner\",\"path\":\"/a/../../etc\",\"before\":1,\"after\":0")},
@@ -139,18 +153,20 @@ TEST(Journal, ForgedLinesAreRefusedOneByOne) {
       {"kept with a slash", record("\"kind\":\"kext\",\"path\":\"/L/A.kext\",\"before\":null,\"after\":\"" +
                                    std::string(32, 'a') + "\",\"kept\":\"a/b\"")},
       {"fingerprint not hex", record("\"kind\":\"kext\",\"path\":\"/L/A.kext\",\"before\":null,\"after\":\"zz\"")},
-      {"variable without GUID", record("\"kind\":\"nvram\",\"path\":\"csr-active-config\",\"before\":null,\"after\":\"00\"")},
+      {"variable without GUID",
+       record("\"kind\":\"nvram\",\"path\":\"csr-active-config\",\"before\":null,\"after\":\"00\"")},
       {"variable name with slash", record("\"kind\":\"nvram\",\"path\":\"7c436110-ab2a-4bbb-a880-fe41995c9f82:../x\","
                                           "\"before\":null,\"after\":\"00\"")},
       {"bad hex companion", record("\"kind\":\"owner\",\"path\":\"/a\",\"pathHex\":\"2f6\",\"before\":1,\"after\":0")},
-      {"bad run id", "{\"run\":\"../../x\",\"time\":\"2026-12-10T09:45:00Z\",\"seq\":1,\"kind\":\"owner\","
-                     "\"path\":\"/a\",\"before\":1,\"after\":0}"},
-      {"header of another version", "{\"journal\":2," + run + ",\"operation\":\"x\",\"target\":\"\",\"tool\":\"\",\"uid\":0}"},
-      {"too long", record("\"kind\":\"owner\",\"path\":\"/" + std::string(kQLJournalMaxLine, 'a') +
-                          "\",\"before\":1,\"after\":0")},
+      {"bad run id",
+       "{\"run\":\"../../x\",\"time\":\"2026-12-10T09:45:00Z\",\"seq\":1,\"kind\":\"owner\","
+       "\"path\":\"/a\",\"before\":1,\"after\":0}"},
+      {"header of another version",
+       "{\"journal\":2," + run + ",\"operation\":\"x\",\"target\":\"\",\"tool\":\"\",\"uid\":0}"},
+      {"too long",
+       record("\"kind\":\"owner\",\"path\":\"/" + std::string(kQLJournalMaxLine, 'a') + "\",\"before\":1,\"after\":0")},
   };
-  for (const auto& [name, line] : cases)
-    EXPECT_EQ(parseJournalLine(line).type, QLJournalLine::Type::invalid) << name;
+  for (const auto& [name, line] : cases) EXPECT_EQ(parseJournalLine(line).type, QLJournalLine::Type::invalid) << name;
   EXPECT_EQ(parseJournalLine(record("\"kind\":\"owner\",\"path\":\"/a\",\"before\":1,\"after\":0")).type,
             QLJournalLine::Type::record);
 }
@@ -207,8 +223,12 @@ TEST(Journal, WorkersRecordAtOnceWithoutLosingALine) {
     for (int t = 0; t < kThreads; ++t)
       workers.emplace_back([&run, t] {
         for (int i = 0; i < kEach; ++i)
-          run.record({QLJournalKind::mode, "/w" + std::to_string(t) + "/" + std::to_string(i), std::string("644"),
-                      std::string("755"), {}, {}});
+          run.record({QLJournalKind::mode,
+                      "/w" + std::to_string(t) + "/" + std::to_string(i),
+                      std::string("644"),
+                      std::string("755"),
+                      {},
+                      {}});
       });
     for (auto& worker : workers) worker.join();
     id = run.id();

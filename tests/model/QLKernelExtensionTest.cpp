@@ -40,8 +40,10 @@ TEST(QLKernelExtension, VersionTakesTheFirstPresentCandidate) {
       {"only bundle version", "<key>CFBundleVersion</key><string>1234</string>", nullptr, "1234"},
       {"info short before list bundle version", "<key>CFBundleShortVersionString</key><string>2.0</string>",
        "<key>CFBundleVersion</key><string>99</string>", "2.0"},
-      {"non-string is absent", "<key>CFBundleShortVersionString</key><integer>3</integer>"
-                               "<key>CFBundleVersion</key><string>7</string>", nullptr, "7"},
+      {"non-string is absent",
+       "<key>CFBundleShortVersionString</key><integer>3</integer>"
+       "<key>CFBundleVersion</key><string>7</string>",
+       nullptr, "7"},
       {"nothing", nullptr, nullptr, std::nullopt},
   };
   for (const auto& c : cases) {

@@ -16,8 +16,11 @@ using test::TempDir;
 
 std::string versionPlist(const std::string& version, const std::string& build) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
-         "<key>ProductVersion</key><string>" + version + "</string>"
-         "<key>ProductBuildVersion</key><string>" + build + "</string></dict></plist>";
+         "<key>ProductVersion</key><string>" +
+         version +
+         "</string>"
+         "<key>ProductBuildVersion</key><string>" +
+         build + "</string></dict></plist>";
 }
 
 // A folder shaped like a volume root with the given SystemVersion.plist.
@@ -33,12 +36,18 @@ TEST(QLOSVersion, ReadsEveryRealSystemVersion) {
     const char* build;
   };
   const Case cases[] = {
-      {"SystemVersion-10.4.11-8S2167.plist", 10, 4, 11, "8S2167"}, {"SystemVersion-10.5-9M2809.plist", 10, 5, 0, "9M2809"},
-      {"SystemVersion-10.6.8-10K549.plist", 10, 6, 8, "10K549"},   {"SystemVersion-10.7.2-11C63.plist", 10, 7, 2, "11C63"},
-      {"SystemVersion-10.8.3-12D75.plist", 10, 8, 3, "12D75"},     {"SystemVersion-10.9-13A557.plist", 10, 9, 0, "13A557"},
-      {"SystemVersion-10.10-14A382.plist", 10, 10, 0, "14A382"},   {"SystemVersion-10.11-15A278.plist", 10, 11, 0, "15A278"},
-      {"SystemVersion-10.12.2-16C58.plist", 10, 12, 2, "16C58"},   {"SystemVersion-10.13-17A315g.plist", 10, 13, 0, "17A315g"},
-      {"SystemVersion-10.14-18A336d.plist", 10, 14, 0, "18A336d"}, {"SystemVersion-10.15-19A547.plist", 10, 15, 0, "19A547"},
+      {"SystemVersion-10.4.11-8S2167.plist", 10, 4, 11, "8S2167"},
+      {"SystemVersion-10.5-9M2809.plist", 10, 5, 0, "9M2809"},
+      {"SystemVersion-10.6.8-10K549.plist", 10, 6, 8, "10K549"},
+      {"SystemVersion-10.7.2-11C63.plist", 10, 7, 2, "11C63"},
+      {"SystemVersion-10.8.3-12D75.plist", 10, 8, 3, "12D75"},
+      {"SystemVersion-10.9-13A557.plist", 10, 9, 0, "13A557"},
+      {"SystemVersion-10.10-14A382.plist", 10, 10, 0, "14A382"},
+      {"SystemVersion-10.11-15A278.plist", 10, 11, 0, "15A278"},
+      {"SystemVersion-10.12.2-16C58.plist", 10, 12, 2, "16C58"},
+      {"SystemVersion-10.13-17A315g.plist", 10, 13, 0, "17A315g"},
+      {"SystemVersion-10.14-18A336d.plist", 10, 14, 0, "18A336d"},
+      {"SystemVersion-10.15-19A547.plist", 10, 15, 0, "19A547"},
       {"SystemVersion-11.3-20E214.plist", 11, 3, 0, "20E214"},
   };
   for (const auto& c : cases) {
@@ -62,11 +71,11 @@ TEST(QLOSVersion, ParsesProductVersionStrings) {
     std::int64_t major, minor, patch;
   };
   const Case cases[] = {
-      {"10.13", true, 10, 13, 0},   {"10.13.2", true, 10, 13, 2}, {"10.13.", true, 10, 13, 0},
-      {"10..13", true, 10, 13, 0},  {"+10.-1", true, 10, -1, 0},  {"10", false, 0, 0, 0},
+      {"10.13", true, 10, 13, 0},    {"10.13.2", true, 10, 13, 2},   {"10.13.", true, 10, 13, 0},
+      {"10..13", true, 10, 13, 0},   {"+10.-1", true, 10, -1, 0},    {"10", false, 0, 0, 0},
       {"10.13.2.1", false, 0, 0, 0}, {"10.13.beta", false, 0, 0, 0}, {"", false, 0, 0, 0},
-      {"+-10.13", false, 0, 0, 0},  {"-+10.13", false, 0, 0, 0}, {"++10.13", false, 0, 0, 0},
-      {"10.--13", false, 0, 0, 0},  {"-10.13", true, -10, 13, 0},
+      {"+-10.13", false, 0, 0, 0},   {"-+10.13", false, 0, 0, 0},    {"++10.13", false, 0, 0, 0},
+      {"10.--13", false, 0, 0, 0},   {"-10.13", true, -10, 13, 0},
   };
   platform::setLogSink(platform::LogSink::discard);
   for (const auto& c : cases) {
@@ -107,9 +116,9 @@ TEST(QLOSVersion, NamesReleasesByMinorVersion) {
   auto version = *QLOSVersion::fromPropertyList(versionPlist("10.12.6", "16G29"));
   EXPECT_EQ(version.getOSVersionString(), "macOS Sierra 10.12.6 (16G29)");
   EXPECT_EQ(version.getOSVersionShortString(), "10.12.6 (16G29)");
-  const std::pair<std::int64_t, const char*> names[] = {
-      {0, "Mac OS X Cheetah"}, {6, "Mac OS X Snow Leopard"}, {8, "OS X Mountain Lion"},
-      {13, "macOS High Sierra"}, {14, "macOS 10.14 <TBA>"}, {-1, "macOS 10.-1 <TBA>"}};
+  const std::pair<std::int64_t, const char*> names[] = {{0, "Mac OS X Cheetah"},   {6, "Mac OS X Snow Leopard"},
+                                                        {8, "OS X Mountain Lion"}, {13, "macOS High Sierra"},
+                                                        {14, "macOS 10.14 <TBA>"}, {-1, "macOS 10.-1 <TBA>"}};
   for (const auto& [minor, name] : names) {
     version.minorVersion = minor;
     version.majorVersion = 11;  // never consulted
@@ -142,7 +151,8 @@ TEST(QLOSVolume, ReadsItsVersionInsideTheVolume) {
   ASSERT_EQ(platform::makeDirectories(dir / "System/Library/CoreServices"), 0);
   ASSERT_EQ(platform::makeDirectories(dir / "real"), 0);
   ASSERT_EQ(platform::writeFile(dir / "real/SystemVersion.plist", versionPlist("10.9", "13A603")), 0);
-  ASSERT_EQ(platform::makeSymlink("/real/SystemVersion.plist", dir / "System/Library/CoreServices/SystemVersion.plist"), 0);
+  ASSERT_EQ(platform::makeSymlink("/real/SystemVersion.plist", dir / "System/Library/CoreServices/SystemVersion.plist"),
+            0);
   const auto volume = QLOSVolume::initWithMountPoint(dir.path());
   ASSERT_TRUE(volume);
   EXPECT_EQ(volume->osVersion.buildVersion, "13A603");
@@ -171,12 +181,9 @@ TEST(QLOSVolumeManager, OffersMountedMacOSVolumesHFSAndAPFSFirst) {
   ASSERT_EQ(platform::makeDirectories(dir / "linux/etc"), 0);
   // A volume whose SystemVersion.plist is not a property list is no macOS volume.
   makeVolume(dir / "broken", "not a plist");
-  const std::vector<platform::Mount> mounts{{dir / "linux", "ext4", false},
-                                            {dir / "ext", "ext4", false},
-                                            {dir / "broken", "hfsplus", false},
-                                            {dir / "hfs", "hfsplus", true},
-                                            {dir / "missing", "apfs", false},
-                                            {dir / "apfs", "apfs", false}};
+  const std::vector<platform::Mount> mounts{{dir / "linux", "ext4", false},     {dir / "ext", "ext4", false},
+                                            {dir / "broken", "hfsplus", false}, {dir / "hfs", "hfsplus", true},
+                                            {dir / "missing", "apfs", false},   {dir / "apfs", "apfs", false}};
   platform::setLogSink(platform::LogSink::discard);
   const auto volumes = QLOSVolumeManager::mountedVolumes(mounts);
   platform::setLogSink(platform::LogSink::standardOutput);

@@ -18,14 +18,16 @@ TEST(Log, EscapesWhatALogReaderWouldActOn) {
       {"\x1b[31mred\x7f", "\\x1b[31mred\\x7f"},
       {"C:\\n", "C:\\\\n"},  // a backslash cannot pass for an escape
       {"Caf\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80", "Caf\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x98\x80"},
-      {"\xc2\x9b" "1m", "\\xc2\\x9b1m"},               // C1 control (CSI)
-      {"\xc2\xa0", "\xc2\xa0"},                          // the first character past them
-      {"\xff\xfe", "\\xff\\xfe"},                        // never UTF-8
-      {"cut \xc3", "cut \\xc3"},                         // truncated sequence
-      {"\xc3(", "\\xc3("},                               // lead byte without its continuation
+      {"\xc2\x9b"
+       "1m",
+       "\\xc2\\x9b1m"},                                         // C1 control (CSI)
+      {"\xc2\xa0", "\xc2\xa0"},                                 // the first character past them
+      {"\xff\xfe", "\\xff\\xfe"},                               // never UTF-8
+      {"cut \xc3", "cut \\xc3"},                                // truncated sequence
+      {"\xc3(", "\\xc3("},                                      // lead byte without its continuation
       {"\xc0\xaf \xe0\x80\xaf", "\\xc0\\xaf \\xe0\\x80\\xaf"},  // overlong '/'
-      {"\xed\xa0\x80", "\\xed\\xa0\\x80"},               // surrogate
-      {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},      // past U+10FFFF
+      {"\xed\xa0\x80", "\\xed\\xa0\\x80"},                      // surrogate
+      {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},             // past U+10FFFF
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(platform::escapedForLog(text), expected) << expected;
 }

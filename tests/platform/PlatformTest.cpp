@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,8 +27,8 @@ class VolumeTreeTest : public ::testing::Test {
     ASSERT_EQ(makeDirectories(dir / "private/etc"), 0);
     ASSERT_EQ(writeFile(dir / "private/etc/hosts", "volume\n", 0640), 0);
     ASSERT_EQ(makeSymlink("private/etc", dir / "etc"), 0);
-    ASSERT_EQ(makeSymlink("/", dir / "host"), 0);              // absolute: the volume's own root
-    ASSERT_EQ(makeSymlink("../../../..", dir / "up"), 0);      // cannot climb above the root
+    ASSERT_EQ(makeSymlink("/", dir / "host"), 0);          // absolute: the volume's own root
+    ASSERT_EQ(makeSymlink("../../../..", dir / "up"), 0);  // cannot climb above the root
     ASSERT_EQ(makeSymlink("/private/etc/hosts", dir / "hostslink"), 0);
     tree = linuxVolumeTrees().open(dir.path());
     ASSERT_TRUE(tree);

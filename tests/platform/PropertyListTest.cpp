@@ -123,10 +123,12 @@ TEST(BinaryPlistBounds, RefusesHostileAndBrokenInput) {
       {"object count that overflows the table", withTrailer(small, 8, 1ull << 63), "offset table"},
       {"table before the header", withTrailer(small, 24, 4), "offset table"},
       {"table past the data", withTrailer(small, 24, small.size()), "offset table"},
-      {"object offset into the table", [&] {
+      {"object offset into the table",
+       [&] {
          std::string body = small;  // three objects, offsets of 2 bytes: the root's offset is the table's
          return body.replace(body.size() - 34, 2, BinaryPlist::bigEndian(body.size() - 38, 2));
-       }(), "offset out of range"},
+       }(),
+       "offset out of range"},
       {"reference out of range", single(std::string("\xa1\x07", 2)), "reference out of range"},
       {"array longer than the objects", single("\xaf\x13" + huge), "references beyond"},
       {"dictionary whose entries overflow", single("\xdf\x13" + BinaryPlist::bigEndian(1ull << 63, 8)),
@@ -200,8 +202,8 @@ TEST(XmlPlistBounds, SkipsExactlyWhatLibplistSkips) {
       {"nesting in a comment", xmlPlist("<array><!-- " + deep + " --></array>"), nullptr},
       {"nesting in CDATA", xmlPlist("<array><string><![CDATA[" + deep + "]]></string></array>"), nullptr},
       {"nesting in a quoted attribute", xmlPlist("<array a=\"" + deep + "\"/>"), nullptr},
-      {"nesting in a DOCTYPE's own rules",
-       "<!DOCTYPE plist [ <!ENTITY a \"" + deep + "\"> ]><plist><array/></plist>", nullptr},
+      {"nesting in a DOCTYPE's own rules", "<!DOCTYPE plist [ <!ENTITY a \"" + deep + "\"> ]><plist><array/></plist>",
+       nullptr},
       // Read by libplist after what a looser reading would still take for skipped text.
       {"after a comment holding a quote", xmlPlist("<array><!-- \" -->" + deep + "<!-- \" --></array>"),
        "nested deeper"},

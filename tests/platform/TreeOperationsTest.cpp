@@ -112,11 +112,16 @@ TEST_F(CopyTree, AFailureMidWayIsReportedAndLeavesNoCopy) {
     int error;
   };
   const Case cases[] = {
-      {TreeCall::createFile, "Info.plist", EACCES},  {TreeCall::write, "Fake", ENOSPC},
-      {TreeCall::makeFolder, "English.lproj", ENOSPC}, {TreeCall::makeLink, "Home", EACCES},
-      {TreeCall::readLink, "Current", ELOOP},        {TreeCall::open, "InfoPlist.strings", EACCES},
-      {TreeCall::status, "MacOS", ELOOP},            {TreeCall::list, "Resources", EXDEV},
-      {TreeCall::mode, "Contents", EPERM},           {TreeCall::mode, "Fake.kext", EPERM},
+      {TreeCall::createFile, "Info.plist", EACCES},
+      {TreeCall::write, "Fake", ENOSPC},
+      {TreeCall::makeFolder, "English.lproj", ENOSPC},
+      {TreeCall::makeLink, "Home", EACCES},
+      {TreeCall::readLink, "Current", ELOOP},
+      {TreeCall::open, "InfoPlist.strings", EACCES},
+      {TreeCall::status, "MacOS", ELOOP},
+      {TreeCall::list, "Resources", EXDEV},
+      {TreeCall::mode, "Contents", EPERM},
+      {TreeCall::mode, "Fake.kext", EPERM},
   };
   const auto source = snapshot(dir / "from/Fake.kext");
   for (const auto& [call, name, error] : cases) {
@@ -200,8 +205,8 @@ TEST(MakeDirectories, AFailureMidWayLeavesNoUnfinishedFolder) {
 
 TEST(WriteFile, AFileCutShortIsNotLeftBehind) {
   TempDir dir;
-  for (const auto& [call, error] : {std::pair{TreeCall::write, ENOSPC}, std::pair{TreeCall::mode, EPERM},
-                                    std::pair{TreeCall::owner, EPERM}}) {
+  for (const auto& [call, error] :
+       {std::pair{TreeCall::write, ENOSPC}, std::pair{TreeCall::mode, EPERM}, std::pair{TreeCall::owner, EPERM}}) {
     {
       FailingTreeCall fault(call, "Bramble", error);
       EXPECT_EQ(writeFileBeneath(dir.path(), "/Bramble", "tool", 0755, Ownership{currentUserId(), currentGroupId()}),
@@ -321,10 +326,8 @@ TEST_F(TreeAttributes, AFailureIsReportedAndTheRestStillChanges) {
     int error;
     bool ownersSet, modesSet;
   } cases[] = {
-      {TreeCall::mode, "Info.plist", EPERM, true, false},
-      {TreeCall::mode, "Resources", EROFS, true, false},
-      {TreeCall::open, "MacOS", ELOOP, false, false},
-      {TreeCall::list, "English.lproj", EACCES, false, false},
+      {TreeCall::mode, "Info.plist", EPERM, true, false},  {TreeCall::mode, "Resources", EROFS, true, false},
+      {TreeCall::open, "MacOS", ELOOP, false, false},      {TreeCall::list, "English.lproj", EACCES, false, false},
       {TreeCall::status, "Info.plist", EIO, false, false},
   };
   for (const auto& [call, name, error, ownersSet, modesSet] : cases) {
@@ -335,9 +338,9 @@ TEST_F(TreeAttributes, AFailureIsReportedAndTheRestStillChanges) {
     EXPECT_EQ(outcome.ownersSet, ownersSet);
     EXPECT_EQ(outcome.modesSet, modesSet);
     EXPECT_EQ(attributesBeneath(dir.path(), "/Fake.kext/Contents/Home")->isSymlink(), true);
-    EXPECT_EQ(attributesBeneath(dir.path(), "/Fake.kext/Contents/Resources/English.lproj/InfoPlist.strings")
-                  ->permissions(),
-              std::string(name) == "English.lproj" ? 0700u : 0755u);
+    EXPECT_EQ(
+        attributesBeneath(dir.path(), "/Fake.kext/Contents/Resources/English.lproj/InfoPlist.strings")->permissions(),
+        std::string(name) == "English.lproj" ? 0700u : 0755u);
   }
 }
 

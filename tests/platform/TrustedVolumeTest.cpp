@@ -1,6 +1,6 @@
 // What the helper trusts as a volume, and acting with a caller's rights on one thread.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,12 +35,9 @@ TEST(TrustedVolume, RefusesWhatIsNotATrustedMount) {
     VolumeRefusal expected;
   };
   const Case cases[] = {
-      {dir / "folder", VolumeRefusal::notAMountRoot},
-      {dir / "link", VolumeRefusal::unreachable},
-      {dir / "missing", VolumeRefusal::unreachable},
-      {"/proc/self/root" + dir.path(), VolumeRefusal::unreachable},
-      {"/proc/self/cwd", VolumeRefusal::unreachable},
-      {"/", VolumeRefusal::runningSystem},
+      {dir / "folder", VolumeRefusal::notAMountRoot}, {dir / "link", VolumeRefusal::unreachable},
+      {dir / "missing", VolumeRefusal::unreachable},  {"/proc/self/root" + dir.path(), VolumeRefusal::unreachable},
+      {"/proc/self/cwd", VolumeRefusal::unreachable}, {"/", VolumeRefusal::runningSystem},
   };
   for (const auto& c : cases) {
     const auto opening = openTrustedVolume(c.path);
@@ -82,7 +79,7 @@ TEST(TrustedVolume, AConfinedVolumeIsNotLeftForAMountInsideIt) {
     EXPECT_FALSE(outcome.modesSet);
     EXPECT_NE(removeBeneath(confined, "/Library/Extensions/file"), 0);
   }
-  struct stat info{};
+  struct stat info {};
   EXPECT_EQ(::stat((inner + "/file").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
   linuxProcessRunner().run("/usr/bin/umount", {inner});
@@ -138,7 +135,7 @@ TEST(ActingAs, ChangesOnlyThisThreadAndComesBack) {
   EXPECT_FALSE(inside);
   EXPECT_TRUE(otherThread) << "another thread took the caller's rights";
   EXPECT_TRUE(readable()) << "the thread did not come back";
-  struct stat info{};
+  struct stat info {};
   ASSERT_EQ(::stat((dir / "made").c_str(), &info), 0);
   EXPECT_EQ(info.st_uid, 65534u);
 

@@ -61,8 +61,7 @@ class BinaryPlist {
         std::free(iterator);
         return dict(keys, values);
       }
-      default:
-        std::abort();  // not needed by the tests yet
+      default: std::abort();  // not needed by the tests yet
     }
   }
   // An object's bytes as they stand, for the malformed ones.

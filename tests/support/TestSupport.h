@@ -14,8 +14,8 @@ namespace tarnix::test {
 inline std::string realFixture(const std::string& relative) {
   return std::string(TARNIX_REAL_FIXTURES) + "/" + relative;
 }
-#define TARNIX_REQUIRE_FIXTURE(path)                                              \
-  do {                                                                            \
+#define TARNIX_REQUIRE_FIXTURE(path)                                                 \
+  do {                                                                               \
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "fixture missing: " << path; \
   } while (0)
 
