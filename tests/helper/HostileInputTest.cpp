@@ -44,6 +44,13 @@ std::optional<std::int64_t> askTest(const HelperDaemon& daemon) {
 class HostileInput : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(daemon.started()) << daemon.log(); }
+  std::optional<QLOSVolume> sampleVolume(std::size_t files) {
+    const std::string path = daemon.dir() / "volume";
+    cli::SampleVolumeSummary summary;
+    std::string error;
+    EXPECT_TRUE(cli::makeSampleVolume({path, files}, summary, error)) << error;
+    return QLOSVolume::initWithMountPoint(path);
+  }
   HelperDaemon daemon;
 };
 
@@ -212,11 +219,7 @@ TEST_F(HostileInput, AClientThatNeverReadsIsDropped) {
 // repair, waiting for the client to read, must not outlive the connection nor hold the user's
 // share of the pool.
 TEST_F(HostileInput, AClientThatAsksForPartsAndReadsNothingHoldsNothingUp) {
-  const std::string path = daemon.dir() / "volume";
-  cli::SampleVolumeSummary summary;
-  std::string error;
-  ASSERT_TRUE(cli::makeSampleVolume({path, 30000}, summary, error)) << error;
-  const auto volume = QLOSVolume::initWithMountPoint(path);
+  const auto volume = sampleVolume(30000);
   ASSERT_TRUE(volume);
   const auto repairFrame = [&](std::uint64_t id, bool parts) {
     return wire::frame(wire::encodeMessage(
@@ -256,11 +259,7 @@ TEST_F(HostileInput, AClientThatAsksForPartsAndReadsNothingHoldsNothingUp) {
 // Each call once started a thread of its own, and replies queued without bound: 300 pipelined
 // repairs made 601 threads and took 5 GB more.
 TEST_F(HostileInput, PipelinedRepairsKeepThreadsAndMemoryBounded) {
-  const std::string path = daemon.dir() / "volume";
-  cli::SampleVolumeSummary summary;
-  std::string error;
-  ASSERT_TRUE(cli::makeSampleVolume({path, 300}, summary, error)) << error;
-  const auto volume = QLOSVolume::initWithMountPoint(path);
+  const auto volume = sampleVolume(300);
   ASSERT_TRUE(volume);
 
   const long memoryBefore = daemon.status("VmHWM");
