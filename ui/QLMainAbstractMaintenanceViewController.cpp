@@ -214,20 +214,16 @@ void QLMainAbstractMaintenanceViewController::reset() {
   updateStatusWithLocalizedString(QLLocalizedString("kQLMainAbstractMaintenanceVCReady"));
 }
 
-void QLMainAbstractMaintenanceViewController::lockControls() {
-  setChoicesEnabled(false);
-  imageButton->setEnabled(false);
-  executeButton->setEnabled(false);
-  resetButton->setEnabled(false);
-  QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidExecute), false);
-}
+void QLMainAbstractMaintenanceViewController::lockControls() { setControlsEnabled(false); }
 
-void QLMainAbstractMaintenanceViewController::unlockControls() {
-  setChoicesEnabled(true);
-  imageButton->setEnabled(true);
-  executeButton->setEnabled(true);
-  resetButton->setEnabled(true);
-  QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidExecute), true);
+void QLMainAbstractMaintenanceViewController::unlockControls() { setControlsEnabled(true); }
+
+void QLMainAbstractMaintenanceViewController::setControlsEnabled(bool enabled) {
+  setChoicesEnabled(enabled);
+  imageButton->setEnabled(enabled);
+  executeButton->setEnabled(enabled);
+  resetButton->setEnabled(enabled);
+  QLNotificationCenter::defaultCenter().post(QLatin1String(kQLNotificationDidExecute), enabled);
 }
 
 bool QLMainAbstractMaintenanceViewController::canCallHelper() {

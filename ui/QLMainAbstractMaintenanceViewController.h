@@ -113,6 +113,9 @@ class QLMainAbstractMaintenanceViewController : public QLMainAbstractViewControl
   void showRefusal(const QLXPCHelperRefusal& refusal);
 
  private:
+  // The pane's controls while an operation runs (false) and after it; the window hears of it.
+  void setControlsEnabled(bool enabled);
+
   bool refusalShown_ = false;
   QVBoxLayout* contentLayout_ = nullptr;
   QPointer<QLDetailedResultsViewController> presentedResults_;
