@@ -1,8 +1,10 @@
 #include "helper/protocol/QLWireResults.h"
 
 #include <array>
+#include <cstring>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "helper/protocol/QLArchiveCodec.h"
@@ -154,12 +156,166 @@ class Writer {
 constexpr std::array<const char*, 8> kResultKeys{
     archive::kClassKey, "identifier",       "fileSystemResourcePath", "attributeMismatchedTypeString",
     "currentAttribute", "correctAttribute", "newAttribute",           "attributeStatusString"};
+enum Field { kClass, kIdentifier, kPath, kMismatch, kCurrent, kCorrect, kNew, kStatus, kFields };
+constexpr const char* kResultClass = "QLRepairPermissionsRepresentableResult";
+
+std::uint64_t bigEndian(const unsigned char* at, unsigned width) {
+  std::uint64_t value = 0;
+  for (unsigned i = 0; i < width; ++i) value = value << 8 | at[i];
+  return value;
+}
+
+void appendUtf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+// The objects of a binary property list, read by index. Every read is checked against the
+// bytes; nothing or false means "not what was asked for".
+class Reader {
+ public:
+  explicit Reader(std::string_view body)
+      : data_(reinterpret_cast<const unsigned char*>(body.data())), size_(body.size()) {}
+
+  // The trailer; the root object's index.
+  std::optional<std::uint64_t> open() {
+    constexpr std::uint64_t kHeader = 8, kTrailer = 32;
+    if (size_ < kHeader + kTrailer || std::memcmp(data_, "bplist00", kHeader) != 0) return std::nullopt;
+    const unsigned char* trailer = data_ + size_ - kTrailer;
+    offsetWidth_ = trailer[6];
+    refWidth_ = trailer[7];
+    count_ = bigEndian(trailer + 8, 8);
+    const std::uint64_t root = bigEndian(trailer + 16, 8);
+    table_ = bigEndian(trailer + 24, 8);
+    const std::uint64_t tableEnd = size_ - kTrailer;
+    if (offsetWidth_ < 1 || offsetWidth_ > 8 || refWidth_ < 1 || refWidth_ > 8 || table_ < kHeader ||
+        table_ >= tableEnd || count_ > (tableEnd - table_) / offsetWidth_ || root >= count_)
+      return std::nullopt;
+    return root;
+  }
+
+  struct Object {
+    unsigned type = 0;
+    std::uint64_t length = 0;  // entries or characters; for a number, its width's exponent
+    std::uint64_t at = 0;      // where its content begins
+  };
+  std::optional<Object> object(std::uint64_t index) const {
+    if (index >= count_) return std::nullopt;
+    Object o{0, 0, bigEndian(data_ + table_ + index * offsetWidth_, offsetWidth_)};
+    if (o.at < 8 || o.at >= table_) return std::nullopt;
+    o.type = data_[o.at] >> 4;
+    o.length = data_[o.at] & 0x0Fu;
+    ++o.at;
+    if (o.type != (kInteger >> 4) && o.length == 0x0F) {
+      // The length follows as a number of 1, 2, 4 or 8 bytes.
+      if (o.at >= table_ || data_[o.at] >> 4 != (kInteger >> 4) || (data_[o.at] & 0x0Fu) > 3) return std::nullopt;
+      const unsigned width = 1u << (data_[o.at] & 0x0Fu);
+      if (table_ - o.at - 1 < width) return std::nullopt;
+      o.length = bigEndian(data_ + o.at + 1, width);
+      o.at += 1 + width;
+    }
+    return o;
+  }
+
+  // An array (one reference an entry) or a dictionary (two) whose references lie inside the objects.
+  std::optional<Object> container(std::uint64_t index, unsigned char marker) const {
+    const auto o = object(index);
+    const std::uint64_t perEntry = marker == kDict ? 2 : 1;
+    if (!o || o->type != (marker >> 4u) || o->length > (table_ - o->at) / refWidth_ / perEntry) return std::nullopt;
+    return o;
+  }
+  std::uint64_t ref(const Object& container, std::uint64_t i) const {
+    return bigEndian(data_ + container.at + i * refWidth_, refWidth_);
+  }
+
+  // A number of 1, 2, 4 or 8 bytes, as libplist keeps it.
+  std::optional<std::uint64_t> number(std::uint64_t index) const {
+    const auto o = object(index);
+    if (!o || o->type != (kInteger >> 4) || o->length > 3) return std::nullopt;
+    const unsigned width = 1u << o->length;
+    if (table_ - o->at < width) return std::nullopt;
+    return bigEndian(data_ + o->at, width);
+  }
+
+  // Whether the object is the ASCII text `expected`.
+  bool is(std::uint64_t index, std::string_view expected) const {
+    const auto o = object(index);
+    return o && o->type == (kAscii >> 4) && o->length == expected.size() && table_ - o->at >= o->length &&
+           std::memcmp(data_ + o->at, expected.data(), expected.size()) == 0;
+  }
+
+  // Text as libplist and the archive give it: ASCII objects byte for byte, UTF-16 as UTF-8.
+  // False for a NUL (the archive refuses it), for UTF-16 that is not well formed (libplist
+  // mends that its own way) and for empty UTF-16 (libplist refuses it).
+  bool text(std::uint64_t index, std::string& out) const {
+    const auto o = object(index);
+    if (!o) return false;
+    const unsigned char* at = data_ + o->at;
+    const std::uint64_t room = table_ - o->at;
+    if (o->type == (kAscii >> 4)) {
+      if (o->length > room || std::memchr(at, 0, o->length)) return false;
+      out.assign(reinterpret_cast<const char*>(at), o->length);
+      return true;
+    }
+    if (o->type != (kUtf16 >> 4) || o->length == 0 || o->length > room / 2) return false;
+    out.clear();
+    out.reserve(o->length * 3);
+    for (std::uint64_t i = 0; i < o->length; ++i) {
+      auto code = static_cast<std::uint32_t>(bigEndian(at + 2 * i, 2));
+      if (code == 0 || (code >= 0xDC00 && code <= 0xDFFF)) return false;
+      if (code >= 0xD800 && code <= 0xDBFF) {
+        const auto low = static_cast<std::uint32_t>(i + 1 < o->length ? bigEndian(at + 2 * (i + 1), 2) : 0);
+        if (low < 0xDC00 || low > 0xDFFF) return false;
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+      appendUtf8(out, code);
+    }
+    return true;
+  }
+
+ private:
+  const unsigned char* data_;
+  std::uint64_t size_;
+  unsigned offsetWidth_ = 0, refWidth_ = 0;
+  std::uint64_t count_ = 0, table_ = 0;
+};
+
+// Which field a key object names. A writer shares its keys, so each is compared once.
+class FieldKeys {
+ public:
+  int field(const Reader& reader, std::uint64_t key) {
+    for (const auto& [index, field] : known_)
+      if (index == key) return field;
+    int field = -1;
+    for (int k = 0; k < kFields; ++k)
+      if (reader.is(key, kResultKeys[static_cast<std::size_t>(k)])) field = k;
+    if (known_.size() < kRemembered) known_.emplace_back(key, field);
+    return field;
+  }
+
+ private:
+  static constexpr std::size_t kRemembered = 32;
+  std::vector<std::pair<std::uint64_t, int>> known_;
+};
 
 }  // namespace
 
 std::string encodeResultsMessage(Kind kind, std::uint64_t id,
                                  std::span<const QLRepairPermissionsRepresentableResult> results) {
-  constexpr std::size_t kFields = kResultKeys.size();
   Writer writer;
   std::size_t textBytes = 0;
   for (const auto& result : results) textBytes += result.identifier.size() + result.fileSystemResourcePath.size();
@@ -172,7 +328,7 @@ std::string encodeResultsMessage(Kind kind, std::uint64_t id,
   const std::uint32_t idValue = writer.integer(static_cast<std::int64_t>(id));
   std::array<std::uint32_t, kFields> keys{};
   for (std::size_t k = 0; k < kFields; ++k) keys[k] = writer.shared(kResultKeys[k]);
-  const std::uint32_t className = writer.shared("QLRepairPermissionsRepresentableResult");
+  const std::uint32_t className = writer.shared(kResultClass);
   std::vector<std::uint32_t> values;
   values.reserve(results.size() * kFields);
   for (const auto& result : results) {
@@ -191,11 +347,79 @@ std::string encodeResultsMessage(Kind kind, std::uint64_t id,
   std::vector<std::uint32_t> dicts;
   dicts.reserve(results.size());
   for (std::size_t r = 0; r < results.size(); ++r)
-    dicts.push_back(writer.dict(keys, std::span(values).subspan(r * kFields, kFields)));
+    dicts.push_back(writer.dict(keys, std::span(values).subspan(r * kFields, std::size_t{kFields})));
   const std::uint32_t resultsArray = writer.array(dicts);
   const std::uint32_t arguments = writer.array(std::span(&resultsArray, 1));
   const std::array<std::uint32_t, 3> messageValues{kindText, idValue, arguments};
   return writer.finish(writer.dict(messageKeys, messageValues));
+}
+
+std::optional<ResultsMessage> decodeResultsMessage(std::string_view body, std::size_t frameLimit) {
+  if (body.size() > frameLimit) return std::nullopt;
+  Reader reader(body);
+  const auto root = reader.open();
+  const auto top = root ? reader.container(*root, kDict) : std::nullopt;
+  // Exactly "kind", "id" and "arguments": anything more (a refusal) goes the long way.
+  if (!top || top->length != 3) return std::nullopt;
+  ResultsMessage message;
+  std::optional<std::uint64_t> kind, id, arguments;
+  for (std::uint64_t i = 0; i < 3; ++i) {
+    const std::uint64_t key = reader.ref(*top, i), value = reader.ref(*top, 3 + i);
+    std::optional<std::uint64_t>* slot = reader.is(key, "kind")        ? &kind
+                                         : reader.is(key, "id")        ? &id
+                                         : reader.is(key, "arguments") ? &arguments
+                                                                       : nullptr;
+    if (!slot || *slot) return std::nullopt;  // a key of no such message, or one twice
+    *slot = value;
+  }
+  if (!kind || !id || !arguments) return std::nullopt;
+  if (reader.is(*kind, "reply"))
+    message.kind = Kind::reply;
+  else if (reader.is(*kind, "part"))
+    message.kind = Kind::part;
+  else
+    return std::nullopt;
+  const auto number = reader.number(*id);
+  if (!number || *number == 0 || *number > (1ull << 53)) return std::nullopt;
+  message.id = *number;
+  const auto values = reader.container(*arguments, kArray);
+  if (!values || values->length != 1) return std::nullopt;
+  const auto list = reader.container(reader.ref(*values, 0), kArray);
+  if (!list || list->length > archive::kMaxArrayCount) return std::nullopt;
+  // The message is of this shape: now the check decodeMessage makes of every frame (what the
+  // objects grow to, cycles), so that nothing is read here that it would refuse.
+  if (platform::binaryPlistRefusal(body, expansionBounds(frameLimit))) return std::nullopt;
+
+  message.results.reserve(list->length);
+  FieldKeys keys;
+  std::optional<std::uint64_t> className;
+  std::array<std::string, kFields> texts;
+  for (std::uint64_t r = 0; r < list->length; ++r) {
+    const auto dict = reader.container(reader.ref(*list, r), kDict);
+    if (!dict || dict->length != kFields) return std::nullopt;
+    std::array<std::uint64_t, kFields> fields{};
+    unsigned seen = 0;
+    for (std::uint64_t k = 0; k < kFields; ++k) {
+      const int field = keys.field(reader, reader.ref(*dict, k));
+      if (field < 0 || (seen & (1u << field))) return std::nullopt;
+      seen |= 1u << field;
+      fields[static_cast<std::size_t>(field)] = reader.ref(*dict, kFields + k);
+    }
+    if (fields[kClass] != className) {
+      if (!reader.is(fields[kClass], kResultClass)) return std::nullopt;
+      className = fields[kClass];
+    }
+    for (const Field field : {kIdentifier, kPath, kMismatch, kStatus})
+      if (!reader.text(fields[field], texts[field])) return std::nullopt;
+    const auto current = reader.number(fields[kCurrent]), correct = reader.number(fields[kCorrect]),
+               applied = reader.number(fields[kNew]);
+    if (!current || !correct || !applied) return std::nullopt;
+    // libplist keeps the 64 bits; negative numbers are written in two's complement.
+    message.results.emplace_back(std::move(texts[kIdentifier]), std::move(texts[kPath]), std::move(texts[kMismatch]),
+                                 static_cast<std::int64_t>(*current), static_cast<std::int64_t>(*correct),
+                                 static_cast<std::int64_t>(*applied), std::move(texts[kStatus]));
+  }
+  return message;
 }
 
 }  // namespace tarnix::wire

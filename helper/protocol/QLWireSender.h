@@ -4,7 +4,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "engine/results/QLRepairPermissionsRepresentableResult.h"
 #include "platform/PropertyList.h"
 
 namespace tarnix::wire {
@@ -18,8 +20,12 @@ class Sender {
   using ReplyHandler = std::function<bool(plist_t values)>;
   // With `onPart`, the call asks for its reply's values in parts ahead of the reply; each part's
   // value array goes to `onPart` (false closes the connection), the reply ends them.
+  // With `onResults` as well, a part or reply whose only value is a repair's results is read
+  // straight from its bytes and handed over as results (`last` for the reply; false closes the
+  // connection); any other part or reply still goes to `onPart` or `onReply`.
+  using ResultsHandler = std::function<bool(std::vector<QLRepairPermissionsRepresentableResult> results, bool last)>;
   virtual void sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply,
-                        ReplyHandler onPart = {}) = 0;
+                        ReplyHandler onPart = {}, ResultsHandler onResults = {}) = 0;
   virtual void sendOneway(std::string_view selector, platform::Plist arguments) = 0;
 };
 

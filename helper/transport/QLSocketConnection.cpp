@@ -1,5 +1,9 @@
 #include "helper/transport/QLSocketConnection.h"
 
+#include <algorithm>
+
+#include "helper/protocol/QLWireResults.h"
+
 namespace tarnix {
 namespace {
 
@@ -79,6 +83,7 @@ void QLSocketConnection::readBody(std::uint32_t length) {
 
 void QLSocketConnection::handle(std::string_view body) {
   if (closed_ || finishing_) return;
+  if (handleResults(body)) return;
   std::string refusal;
   auto message = wire::decodeMessage(body, limits_.maxIncomingFrame, &refusal);
   if (!message) return fail("a frame was refused (" + refusal + ")");
@@ -103,8 +108,28 @@ void QLSocketConnection::handle(std::string_view body) {
   disarm(firstFrameTimer_);
 }
 
+bool QLSocketConnection::handleResults(std::string_view body) {
+  // Only a connection waiting for results tries: a daemon never reads a peer's bytes this way.
+  if (std::none_of(pending_.begin(), pending_.end(),
+                   [](const auto& entry) { return entry.second.onResults != nullptr; }))
+    return false;
+  auto message = wire::decodeResultsMessage(body, limits_.maxIncomingFrame);
+  if (!message) return false;
+  const auto found = pending_.find(message->id);
+  if (found == pending_.end() || !found->second.onResults) return false;
+  const bool last = message->kind == wire::Kind::reply;
+  auto handler = found->second.onResults;
+  if (last) {
+    pending_.erase(found);
+    disarm(firstFrameTimer_);
+  }
+  const QLRefusalScope refused(std::nullopt);
+  if (!handler(std::move(message->results), last)) fail("a part or reply carries results that cannot be taken");
+  return true;
+}
+
 void QLSocketConnection::sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply,
-                                  ReplyHandler onPart) {
+                                  ReplyHandler onPart, ResultsHandler onResults) {
   const std::uint64_t id = nextId_.fetch_add(1);
   std::string bytes = wire::frame(
       wire::encodeMessage(wire::Kind::call, id, selector, std::move(arguments), std::nullopt, onPart != nullptr));
@@ -112,11 +137,12 @@ void QLSocketConnection::sendCall(std::string_view selector, platform::Plist arg
     const std::lock_guard lock(roomMutex_);
     unsent_ += bytes.size();
   }
-  asio::post(socket_.get_executor(), [self = shared_from_this(), id, bytes = std::move(bytes),
-                                      pending = Pending{std::move(onReply), std::move(onPart)}]() mutable {
-    if (!self->closed_ && !self->finishing_) self->pending_.emplace(id, std::move(pending));
-    self->enqueue(std::move(bytes));
-  });
+  asio::post(socket_.get_executor(),
+             [self = shared_from_this(), id, bytes = std::move(bytes),
+              pending = Pending{std::move(onReply), std::move(onPart), std::move(onResults)}]() mutable {
+               if (!self->closed_ && !self->finishing_) self->pending_.emplace(id, std::move(pending));
+               self->enqueue(std::move(bytes));
+             });
 }
 
 void QLSocketConnection::sendOneway(std::string_view selector, platform::Plist arguments) {

@@ -51,8 +51,8 @@ class QLSocketConnection final : public wire::Sender, public std::enable_shared_
   void setErrorHandler(ErrorHandler handler) { onError_ = std::move(handler); }
   void start();
 
-  void sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply,
-                ReplyHandler onPart = {}) override;
+  void sendCall(std::string_view selector, platform::Plist arguments, ReplyHandler onReply, ReplyHandler onPart = {},
+                ResultsHandler onResults = {}) override;
   void sendOneway(std::string_view selector, platform::Plist arguments) override;
   // With a refusal, the reply says the call was refused rather than failed.
   void sendReply(std::uint64_t id, platform::Plist values, const std::optional<QLXPCHelperRefusal>& refusal = {});
@@ -74,6 +74,9 @@ class QLSocketConnection final : public wire::Sender, public std::enable_shared_
   void readHeader();
   void readBody(std::uint32_t length);
   void handle(std::string_view body);
+  // A part or reply of results for a call that takes them read straight; false when the body is
+  // not one.
+  bool handleResults(std::string_view body);
   // Counts the frame as waiting and hands it to the connection's thread.
   void post(std::string frame);
   void enqueue(std::string frame);
@@ -100,6 +103,7 @@ class QLSocketConnection final : public wire::Sender, public std::enable_shared_
   asio::steady_timer frameTimer_, firstFrameTimer_, writeTimer_, finishTimer_;
   struct Pending {
     ReplyHandler onReply, onPart;
+    ResultsHandler onResults;
   };
   std::map<std::uint64_t, Pending> pending_;
   // Output handed over and not yet written, from any thread; waitForRoom waits on it.

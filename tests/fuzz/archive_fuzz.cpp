@@ -1,6 +1,6 @@
 // The helper connection's decoders on arbitrary frame bodies: the bounds checks that come before
 // parsing (binary, and XML as volumes' files are), the message envelope, every selector's arguments through the
-// helper's stub, the context message and every reply type.
+// helper's stub, the context message and every reply type, and the application's straight read of results.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -10,6 +10,7 @@
 #include "BinaryPlist.h"
 #include "helper/protocol/QLWireCalls.h"
 #include "helper/protocol/QLWireMessage.h"
+#include "helper/protocol/QLWireResults.h"
 #include "helper/protocol/QLXPCHelperContextStub.h"
 #include "helper/protocol/QLXPCTarnixHelperStub.h"
 
@@ -69,6 +70,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   withinBounds(platform::parseBinaryPropertyList(input, kSmall));
   // The files the helper reads from a volume: the same bounds for XML.
   withinBounds(platform::parseXmlPropertyList(input, kSmall));
+
+  // The application's side: results read straight from the bytes are what the long way reads.
+  if (const auto straight = wire::decodeResultsMessage(input, wire::kMaxReplyFrame)) {
+    const auto message = wire::decodeMessage(input, wire::kMaxReplyFrame);
+    if (!message || message->kind != straight->kind || message->id != straight->id || message->refusal)
+      __builtin_trap();
+    const auto values = wire::unpack<std::vector<QLRepairPermissionsRepresentableResult>>(message->arguments);
+    if (!values || std::get<0>(*values).size() != straight->results.size()) __builtin_trap();
+    for (std::size_t i = 0; i < straight->results.size(); ++i) {
+      const auto& a = std::get<0>(*values)[i];
+      const auto& b = straight->results[i];
+      if (a.identifier != b.identifier || a.fileSystemResourcePath != b.fileSystemResourcePath ||
+          a.attributeMismatchedTypeString != b.attributeMismatchedTypeString ||
+          a.currentAttribute != b.currentAttribute || a.correctAttribute != b.correctAttribute ||
+          a.newAttribute != b.newAttribute || a.attributeStatusString != b.attributeStatusString)
+        __builtin_trap();
+    }
+  }
 
   // The helper's side: the limits a hostile local client meets.
   auto message = wire::decodeMessage(input, wire::kMaxRequestFrame);

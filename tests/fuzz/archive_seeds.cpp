@@ -6,6 +6,7 @@
 #include "BinaryPlist.h"
 #include "helper/protocol/QLWireCalls.h"
 #include "helper/protocol/QLWireMessage.h"
+#include "helper/protocol/QLWireResults.h"
 
 using namespace tarnix;
 
@@ -35,6 +36,11 @@ int main(int argc, char** argv) {
       {"context", wire::encodeMessage(Kind::oneway, 0, "updateWithNewContext:",
                                       pack(QLXPCHelperContext::initWith("Progress", 42.5)))},
       {"results", wire::encodeMessage(Kind::reply, 3, "", pack(std::vector{result, result}))},
+      {"results-part",
+       wire::encodeResultsMessage(
+           Kind::part, 3,
+           std::vector{result, QLRepairPermissionsRepresentableResult("é", "/Système/🎉", "Owner ID Mismatched", -1,
+                                                                      0, 65536, "Failed")})},
       {"kexts", wire::encodeMessage(Kind::reply, 4, "", pack(kexts))},
       {"doubling", test::doublingPlist(24)},
       {"deep", test::deepPlist(40)},

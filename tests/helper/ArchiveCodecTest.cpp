@@ -291,7 +291,8 @@ TEST(QLXPCTarnixHelperStub, InvokesOnlyWellFormedCalls) {
 class RecordingSender final : public wire::Sender {
  public:
   std::vector<std::string> bodies;
-  void sendCall(std::string_view selector, Plist arguments, ReplyHandler, ReplyHandler onPart) override {
+  void sendCall(std::string_view selector, Plist arguments, ReplyHandler, ReplyHandler onPart,
+                ResultsHandler) override {
     bodies.push_back(
         wire::encodeMessage(wire::Kind::call, 3, selector, std::move(arguments), std::nullopt, onPart != nullptr));
   }
