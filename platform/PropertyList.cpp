@@ -36,23 +36,17 @@ std::uint64_t utf8Length(const unsigned char* at, std::uint64_t units) {
 class BoundsWalk {
  public:
   BoundsWalk(std::string_view bytes, const PlistBounds& bounds)
-      : data_(reinterpret_cast<const unsigned char*>(bytes.data())), size_(bytes.size()), bounds_(bounds) {}
+      : bytes_(bytes), data_(reinterpret_cast<const unsigned char*>(bytes.data())), bounds_(bounds) {}
 
   std::optional<std::string> run() {
-    if (size_ < kHeaderSize + kTrailerSize ||
-        std::string_view(reinterpret_cast<const char*>(data_), kHeaderSize) != "bplist00")
-      return "not a binary property list";
-    const unsigned char* trailer = data_ + size_ - kTrailerSize;
-    offsetWidth_ = trailer[6];
-    refWidth_ = trailer[7];
-    count_ = bigEndian(trailer + 8, 8);
-    const std::uint64_t root = bigEndian(trailer + 16, 8);
-    table_ = bigEndian(trailer + 24, 8);
-    const std::uint64_t tableEnd = size_ - kTrailerSize;
-    if (offsetWidth_ < 1 || offsetWidth_ > 8 || refWidth_ < 1 || refWidth_ > 8) return "a trailer with invalid widths";
-    if (table_ < kHeaderSize || table_ >= tableEnd || count_ > (tableEnd - table_) / offsetWidth_)
-      return "an offset table outside the data";
-    if (count_ == 0 || root >= count_) return "a root object out of range";
+    std::string why;
+    const auto layout = binaryPlistLayout(bytes_, &why);
+    if (!layout) return why;
+    offsetWidth_ = layout->offsetWidth;
+    refWidth_ = layout->refWidth;
+    count_ = layout->count;
+    table_ = layout->table;
+    const std::uint64_t root = layout->root;
     // Every object of an honest writer appears in the tree at least once.
     if (count_ > bounds_.nodes) return tooManyNodes();
     grown_.resize(count_);
@@ -164,8 +158,8 @@ class BoundsWalk {
     return std::nullopt;
   }
 
+  std::string_view bytes_;
   const unsigned char* data_;
-  std::uint64_t size_;
   PlistBounds bounds_;
   unsigned offsetWidth_ = 0, refWidth_ = 0;
   std::uint64_t count_ = 0, table_ = 0, read_ = 0;
@@ -292,6 +286,27 @@ std::optional<std::string> xmlPlistRefusal(std::string_view bytes, const PlistBo
 
 Plist parseXmlPropertyList(std::string_view bytes, const PlistBounds& bounds, std::string* refusal) {
   return parseChecked(bytes, xmlPlistRefusal(bytes, bounds), "not a valid XML property list", refusal, plist_from_xml);
+}
+
+std::optional<BinaryPlistLayout> binaryPlistLayout(std::string_view bytes, std::string* refusal) {
+  const auto refuse = [&](const char* why) -> std::optional<BinaryPlistLayout> {
+    if (refusal) *refusal = why;
+    return std::nullopt;
+  };
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  if (bytes.size() < kHeaderSize + kTrailerSize || bytes.substr(0, kHeaderSize) != "bplist00")
+    return refuse("not a binary property list");
+  const unsigned char* trailer = data + bytes.size() - kTrailerSize;
+  BinaryPlistLayout layout{trailer[6], trailer[7], bigEndian(trailer + 8, 8), bigEndian(trailer + 16, 8),
+                           bigEndian(trailer + 24, 8)};
+  const std::uint64_t tableEnd = bytes.size() - kTrailerSize;
+  if (layout.offsetWidth < 1 || layout.offsetWidth > 8 || layout.refWidth < 1 || layout.refWidth > 8)
+    return refuse("a trailer with invalid widths");
+  if (layout.table < kHeaderSize || layout.table >= tableEnd ||
+      layout.count > (tableEnd - layout.table) / layout.offsetWidth)
+    return refuse("an offset table outside the data");
+  if (layout.count == 0 || layout.root >= layout.count) return refuse("a root object out of range");
+  return layout;
 }
 
 std::optional<std::string> binaryPlistRefusal(std::string_view bytes, const PlistBounds& bounds) {

@@ -27,6 +27,16 @@ struct PlistBounds {
 // What a configuration, receipt or bundle file may grow to: far more than any real one.
 inline constexpr PlistBounds kFileBounds{1u << 20, 64, 64u << 20};
 
+// Where a binary property list keeps its objects, from its header and its 32-byte trailer.
+struct BinaryPlistLayout {
+  unsigned offsetWidth = 0, refWidth = 0;  // bytes of an offset in the table, of a reference
+  std::uint64_t count = 0, root = 0;       // objects; the index of the top one
+  std::uint64_t table = 0;                 // where the offset table begins
+};
+// Nothing when the widths are not 1 to 8 bytes, the table does not lie between the header and
+// the trailer, or the root is not one of the objects; `refusal`, when given, then says why.
+std::optional<BinaryPlistLayout> binaryPlistLayout(std::string_view bytes, std::string* refusal = nullptr);
+
 // Walks the header, trailer, offset table and object references of a binary property list
 // without building anything. Nothing when libplist may build it within `bounds`; otherwise
 // why not, in a few words. Time and memory grow with the input and the bounds, not the tree.

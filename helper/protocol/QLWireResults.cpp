@@ -187,24 +187,17 @@ void appendUtf8(std::string& out, std::uint32_t code) {
 // bytes; nothing or false means "not what was asked for".
 class Reader {
  public:
-  explicit Reader(std::string_view body)
-      : data_(reinterpret_cast<const unsigned char*>(body.data())), size_(body.size()) {}
+  explicit Reader(std::string_view body) : body_(body), data_(reinterpret_cast<const unsigned char*>(body.data())) {}
 
   // The trailer; the root object's index.
   std::optional<std::uint64_t> open() {
-    constexpr std::uint64_t kHeader = 8, kTrailer = 32;
-    if (size_ < kHeader + kTrailer || std::memcmp(data_, "bplist00", kHeader) != 0) return std::nullopt;
-    const unsigned char* trailer = data_ + size_ - kTrailer;
-    offsetWidth_ = trailer[6];
-    refWidth_ = trailer[7];
-    count_ = bigEndian(trailer + 8, 8);
-    const std::uint64_t root = bigEndian(trailer + 16, 8);
-    table_ = bigEndian(trailer + 24, 8);
-    const std::uint64_t tableEnd = size_ - kTrailer;
-    if (offsetWidth_ < 1 || offsetWidth_ > 8 || refWidth_ < 1 || refWidth_ > 8 || table_ < kHeader ||
-        table_ >= tableEnd || count_ > (tableEnd - table_) / offsetWidth_ || root >= count_)
-      return std::nullopt;
-    return root;
+    const auto layout = platform::binaryPlistLayout(body_);
+    if (!layout) return std::nullopt;
+    offsetWidth_ = layout->offsetWidth;
+    refWidth_ = layout->refWidth;
+    count_ = layout->count;
+    table_ = layout->table;
+    return layout->root;
   }
 
   struct Object {
@@ -288,8 +281,8 @@ class Reader {
   }
 
  private:
+  std::string_view body_;
   const unsigned char* data_;
-  std::uint64_t size_;
   unsigned offsetWidth_ = 0, refWidth_ = 0;
   std::uint64_t count_ = 0, table_ = 0;
 };
