@@ -14,12 +14,6 @@ namespace {
 constexpr std::uint64_t kHeaderSize = 8;
 constexpr std::uint64_t kTrailerSize = 32;
 
-std::uint64_t bigEndian(const unsigned char* at, unsigned width) {
-  std::uint64_t value = 0;
-  for (unsigned i = 0; i < width; ++i) value = value << 8 | at[i];
-  return value;
-}
-
 // What libplist's UTF-16 conversion makes of `units` big-endian units, or more: half of a
 // surrogate pair is counted as two bytes of the four the pair becomes.
 std::uint64_t utf8Length(const unsigned char* at, std::uint64_t units) {
@@ -42,7 +36,7 @@ class BoundsWalk {
     std::string why;
     const auto layout = binaryPlistLayout(bytes_, &why);
     if (!layout) return why;
-    offsetWidth_ = layout->offsetWidth;
+    layout_ = *layout;
     refWidth_ = layout->refWidth;
     count_ = layout->count;
     table_ = layout->table;
@@ -94,20 +88,11 @@ class BoundsWalk {
 
   // Reads the object at `index`: a leaf is done at once, a container is opened.
   std::optional<std::string> visit(std::uint64_t index) {
-    std::uint64_t at = bigEndian(data_ + table_ + index * offsetWidth_, offsetWidth_);
-    if (at < kHeaderSize || at >= table_) return "an object offset out of range";
-    const unsigned type = data_[at] >> 4;
-    std::uint64_t length = data_[at] & 0x0fu;
-    ++at;
-    const bool sized = type == 0x4 || type == 0x5 || type == 0x6 || type == 0xa || type == 0xc || type == 0xd;
-    if (sized && length == 0x0f) {
-      // The length follows as an integer object of 1, 2, 4 or 8 bytes.
-      if (at >= table_ || data_[at] >> 4 != 0x1 || (data_[at] & 0x0fu) > 3) return "a malformed length";
-      const unsigned width = 1u << (data_[at] & 0x0fu);
-      if (table_ - at - 1 < width) return "a length beyond the objects";
-      length = bigEndian(data_ + at + 1, width);
-      at += 1 + width;
-    }
+    std::string why;
+    const auto object = binaryPlistObject(bytes_, layout_, index, &why);
+    if (!object) return why;
+    const unsigned type = object->type;
+    const std::uint64_t length = object->length, at = object->at;
     const std::uint64_t room = table_ - at;
     switch (type) {
       case 0x0:
@@ -161,7 +146,8 @@ class BoundsWalk {
   std::string_view bytes_;
   const unsigned char* data_;
   PlistBounds bounds_;
-  unsigned offsetWidth_ = 0, refWidth_ = 0;
+  BinaryPlistLayout layout_;
+  unsigned refWidth_ = 0;
   std::uint64_t count_ = 0, table_ = 0, read_ = 0;
   std::vector<Grown> grown_;
   std::vector<Open> open_;
@@ -307,6 +293,40 @@ std::optional<BinaryPlistLayout> binaryPlistLayout(std::string_view bytes, std::
     return refuse("an offset table outside the data");
   if (layout.count == 0 || layout.root >= layout.count) return refuse("a root object out of range");
   return layout;
+}
+
+std::optional<BinaryPlistObject> binaryPlistObject(std::string_view bytes, const BinaryPlistLayout& layout,
+                                                   std::uint64_t index, std::string* refusal) {
+  const auto refuse = [&](const char* why) -> std::optional<BinaryPlistObject> {
+    if (refusal) *refusal = why;
+    return std::nullopt;
+  };
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::uint64_t table = layout.table;
+  if (index >= layout.count) return refuse("an object reference out of range");
+  BinaryPlistObject object{0, 0, bigEndian(data + table + index * layout.offsetWidth, layout.offsetWidth)};
+  if (object.at < kHeaderSize || object.at >= table) return refuse("an object offset out of range");
+  object.type = data[object.at] >> 4;
+  object.length = data[object.at] & 0x0fu;
+  ++object.at;
+  const unsigned type = object.type;
+  const bool sized = type == 0x4 || type == 0x5 || type == 0x6 || type == 0xa || type == 0xc || type == 0xd;
+  if (sized && object.length == 0x0f) {
+    // The length follows as an integer object of 1, 2, 4 or 8 bytes.
+    const std::uint64_t at = object.at;
+    if (at >= table || data[at] >> 4 != 0x1 || (data[at] & 0x0fu) > 3) return refuse("a malformed length");
+    const unsigned width = 1u << (data[at] & 0x0fu);
+    if (table - at - 1 < width) return refuse("a length beyond the objects");
+    object.length = bigEndian(data + at + 1, width);
+    object.at += 1 + width;
+  }
+  return object;
+}
+
+std::uint64_t bigEndian(const unsigned char* at, unsigned width) {
+  std::uint64_t value = 0;
+  for (unsigned i = 0; i < width; ++i) value = value << 8 | at[i];
+  return value;
 }
 
 std::optional<std::string> binaryPlistRefusal(std::string_view bytes, const PlistBounds& bounds) {

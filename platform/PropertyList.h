@@ -36,6 +36,19 @@ struct BinaryPlistLayout {
 // Nothing when the widths are not 1 to 8 bytes, the table does not lie between the header and
 // the trailer, or the root is not one of the objects; `refusal`, when given, then says why.
 std::optional<BinaryPlistLayout> binaryPlistLayout(std::string_view bytes, std::string* refusal = nullptr);
+// The object at `index` (below layout.count): the high nibble of its marker, its length (entries,
+// characters or bytes for data, text and containers; the marker's low nibble otherwise) and where
+// its content begins. Nothing when its offset or its length lies outside the objects; `refusal`,
+// when given, then says why. The content itself is not checked.
+struct BinaryPlistObject {
+  unsigned type = 0;
+  std::uint64_t length = 0;
+  std::uint64_t at = 0;
+};
+std::optional<BinaryPlistObject> binaryPlistObject(std::string_view bytes, const BinaryPlistLayout& layout,
+                                                   std::uint64_t index, std::string* refusal = nullptr);
+// A big-endian unsigned number of `width` (at most 8) bytes, as the format stores them.
+std::uint64_t bigEndian(const unsigned char* at, unsigned width);
 
 // Walks the header, trailer, offset table and object references of a binary property list
 // without building anything. Nothing when libplist may build it within `bounds`; otherwise

@@ -159,12 +159,6 @@ constexpr std::array<const char*, 8> kResultKeys{
 enum Field { kClass, kIdentifier, kPath, kMismatch, kCurrent, kCorrect, kNew, kStatus, kFields };
 constexpr const char* kResultClass = "QLRepairPermissionsRepresentableResult";
 
-std::uint64_t bigEndian(const unsigned char* at, unsigned width) {
-  std::uint64_t value = 0;
-  for (unsigned i = 0; i < width; ++i) value = value << 8 | at[i];
-  return value;
-}
-
 void appendUtf8(std::string& out, std::uint32_t code) {
   if (code < 0x80) {
     out.push_back(static_cast<char>(code));
@@ -193,35 +187,14 @@ class Reader {
   std::optional<std::uint64_t> open() {
     const auto layout = platform::binaryPlistLayout(body_);
     if (!layout) return std::nullopt;
-    offsetWidth_ = layout->offsetWidth;
+    layout_ = *layout;
     refWidth_ = layout->refWidth;
-    count_ = layout->count;
     table_ = layout->table;
     return layout->root;
   }
 
-  struct Object {
-    unsigned type = 0;
-    std::uint64_t length = 0;  // entries or characters; for a number, its width's exponent
-    std::uint64_t at = 0;      // where its content begins
-  };
-  std::optional<Object> object(std::uint64_t index) const {
-    if (index >= count_) return std::nullopt;
-    Object o{0, 0, bigEndian(data_ + table_ + index * offsetWidth_, offsetWidth_)};
-    if (o.at < 8 || o.at >= table_) return std::nullopt;
-    o.type = data_[o.at] >> 4;
-    o.length = data_[o.at] & 0x0Fu;
-    ++o.at;
-    if (o.type != (kInteger >> 4) && o.length == 0x0F) {
-      // The length follows as a number of 1, 2, 4 or 8 bytes.
-      if (o.at >= table_ || data_[o.at] >> 4 != (kInteger >> 4) || (data_[o.at] & 0x0Fu) > 3) return std::nullopt;
-      const unsigned width = 1u << (data_[o.at] & 0x0Fu);
-      if (table_ - o.at - 1 < width) return std::nullopt;
-      o.length = bigEndian(data_ + o.at + 1, width);
-      o.at += 1 + width;
-    }
-    return o;
-  }
+  using Object = platform::BinaryPlistObject;
+  std::optional<Object> object(std::uint64_t index) const { return platform::binaryPlistObject(body_, layout_, index); }
 
   // An array (one reference an entry) or a dictionary (two) whose references lie inside the objects.
   std::optional<Object> container(std::uint64_t index, unsigned char marker) const {
@@ -231,7 +204,7 @@ class Reader {
     return o;
   }
   std::uint64_t ref(const Object& container, std::uint64_t i) const {
-    return bigEndian(data_ + container.at + i * refWidth_, refWidth_);
+    return platform::bigEndian(data_ + container.at + i * refWidth_, refWidth_);
   }
 
   // A number of 1, 2, 4 or 8 bytes, as libplist keeps it.
@@ -240,7 +213,7 @@ class Reader {
     if (!o || o->type != (kInteger >> 4) || o->length > 3) return std::nullopt;
     const unsigned width = 1u << o->length;
     if (table_ - o->at < width) return std::nullopt;
-    return bigEndian(data_ + o->at, width);
+    return platform::bigEndian(data_ + o->at, width);
   }
 
   // Whether the object is the ASCII text `expected`.
@@ -267,10 +240,10 @@ class Reader {
     out.clear();
     out.reserve(o->length * 3);
     for (std::uint64_t i = 0; i < o->length; ++i) {
-      auto code = static_cast<std::uint32_t>(bigEndian(at + 2 * i, 2));
+      auto code = static_cast<std::uint32_t>(platform::bigEndian(at + 2 * i, 2));
       if (code == 0 || (code >= 0xDC00 && code <= 0xDFFF)) return false;
       if (code >= 0xD800 && code <= 0xDBFF) {
-        const auto low = static_cast<std::uint32_t>(i + 1 < o->length ? bigEndian(at + 2 * (i + 1), 2) : 0);
+        const auto low = static_cast<std::uint32_t>(i + 1 < o->length ? platform::bigEndian(at + 2 * (i + 1), 2) : 0);
         if (low < 0xDC00 || low > 0xDFFF) return false;
         code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
         ++i;
@@ -283,8 +256,9 @@ class Reader {
  private:
   std::string_view body_;
   const unsigned char* data_;
-  unsigned offsetWidth_ = 0, refWidth_ = 0;
-  std::uint64_t count_ = 0, table_ = 0;
+  platform::BinaryPlistLayout layout_;
+  unsigned refWidth_ = 0;
+  std::uint64_t table_ = 0;
 };
 
 // Which field a key object names. A writer shares its keys, so each is compared once.
